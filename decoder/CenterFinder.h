@@ -1,0 +1,14 @@
+// First detection stage: the white centre disc of the symbol.
+#pragma once
+
+#include <opencv2/core.hpp>
+
+#include "common/ErrorCodes.h"
+
+namespace qcl {
+
+// Finds the centre disc in the binary working image and paints it as a filled white ellipse into
+// that image. Returns 0 and the disc's ellipse, or InnerCircleNotFound.
+ErrorCode findCenter(cv::Mat& binaryImage, cv::RotatedRect& ellipse);
+
+}  // namespace qcl

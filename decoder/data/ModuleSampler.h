@@ -1,0 +1,26 @@
+// Reading every data module of the warped input image once.
+#pragma once
+
+#include <opencv2/core.hpp>
+
+#include <random>
+
+#include "decoder/DecodeTypes.h"
+#include "decoder/data/SamplingGrid.h"
+
+namespace qcl {
+
+// Samples all (modulesPerRing - 5) * ringCount data modules, outermost ring first.
+ModuleList readMaskedData(const SamplingGrid& grid, const cv::Point2d& center, double startAngle,
+                          const RadialZebra& radialZebra);
+
+// Classifies one module from its centre pixel, up to four neighbours and up to 20 random samples.
+std::uint8_t classifyModule(const SamplingGrid& grid, std::mt19937& generator,
+                            std::normal_distribution<double>& distribution,
+                            const cv::Point& center, double angle, int tangentialWindow,
+                            int radialWindow, int randomSamples);
+
+// The blue, green and red values of one pixel; throws QCException(WrongGrid) outside the image.
+cv::Vec3b modulePixel(const SamplingGrid& grid, const cv::Point& point);
+
+}  // namespace qcl
