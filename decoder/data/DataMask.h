@@ -11,3 +11,10 @@ void applyMaskAndLayout(const SamplingGrid& grid, ModuleList& modules, int maskI
                         Layout layout);
 
 }  // namespace qcl
+
+namespace qcl {
+
+// True when mask `maskIndex` inverts the module at (row, column) of the data grid.
+bool maskInverts(int maskIndex, int row, int column);
+
+}  // namespace qcl
