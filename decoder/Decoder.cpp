@@ -1,0 +1,123 @@
+#include "decoder/Decoder.h"
+
+#include <opencv2/imgproc.hpp>
+
+#include <cstdint>
+#include <string>
+
+#include "common/Logger.h"
+#include "decoder/StageChain.h"
+#include "imaging/Preprocessing.h"
+
+namespace qcl {
+namespace {
+
+// Longer side of the image all stages work on; bounds the cost of every decode.
+constexpr std::int32_t kMaxImageSide = 640;
+// Binary digits that make one hexadecimal digit.
+constexpr std::size_t kBitsPerHexDigit = 4;
+
+void logDecodeReport(const std::string& payload, std::uint8_t payloadType, std::uint8_t eccType) {
+    // Labels padded to one width so the colons line up.
+    logInfo() << "decoded ECC type                 : " << static_cast<ECCtype>(eccType);
+    logInfo() << "decoded data type                : " << static_cast<PayloadType>(payloadType);
+    logInfo() << "decoded payload                  : \"" << payload << "\"";
+}
+
+}  // namespace
+
+cv::Mat limitImageSize(const cv::Mat& image) {
+    const std::int32_t rows = image.rows;
+    const std::int32_t cols = image.cols;
+    cv::Mat resized;
+    if (rows >= cols && rows > kMaxImageSide) {
+        cv::resize(image, resized, cv::Size(cols * kMaxImageSide / rows, kMaxImageSide), 0, 0,
+                   cv::INTER_LINEAR);
+    } else if (cols > kMaxImageSide) {
+        cv::resize(image, resized, cv::Size(kMaxImageSide, rows * kMaxImageSide / cols), 0, 0,
+                   cv::INTER_LINEAR);
+    } else {
+        resized = image;
+    }
+    return resized;
+}
+
+std::string decode(const DecodeParameters& parameters, const cv::Mat& image, bool enhance) {
+    return decode(parameters, image, enhance, realStages());
+}
+
+std::string decode(const DecodeParameters& parameters, const cv::Mat& image, bool enhance,
+                   const StageFunctions& stages) {
+    logInfo() << "Decoding";
+    if (image.channels() == 1 && parameters.codeType == CodeType::Color) {
+        throw QCException(CodeTypeImageMismatch);
+    }
+
+    cv::Mat conditioned = limitImageSize(image);
+    if (enhance) {
+        // Enhancement works in place: never on the caller's own pixels.
+        if (conditioned.data == image.data) {
+            conditioned = image.clone();
+        }
+        enhanceImage(conditioned, conditioned);
+    }
+
+    const int colorFlag = static_cast<int>(parameters.codeType);
+    cv::Mat binary;
+    int threshold = binarizeImage(conditioned, binary, colorFlag, Otsu);
+
+    DecodeStatus status;
+    std::string payload;
+    std::uint8_t payloadType = static_cast<std::uint8_t>(PayloadType::Automatic);
+    std::uint8_t eccType = static_cast<std::uint8_t>(ECCtype::Low);
+
+    DecodeContext context;
+    context.status = &status;
+    context.payload = &payload;
+    context.payloadType = &payloadType;
+    context.eccType = &eccType;
+    context.parameters = parameters;
+    context.image = &conditioned;
+    context.binaryImage = &binary;
+    context.threshold = threshold;
+
+    const StageChain chain(stages);
+    if (chain.run(context) != Success) {
+        threshold = binarizeImage(conditioned, binary, colorFlag, MaximumEntropy);
+        context.threshold = threshold;
+        if (chain.run(context) != Success) {
+            throw QCException(static_cast<ErrorCode>(status.errorCode));
+        }
+    }
+
+    if (payloadType == static_cast<std::uint8_t>(PayloadType::Binary) &&
+        parameters.binaryFormat != BinaryFormat::Binary) {
+        payload = binaryToHex(payload, parameters.binaryFormat == BinaryFormat::HexaLowerCase);
+    }
+    logDecodeReport(payload, payloadType, eccType);
+    return payload;
+}
+
+std::string binaryToHex(const std::string& text, bool lowerCase) {
+    if (text.size() < 3 || text[0] != '0' || text[1] != 'b' ||
+        (text.size() - 2) % kBitsPerHexDigit != 0) {
+        throw QCException(InvalidInputSymbols);
+    }
+    const char* const digits = lowerCase ? "0123456789abcdef" : "0123456789ABCDEF";
+    std::string hex = "0x";
+    hex.reserve(2 + (text.size() - 2) / kBitsPerHexDigit);
+    for (std::size_t group = 2; group < text.size(); group += kBitsPerHexDigit) {
+        int value = 0;
+        for (std::size_t bit = 0; bit < kBitsPerHexDigit; ++bit) {
+            const char digit = text[group + bit];
+            if (digit != '0' && digit != '1') {
+                throw QCException(InvalidOutputSymbols);
+            }
+            value |= (digit - '0') << bit;  // first digit of a group is the least significant
+        }
+        hex += digits[value];
+    }
+    return hex;
+}
+
+}  // namespace qcl

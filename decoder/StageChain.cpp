@@ -1,0 +1,273 @@
+#include "decoder/StageChain.h"
+
+#include <algorithm>
+#include <cmath>
+#include <string>
+
+#include "common/Logger.h"
+#include "decoder/ViewCorrection.h"
+
+namespace qcl {
+namespace {
+
+// Records a failure of the level at `stage` by the deepest-failure rule and hands the code on.
+ErrorCode fail(const DecodeContext& context, ErrorCode code, Stage stage) {
+    context.status->record(code, stage);
+    return code;
+}
+
+// One line of the stage trace for an alternative: indented by the stage index of its level.
+void logAlternative(Stage stage, const char* text) {
+    LogLine line = logDebug();
+    if (line.enabled()) {
+        line << std::string(static_cast<std::size_t>(stage), ' ') << text;
+    }
+}
+
+cv::Point2d imageCenter(const cv::Mat& image) {
+    return {image.cols * 0.5, image.rows * 0.5};
+}
+
+double markerLength(const StartMarkerCandidate& candidate) {
+    return cv::norm(candidate.outerPoint - candidate.innerPoint);
+}
+
+}  // namespace
+
+std::vector<StartMarkerCandidate> candidatesToTry(std::vector<StartMarkerCandidate> candidates) {
+    std::stable_sort(candidates.begin(), candidates.end(),
+                     [](const StartMarkerCandidate& a, const StartMarkerCandidate& b) {
+                         if (a.plausibility != b.plausibility) {
+                             return a.plausibility > b.plausibility;
+                         }
+                         return markerLength(a) > markerLength(b);
+                     });
+    std::vector<StartMarkerCandidate> tried;
+    for (std::size_t i = 0; i < candidates.size(); ++i) {
+        if (i == 0 || candidates[i].plausibility >= kMinPlausibilityOfLaterCandidates) {
+            tried.push_back(candidates[i]);
+        }
+    }
+    return tried;
+}
+
+std::vector<cv::Point2d> outerZebraStartPoints(const StartMarkerCandidate& marker,
+                                               const cv::Point2d& center) {
+    const cv::Point2d& outer = marker.outerPoint;
+    const cv::Point2d& measured = marker.measuredOuterPoint;
+    if (outer.x == measured.x && outer.y == measured.y) {
+        return {outer};
+    }
+    if (cv::norm(measured - center) > cv::norm(outer - center)) {
+        return {measured, outer};
+    }
+    return {outer, measured};
+}
+
+ErrorCode StageChain::findCenterLevel(const DecodeContext& context) const {
+    logStage(StageFindCenter);
+    cv::RotatedRect ellipse;
+    ErrorCode code = stages_.findCenter(*context.binaryImage, ellipse);
+    if (code != Success) {
+        return fail(context, code, StageFindCenter);
+    }
+    DecodeContext next = context;
+    next.innerRadius =
+        static_cast<double>(std::max(ellipse.size.width, ellipse.size.height) * 0.5f);
+
+    const cv::Matx33d identity = cv::Matx33d::eye();
+    next.transform = &identity;
+    code = findInnerZebraLevel(next);
+    if (code == Success) {
+        return Success;
+    }
+
+    logAlternative(StageFindCenter, "|affine transform");
+    cv::Mat corrected;
+    const cv::Matx33d affine =
+        affineCorrection(*context.binaryImage, ellipse, next.innerRadius, corrected);
+    next.binaryImage = &corrected;
+    next.transform = &affine;
+    code = findInnerZebraLevel(next);
+    return code == Success ? Success : fail(context, code, StageFindCenter);
+}
+
+ErrorCode StageChain::findInnerZebraLevel(const DecodeContext& context) const {
+    logStage(StageFindInnerZebra);
+    InnerZebra zebra;
+    ErrorCode code = stages_.findInnerZebra(*context.binaryImage, context.innerRadius, zebra);
+    if (code != Success) {
+        return fail(context, code, StageFindInnerZebra);
+    }
+    DecodeContext next = context;
+    next.modulesPerRing = 4 * zebra.slotCount;
+    logTrace() << "modules per ring = " << next.modulesPerRing;
+
+    code = perspectiveTransformLevel(next, false, zebra);
+    if (code != Success) {
+        code = perspectiveTransformLevel(next, true, zebra);
+    }
+    return code == Success ? Success : fail(context, code, StageFindInnerZebra);
+}
+
+ErrorCode StageChain::perspectiveTransformLevel(const DecodeContext& context, bool flipped,
+                                                const InnerZebra& zebra) const {
+    logStage(StagePerspectiveTransform);
+    DecodeContext view = context;
+    cv::Mat mirrored;
+    cv::Matx33d mirroredTransform;
+    if (flipped) {
+        logAlternative(StagePerspectiveTransform, "|flipped image");
+        mirroredTransform = mirrorView(*context.binaryImage, mirrored) * (*context.transform);
+        view.binaryImage = &mirrored;
+        view.transform = &mirroredTransform;
+    } else {
+        logAlternative(StagePerspectiveTransform, "|normal image");
+    }
+    ErrorCode code = findStartMarkerLevel(view);
+    if (code == Success) {
+        return Success;
+    }
+
+    logAlternative(StagePerspectiveTransform, "|transform 1");
+    cv::Mat corrected;
+    cv::Matx33d homography;
+    // Edge points that admit no homography leave nothing to try in this view.
+    if (transform1(*view.binaryImage, zebra, corrected, homography)) {
+        const cv::Matx33d composed = homography * (*view.transform);
+        DecodeContext next = view;
+        next.binaryImage = &corrected;
+        next.transform = &composed;
+        code = findStartMarkerLevel(next);
+    }
+    return code == Success ? Success : fail(context, code, StagePerspectiveTransform);
+}
+
+ErrorCode StageChain::findStartMarkerLevel(const DecodeContext& context) const {
+    logStage(StageFindStartMarker);
+    const std::vector<StartMarkerCandidate> candidates = candidatesToTry(
+        stages_.findStartMarker(*context.binaryImage, context.innerRadius, context.modulesPerRing));
+    if (candidates.empty()) {
+        return fail(context, StartMarkerNotDetected, StageFindStartMarker);
+    }
+    ErrorCode code = StartMarkerNotDetected;
+    for (const StartMarkerCandidate& candidate : candidates) {
+        DecodeContext next = context;
+        next.startMarker = &candidate;
+        code = findOuterZebraLevel(next);
+        if (code == Success) {
+            return Success;
+        }
+    }
+    return fail(context, code, StageFindStartMarker);
+}
+
+ErrorCode StageChain::findOuterZebraLevel(const DecodeContext& context) const {
+    logStage(StageFindOuterZebra);
+    const cv::Point2d center = imageCenter(*context.binaryImage);
+    const StartMarkerCandidate& marker = *context.startMarker;
+    ErrorCode code = WrongNumberOfOuterZebraModules;
+    for (const cv::Point2d& startPoint : outerZebraStartPoints(marker, center)) {
+        OuterZebra zebra;
+        code =
+            stages_.findOuterZebra(*context.binaryImage, context.modulesPerRing, startPoint, zebra);
+        if (code != Success) {
+            continue;
+        }
+        StartMarkerCandidate moved = marker;
+        moved.outerPoint = {std::cos(marker.angle) * zebra.radius + center.x,
+                            std::sin(marker.angle) * zebra.radius + center.y};
+        code = findRadialZebraLevel(context);
+        if (code == Success) {
+            return Success;
+        }
+
+        logAlternative(StageFindOuterZebra, "|transform 2");
+        cv::Mat corrected;
+        cv::Matx33d homography;
+        stages_.applyTransform2(*context.binaryImage, zebra, moved, corrected, homography);
+        const cv::Matx33d composed = homography * (*context.transform);
+        DecodeContext next = context;
+        next.binaryImage = &corrected;
+        next.transform = &composed;
+        next.startMarker = &moved;
+        code = findRadialZebraLevel(next);
+        if (code == Success) {
+            return Success;
+        }
+    }
+    return fail(context, code, StageFindOuterZebra);
+}
+
+ErrorCode StageChain::findRadialZebraLevel(const DecodeContext& context) const {
+    logStage(StageFindRadialZebra);
+    const cv::Mat& binary = *context.binaryImage;
+    const cv::Point2d center = imageCenter(binary);
+    const StartMarkerCandidate& marker = *context.startMarker;
+    const double a = marker.angle;
+    const double twoModules = 4.0 * CV_PI / context.modulesPerRing;
+
+    const auto rIn = static_cast<std::int32_t>(std::lround(cv::norm(marker.innerPoint - center)));
+    const std::int32_t limit = (9 * rIn) / 10;
+    const auto rOut = static_cast<std::int32_t>(std::lround(cv::norm(marker.outerPoint - center)));
+    const std::int32_t p1 =
+        stages_.radialProbe(binary, twoModules, a + twoModules / 2, limit, true);
+    const std::int32_t p0 = stages_.radialProbe(binary, twoModules, a, limit, false);
+    if (!(p0 < p1 && p1 < rOut)) {
+        return fail(context, RadialZebraNotDetected, StageFindRadialZebra);
+    }
+    const RadialZebra zebra =
+        stages_.findRadialZebra(binary, twoModules, a + twoModules, p1, rOut, p0);
+    if (zebra.ringCount < 2) {
+        logTrace() << "no Radial Zebra found on the right of the start marker";
+        return fail(context, RadialZebraNotDetected, StageFindRadialZebra);
+    }
+
+    const cv::Mat warped =
+        stages_.warpInputImage(binary, *context.image, *context.transform, marker);
+    DecodeContext next = context;
+    next.image = &warped;
+    next.radialZebra = &zebra;
+    const ErrorCode code = readMaskedDataLevel(next);
+    return code == Success ? Success : fail(context, code, StageFindRadialZebra);
+}
+
+ErrorCode StageChain::readMaskedDataLevel(const DecodeContext& context) const {
+    logStage(StageReadMaskedData);
+    const cv::Mat& image = *context.image;
+    const RadialZebra& zebra = *context.radialZebra;
+    SamplingGrid grid;
+    grid.image = &image;
+    grid.codeType = context.parameters.codeType;
+    grid.modulesPerRing = context.modulesPerRing;
+    grid.ringCount = zebra.ringCount;
+    grid.bitsPerModule = context.parameters.codeType == CodeType::Color ? 3 : 1;
+    grid.threshold = context.threshold;
+
+    ModuleList masked;
+    try {
+        masked =
+            stages_.readMaskedData(grid, imageCenter(image), context.startMarker->angle, zebra);
+    } catch (const QCException& error) {
+        // A grid that reaches outside the image is a wrong guess of this path, not of the image:
+        // the search goes on with the next alternative.
+        if (error.code != WrongGrid) {
+            throw;
+        }
+        return fail(context, WrongGrid, StageReadMaskedData);
+    }
+
+    ErrorCode code = WrongGrid;
+    for (int mask = 0; mask < kMaskCount; ++mask) {
+        ModuleList modules = masked;
+        stages_.applyMaskAndLayout(grid, modules, mask, context.parameters.layout);
+        code = stages_.decodeFrame(grid, modules, context.payload, context.payloadType,
+                                   context.eccType);
+        if (code == Success) {
+            return Success;
+        }
+    }
+    return fail(context, code, StageReadMaskedData);
+}
+
+}  // namespace qcl
