@@ -14,8 +14,10 @@ ErrorCode findOuterZebra(const cv::Mat& binaryImage, std::int32_t modulesPerRing
 
 // Builds the homography H that maps the ring's modules onto a circle (slot 0 at angle 0), warps
 // and re-binarises binaryImage into `corrected`, and moves the marker's points and angle into the
-// corrected frame.
-void applyTransform2(const cv::Mat& binaryImage, const OuterZebra& zebra,
-                     StartMarkerCandidate& marker, cv::Mat& corrected, cv::Matx33d& homography);
+// corrected frame. Returns WrongNumberOfOuterZebraModules, leaving the outputs untouched, when the
+// ring has too few modules for a homography or their positions are degenerate.
+ErrorCode applyTransform2(const cv::Mat& binaryImage, const OuterZebra& zebra,
+                          StartMarkerCandidate& marker, cv::Mat& corrected,
+                          cv::Matx33d& homography);
 
 }  // namespace qcl
