@@ -76,7 +76,8 @@ class ReedSolomon {
     std::array<std::int32_t, kMaxParity + 2> stepMinusDegree_{};
     // Locator of every Berlekamp-Massey step, plain form (8 bits suffice for field elements).
     std::array<std::array<std::uint8_t, kMaxParity + 2>, kMaxParity + 2> locators_;
-    std::array<std::int32_t, kMaxParity + 1> evaluator_{};
+    std::array<std::int32_t, kMaxParity + 1> locator_{};  // the final locator, logarithms
+
     std::array<std::int32_t, kMaxParity + 1> roots_{};
 };
 

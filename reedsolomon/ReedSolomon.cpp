@@ -1,0 +1,323 @@
+#include "reedsolomon/ReedSolomon.h"
+
+#include <string>
+
+#include "common/ErrorCodes.h"
+#include "common/Stage.h"
+
+namespace reedsolomon {
+
+namespace {
+
+// Logarithm of the zero element: it contributes nothing to any sum.
+constexpr std::int32_t kLogZero = -1;
+
+}  // namespace
+
+ReedSolomon::ReedSolomon(std::uint8_t dataLength, std::uint8_t t)
+    : parityLength_(static_cast<std::uint8_t>(2 * t)),
+      informationLength_(static_cast<std::uint8_t>(kCodeLength - 2 * t)),
+      dataLength_(dataLength) {
+    // alpha^0..alpha^7 are the single bits; alpha^8 is the primitive polynomial's low terms.
+    std::int32_t low = 0;
+    for (int i = 0; i < kPrimitiveDegree; ++i) {
+        powerTable_[i] = 1 << i;
+        if (primitivePolynomial_[i] != 0) {
+            low ^= powerTable_[i];
+        }
+    }
+    powerTable_[kPrimitiveDegree] = low;
+    for (int i = kPrimitiveDegree + 1; i < kCodeLength; ++i) {
+        const std::int32_t previous = powerTable_[i - 1];
+        powerTable_[i] = previous >= 128 ? (((previous ^ 128) << 1) ^ low) : previous << 1;
+    }
+    logTable_[0] = kLogZero;
+    for (int i = 0; i < kCodeLength; ++i) {
+        logTable_[powerTable_[i]] = i;
+    }
+
+    // g(x) = (x + alpha)(x + alpha^2)...(x + alpha^2t), built in plain form.
+    std::array<std::int32_t, kMaxParity + 1> g{};
+    g[0] = powerTable_[1];
+    g[1] = 1;
+    for (int i = 2; i <= parityLength_; ++i) {
+        g[i] = 1;
+        for (int j = i - 1; j > 0; --j) {
+            g[j] = g[j - 1] ^ (g[j] == 0 ? 0 : powerTable_[(logTable_[g[j]] + i) % kCodeLength]);
+        }
+        g[0] = powerTable_[(logTable_[g[0]] + i) % kCodeLength];
+    }
+    for (int i = 0; i <= parityLength_; ++i) {
+        generator_[i] = logTable_[g[i]];
+    }
+}
+
+std::uint8_t ReedSolomon::multiply(std::uint8_t a, std::uint8_t b) const {
+    if (a == 0 || b == 0) {
+        return 0;
+    }
+    return static_cast<std::uint8_t>(powerTable_[(logTable_[a] + logTable_[b]) % kCodeLength]);
+}
+
+std::uint8_t ReedSolomon::generatorCoefficient(int i) const {
+    if (i < 0 || i > parityLength_ || generator_[i] == kLogZero) {
+        return 0;
+    }
+    return static_cast<std::uint8_t>(powerTable_[generator_[i]]);
+}
+
+void ReedSolomon::clearReceived() {
+    receivedWord_.fill(kLogZero);
+    plainForm_ = false;
+}
+
+void ReedSolomon::setReceived(int position, std::uint8_t value) {
+    receivedWord_[position] = logTable_[value];
+}
+
+std::uint8_t ReedSolomon::received(int position) const {
+    const std::int32_t value = receivedWord_[position];
+    if (plainForm_) {
+        return static_cast<std::uint8_t>(value);
+    }
+    return value == kLogZero ? 0 : static_cast<std::uint8_t>(powerTable_[value]);
+}
+
+bool ReedSolomon::decode() {
+    const bool clean = computeSyndromes();
+    syndromesZero_ = clean;
+    bool failed = false;
+    if (!clean) {
+        const int degree = findErrorLocator();
+        failed = degree > parityLength_ / 2 || !correctErrors(degree);
+    }
+    if (!plainForm_) {
+        for (auto& symbol : receivedWord_) {
+            symbol = symbol == kLogZero ? 0 : powerTable_[symbol];
+        }
+        plainForm_ = true;
+    }
+    return failed;
+}
+
+// S_i = r(alpha^i), i = 1..2t, kept as logarithms.
+bool ReedSolomon::computeSyndromes() {
+    bool allZero = true;
+    for (int i = 1; i <= parityLength_; ++i) {
+        std::int32_t sum = 0;
+        for (int j = 0; j < kCodeLength; ++j) {
+            if (receivedWord_[j] != kLogZero) {
+                sum ^= powerTable_[(receivedWord_[j] + i * j) % kCodeLength];
+            }
+        }
+        allZero = allZero && sum == 0;
+        syndromes_[i] = logTable_[sum];
+    }
+    return allZero;
+}
+
+// Berlekamp-Massey in the tabular form: row u holds the locator of step u - 1 (row 0 is step
+// -1), with its discrepancy, its degree and step minus degree. Each new row combines the current
+// one with the earlier row of non-zero discrepancy and the largest step minus degree (the later
+// row on a tie).
+int ReedSolomon::findErrorLocator() {
+    const int t = parityLength_ / 2;
+    const int parity = parityLength_;
+    discrepancy_[0] = 0;
+    discrepancy_[1] = syndromes_[1];
+    locators_[0].fill(0);
+    locators_[1].fill(0);
+    locators_[0][0] = 1;
+    locators_[1][0] = 1;
+    degree_[0] = 0;
+    degree_[1] = 0;
+    stepMinusDegree_[0] = -1;
+    stepMinusDegree_[1] = 0;
+    int u = 0;
+    do {
+        ++u;
+        auto& next = locators_[u + 1];
+        const auto& current = locators_[u];
+        if (discrepancy_[u] == kLogZero) {
+            degree_[u + 1] = degree_[u];
+            next = current;
+        } else {
+            int q = u - 1;
+            while (discrepancy_[q] == kLogZero && q > 0) {
+                --q;
+            }
+            for (int j = q - 1; j >= 0; --j) {
+                if (discrepancy_[j] != kLogZero && stepMinusDegree_[q] < stepMinusDegree_[j]) {
+                    q = j;
+                }
+            }
+            degree_[u + 1] = degree_[u] > degree_[q] + u - q ? degree_[u] : degree_[q] + u - q;
+            next.fill(0);
+            const std::int32_t scale = discrepancy_[u] + kCodeLength - discrepancy_[q];
+            for (int i = 0; i <= degree_[q]; ++i) {
+                if (locators_[q][i] != 0) {
+                    next[i + u - q] = static_cast<std::uint8_t>(
+                        powerTable_[(scale + logTable_[locators_[q][i]]) % kCodeLength]);
+                }
+            }
+            for (int i = 0; i <= degree_[u]; ++i) {
+                next[i] ^= current[i];
+            }
+        }
+        stepMinusDegree_[u + 1] = u - degree_[u + 1];
+        if (u < parity) {
+            std::int32_t d = syndromes_[u + 1] == kLogZero ? 0 : powerTable_[syndromes_[u + 1]];
+            for (int i = 1; i <= degree_[u + 1]; ++i) {
+                if (syndromes_[u + 1 - i] != kLogZero && next[i] != 0) {
+                    d ^= powerTable_[(syndromes_[u + 1 - i] + logTable_[next[i]]) % kCodeLength];
+                }
+            }
+            discrepancy_[u + 1] = logTable_[d];
+        }
+    } while (u < parity && degree_[u + 1] <= t);
+    ++u;
+    const int degree = degree_[u];
+    if (degree > t) {
+        return degree;
+    }
+    for (int i = 0; i <= degree; ++i) {
+        locator_[i] = logTable_[locators_[u][i]];
+    }
+    return degree;
+}
+
+// Chien search for the locator's roots, then Forney's formula for the error values.
+bool ReedSolomon::correctErrors(int degree) {
+    if (degree == 0) {
+        return false;  // non-zero syndromes but no error position: not a correctable word
+    }
+    const auto& sigma = locator_;
+    int found = 0;
+    for (int i = 1; i <= kCodeLength; ++i) {
+        std::int32_t sum = 1;
+        for (int j = 1; j <= degree; ++j) {
+            if (sigma[j] != kLogZero) {
+                sum ^= powerTable_[(sigma[j] + i * j) % kCodeLength];
+            }
+        }
+        if (sum == 0) {
+            if (found == degree) {
+                return false;
+            }
+            roots_[found++] = i;
+        }
+    }
+    if (found != degree) {
+        return false;
+    }
+    // Z_0 = 1, Z_i = S_i + sigma_i + sum_{j<i} sigma_{i-j} S_j, as logarithms.
+    std::array<std::int32_t, kMaxParity + 1> z{};
+    for (int i = 1; i <= degree; ++i) {
+        std::int32_t value = syndromes_[i] == kLogZero ? 0 : powerTable_[syndromes_[i]];
+        value ^= sigma[i] == kLogZero ? 0 : powerTable_[sigma[i]];
+        for (int j = 1; j < i; ++j) {
+            if (syndromes_[j] != kLogZero && sigma[i - j] != kLogZero) {
+                value ^= powerTable_[(syndromes_[j] + sigma[i - j]) % kCodeLength];
+            }
+        }
+        z[i] = logTable_[value];
+    }
+    for (int i = 0; i < kCodeLength; ++i) {
+        receivedWord_[i] = receivedWord_[i] == kLogZero ? 0 : powerTable_[receivedWord_[i]];
+    }
+    plainForm_ = true;
+    for (int k = 0; k < degree; ++k) {
+        const int root = roots_[k];
+        const int position = (kCodeLength - root) % kCodeLength;
+        std::int32_t numerator = 1;
+        for (int j = 1; j <= degree; ++j) {
+            if (z[j] != kLogZero) {
+                numerator ^= powerTable_[(z[j] + j * root) % kCodeLength];
+            }
+        }
+        if (numerator == 0) {
+            continue;
+        }
+        std::int32_t denominator = 0;  // logarithm of the product over the other roots
+        for (int m = 0; m < degree; ++m) {
+            if (m != k) {
+                const int term = 1 ^ powerTable_[(kCodeLength - roots_[m] + root) % kCodeLength];
+                denominator += logTable_[term];
+            }
+        }
+        const std::int32_t value =
+            powerTable_[(logTable_[numerator] - denominator % kCodeLength + kCodeLength) %
+                        kCodeLength];
+        receivedWord_[position] ^= value;
+    }
+    return true;
+}
+
+// Parity at the high positions: with p(x) = x^2t d(x) mod g(x), d(x) + x^(255-2t) p(x) is a
+// multiple of g(x), because g(x) divides x^255 - 1.
+void ReedSolomon::computeParity(const std::uint8_t* data, int count, std::uint8_t* parity) const {
+    const int p = parityLength_;
+    for (int i = 0; i < p; ++i) {
+        parity[i] = 0;
+    }
+    for (int j = count - 1; j >= 0; --j) {
+        const std::uint8_t feedback = static_cast<std::uint8_t>(data[j] ^ parity[p - 1]);
+        for (int i = p - 1; i > 0; --i) {
+            parity[i] = static_cast<std::uint8_t>(parity[i - 1] ^
+                                                  multiply(generatorCoefficient(i), feedback));
+        }
+        parity[0] = multiply(generatorCoefficient(0), feedback);
+    }
+}
+
+std::vector<std::uint8_t> encodeParity(const std::vector<std::uint8_t>& data, std::uint8_t t) {
+    if (t == 0 || 2 * t > kMaxParity) {
+        throw qcl::QCException(qcl::EccParamsWrong, "ECC length must be larger than 0");
+    }
+    if (data.size() + 2u * t > static_cast<std::size_t>(kCodeLength)) {
+        throw qcl::QCException(qcl::EccParamsWrong, "data and parity exceed 255 bytes");
+    }
+    const ReedSolomon codec(static_cast<std::uint8_t>(data.size()), t);
+    std::vector<std::uint8_t> parity(2u * t);
+    codec.computeParity(data.data(), static_cast<int>(data.size()), parity.data());
+    return parity;
+}
+
+}  // namespace reedsolomon
+
+namespace qcl {
+
+std::vector<std::uint8_t> decodeRS(const std::vector<std::uint8_t>& received, std::uint8_t t) {
+    logStage(StageDecodeRS);
+    const auto parity = static_cast<std::uint8_t>(2 * t);
+    if (parity == 0) {
+        throw QCException(EccParamsWrong, "ECC length must be larger than 0");
+    }
+    // A block shorter than its parity (the data length would wrap) or longer than the full code
+    // cannot be a shortened codeword.
+    if (received.size() < parity ||
+        received.size() > static_cast<std::size_t>(reedsolomon::kCodeLength)) {
+        return {};
+    }
+    const auto n = static_cast<int>(received.size());
+    const auto k = static_cast<std::uint8_t>(n - parity);
+    reedsolomon::ReedSolomon codec(k, t);
+    codec.clearReceived();
+    for (int i = 0; i < k; ++i) {
+        codec.setReceived(i, received[i]);
+    }
+    const int parityStart = reedsolomon::kCodeLength - parity;
+    for (int i = 0; i < parity; ++i) {
+        codec.setReceived(parityStart + i, received[k + i]);
+    }
+    if (codec.decode()) {
+        return {};
+    }
+    std::vector<std::uint8_t> data(k);
+    for (int i = 0; i < k; ++i) {
+        data[i] = codec.received(i);
+    }
+    return data;
+}
+
+}  // namespace qcl
