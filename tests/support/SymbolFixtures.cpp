@@ -1,0 +1,168 @@
+#include "support/SymbolFixtures.h"
+
+#include <opencv2/imgcodecs.hpp>
+#include <opencv2/imgproc.hpp>
+
+#include <algorithm>
+#include <cmath>
+#include <random>
+#include <stdexcept>
+
+#include "support/SeededRandom.h"
+
+namespace qcl::test {
+
+namespace {
+constexpr int kModulesPerRingChoices[] = {16, 32, 48, 64, 80};
+// Largest symbol the sweeps draw into a 640-px image (8 px quiet zone on each side remain).
+constexpr double kLargestDiameter = 620.0;
+}  // namespace
+
+ModuleList randomModules(std::int32_t modulesPerRing, std::int32_t ringCount, CodeType codeType,
+                         std::uint32_t seed) {
+    SeededRandom random(seed);
+    const int maxValue = codeType == CodeType::Color ? 7 : 1;
+    ModuleList modules(static_cast<std::size_t>((modulesPerRing - kNonDataSlots) * ringCount));
+    for (auto& v : modules) {
+        v = static_cast<std::uint8_t>(random.uniformInt(0, maxValue));
+    }
+    return modules;
+}
+
+RenderOptions renderOptionsFor(const SymbolSpec& spec) {
+    RenderOptions options;
+    options.ringPitch = spec.pitch;
+    options.diameter = spec.diameter;
+    options.imageSize = spec.imageSize;
+    options.startAngle = spec.rotation;
+    options.blackCenter = spec.blackCenter;
+    options.mirrored = spec.mirrored;
+    options.centerOffset = spec.centerOffset;
+    options.supersampling = spec.supersampling;
+    options.dark = spec.dark;
+    options.light = spec.light;
+    return options;
+}
+
+TestSymbol renderTestSymbol(const SymbolSpec& spec, const ModuleList& modules) {
+    const SymbolRenderer renderer(spec.modulesPerRing, spec.ringCount, spec.codeType,
+                                  renderOptionsFor(spec));
+    TestSymbol symbol;
+    symbol.modules = modules;
+    symbol.image = renderer.render(modules);
+    symbol.geometry = renderer.geometry();
+    return symbol;
+}
+
+TestSymbol renderTestSymbol(const SymbolSpec& spec) {
+    return renderTestSymbol(
+        spec, randomModules(spec.modulesPerRing, spec.ringCount, spec.codeType, spec.seed));
+}
+
+std::ostream& operator<<(std::ostream& os, const SymbolSpec& spec) {
+    os << "M=" << spec.modulesPerRing << " D=" << spec.ringCount << " " << spec.codeType;
+    if (spec.pitch > 0) {
+        os << " pitch=" << spec.pitch;
+    } else if (spec.diameter > 0) {
+        os << " diameter=" << spec.diameter;
+    }
+    os << " image=" << spec.imageSize.width << "x" << spec.imageSize.height
+       << " rotation=" << spec.rotation << " seed=" << spec.seed;
+    if (spec.blackCenter) {
+        os << " blackCenter";
+    }
+    if (spec.mirrored) {
+        os << " mirrored";
+    }
+    if (spec.centerOffset != cv::Point2d(0, 0)) {
+        os << " offset=" << spec.centerOffset;
+    }
+    return os;
+}
+
+std::vector<SymbolSpec> standardSymbolSpecs(std::uint32_t seed, int rotationsPerShape) {
+    SeededRandom random(seed);
+    std::vector<SymbolSpec> specs;
+    for (int m : kModulesPerRingChoices) {
+        const double smallest = minimumRingPitch(m);
+        // {rings, pitch, diameter}: smallest pitch, a middle size, the largest diameter.
+        const struct {
+            int rings;
+            double pitch;
+            double diameter;
+        } shapes[] = {
+            {2, smallest, 0}, {3, smallest + 3, 0}, {5, 0, 460}, {9, 0, kLargestDiameter}};
+        for (const auto& shape : shapes) {
+            for (int r = 0; r < rotationsPerShape; ++r) {
+                SymbolSpec spec;
+                spec.modulesPerRing = m;
+                spec.ringCount = shape.rings;
+                spec.pitch = shape.pitch;
+                spec.diameter = shape.diameter;
+                spec.rotation = random.uniformReal(0.0, 2.0 * CV_PI);
+                spec.seed = static_cast<std::uint32_t>(random.uniformInt(1, 1 << 30));
+                spec.codeType = r % 2 == 1 ? CodeType::Color : CodeType::BlackAndWhite;
+                specs.push_back(spec);
+            }
+        }
+    }
+    return specs;
+}
+
+cv::Mat gaussianBlur(const cv::Mat& image, double sigma) {
+    cv::Mat out;
+    cv::GaussianBlur(image, out, cv::Size(0, 0), sigma);
+    return out;
+}
+
+cv::Mat addGaussianNoise(const cv::Mat& image, double sigma, std::uint32_t seed) {
+    cv::Mat noise(image.size(), CV_32FC(image.channels()));
+    cv::RNG rng(seed);
+    rng.fill(noise, cv::RNG::NORMAL, 0.0, sigma);
+    cv::Mat sum;
+    image.convertTo(sum, noise.type());
+    sum += noise;
+    cv::Mat out;
+    sum.convertTo(out, image.type());
+    return out;
+}
+
+cv::Mat jpegRoundTrip(const cv::Mat& image, int quality) {
+    std::vector<uchar> buffer;
+    if (!cv::imencode(".jpg", image, buffer, {cv::IMWRITE_JPEG_QUALITY, quality})) {
+        throw std::runtime_error("JPEG encoding failed");
+    }
+    return cv::imdecode(buffer, cv::IMREAD_COLOR);
+}
+
+cv::Mat rotateAndScale(const cv::Mat& image, double angle, double scale, cv::Matx23d* transform) {
+    const cv::Point2f centre(image.cols / 2.0f, image.rows / 2.0f);
+    // getRotationMatrix2D turns counter-clockwise on screen for a positive angle in degrees.
+    const cv::Mat map = cv::getRotationMatrix2D(centre, -angle * 180.0 / CV_PI, scale);
+    cv::Mat out;
+    cv::warpAffine(image, out, map, image.size(), cv::INTER_LINEAR, cv::BORDER_CONSTANT,
+                   cv::Scalar::all(255));
+    if (transform != nullptr) {
+        *transform = cv::Matx23d(map);
+    }
+    return out;
+}
+
+cv::Mat tilt(const cv::Mat& image, double strength, double angle, cv::Matx33d* transform) {
+    const double cx = image.cols / 2.0;
+    const double cy = image.rows / 2.0;
+    const double a = 2.0 * strength / std::max(image.cols, image.rows);
+    const cv::Matx33d toCentre(1, 0, -cx, 0, 1, -cy, 0, 0, 1);
+    const cv::Matx33d back(1, 0, cx, 0, 1, cy, 0, 0, 1);
+    const cv::Matx33d bend(1, 0, 0, 0, 1, 0, a * std::cos(angle), a * std::sin(angle), 1);
+    const cv::Matx33d map = back * bend * toCentre;
+    cv::Mat out;
+    cv::warpPerspective(image, out, cv::Mat(map), image.size(), cv::INTER_LINEAR,
+                        cv::BORDER_CONSTANT, cv::Scalar::all(255));
+    if (transform != nullptr) {
+        *transform = map;
+    }
+    return out;
+}
+
+}  // namespace qcl::test

@@ -1,0 +1,69 @@
+// Rendered symbols for tests and benchmarks: a symbol described in one record, drawn with seeded
+// random module values, together with the values drawn and the true geometry; and a few simple
+// "photograph" degradations of such images.
+#pragma once
+
+#include <opencv2/core.hpp>
+
+#include <cstdint>
+#include <ostream>
+#include <vector>
+
+#include "common/CodeTypes.h"
+#include "decoder/data/SamplingGrid.h"
+#include "writer/SymbolRenderer.h"
+
+namespace qcl::test {
+
+struct SymbolSpec {
+    std::int32_t modulesPerRing = 32;
+    std::int32_t ringCount = 3;
+    CodeType codeType = CodeType::BlackAndWhite;
+    double pitch = 0.0;            // ring pitch in px; 0: diameter, else the image decides
+    double diameter = 0.0;         // outer diameter in px, used when pitch is 0
+    cv::Size imageSize{640, 640};  // 0 x 0: smallest square around the symbol
+    double rotation = 0.0;         // image angle of the start marker (radians, +x towards +y)
+    bool blackCenter = false;
+    bool mirrored = false;
+    cv::Point2d centerOffset{0, 0};
+    std::uint32_t seed = 1;  // module values
+    int supersampling = 4;
+    std::uint8_t dark = 0;
+    std::uint8_t light = 255;
+};
+
+struct TestSymbol {
+    cv::Mat image;            // 8-bit BGR
+    ModuleList modules;       // values drawn, in the reader's order (outermost ring first)
+    SymbolGeometry geometry;  // what was drawn, in pixels of `image`
+};
+
+// Seeded random module values: 0/1 for black-and-white, 0..7 for colour codes.
+ModuleList randomModules(std::int32_t modulesPerRing, std::int32_t ringCount, CodeType codeType,
+                         std::uint32_t seed);
+
+RenderOptions renderOptionsFor(const SymbolSpec& spec);
+TestSymbol renderTestSymbol(const SymbolSpec& spec);
+// Same, with the given module values instead of random ones.
+TestSymbol renderTestSymbol(const SymbolSpec& spec, const ModuleList& modules);
+
+// One line that replays the case, printed by GoogleTest for parameterised tests and failures.
+std::ostream& operator<<(std::ostream& os, const SymbolSpec& spec);
+
+// The set of sizes and code shapes the stage tests sweep: every modules-per-ring value, sizes from
+// the smallest supported pitch up to a ~620 px diameter, several rotations; BW and colour.
+std::vector<SymbolSpec> standardSymbolSpecs(std::uint32_t seed, int rotationsPerShape = 3);
+
+// "Photographs" of a rendered image.
+cv::Mat gaussianBlur(const cv::Mat& image, double sigma);
+cv::Mat addGaussianNoise(const cv::Mat& image, double sigma, std::uint32_t seed);
+cv::Mat jpegRoundTrip(const cv::Mat& image, int quality);
+// Rotates by `angle` (radians, +x towards +y) and scales by `scale` about the image centre into
+// an image of the same size; `transform` (optional) receives the 2x3 map of points.
+cv::Mat rotateAndScale(const cv::Mat& image, double angle, double scale,
+                       cv::Matx23d* transform = nullptr);
+// Tilts the image plane: a perspective map whose scale changes by +-`strength` across the image
+// along direction `angle`; `transform` (optional) receives the 3x3 map of points.
+cv::Mat tilt(const cv::Mat& image, double strength, double angle, cv::Matx33d* transform = nullptr);
+
+}  // namespace qcl::test

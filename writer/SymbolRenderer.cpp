@@ -1,0 +1,353 @@
+#include "writer/SymbolRenderer.h"
+
+#include <algorithm>
+#include <cmath>
+#include <stdexcept>
+#include <string>
+
+namespace qcl {
+
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+constexpr double kTwoPi = 2.0 * kPi;
+// Longer side of the reader's working image; every absolute size below is in its pixels.
+constexpr double kWorkingSide = 640.0;
+// Black below a notch: survives blur and the centre finder's antialiased repaint of the disc.
+constexpr double kThinBlackShare = 0.3;
+constexpr double kThinBlackMin = 3.0;
+// White gap at the top of the inner zebra: survives the 3x3 opening, cuts data columns off.
+constexpr double kGapShare = 0.2;
+constexpr double kGapMin = 4.0;
+// Chord of a notch floor: narrower white features vanish in the 3x3 opening.
+constexpr double kMinNotchChord = 4.0;
+// Disc radius in pitches: small enough that a long place beside a notch is told from the notch.
+constexpr double kDiscShare = 0.75;
+// The centre finder keeps contours of area >= pi (S/32)^2 with S the mean image side: 5 % + 1 px.
+constexpr double kDiscAreaDivisor = 32.0;
+constexpr double kDiscAreaMargin = 1.05;
+constexpr double kDiscAreaExtra = 1.0;
+// A black centre must stay this far inside the white disc: the centre finder repaints about
+// max(b, 10) + 10.5 px white around its estimate and needs some thin black left beyond it.
+constexpr double kBlackCenterClearance = 13.0;
+constexpr double kMinBlackCenterRadius = 3.0;
+// Pixel half-diagonal: a pixel whose centre lies further than this from an edge is uniform.
+constexpr double kHalfDiagonal = 0.7072;
+
+double normalizeAngle(double phi) {  // to [-pi, pi)
+    phi = std::fmod(phi + kPi, kTwoPi);
+    if (phi < 0) {
+        phi += kTwoPi;
+    }
+    return phi - kPi;
+}
+
+bool validModulesPerRing(int m) {
+    return m >= 16 && m <= 80 && m % 16 == 0;
+}
+
+// Radial sizes of a symbol in working-image pixels for a pitch p and mean image side s.
+struct WorkingLayout {
+    double pitch = 0, disc = 0, thin = 0, gap = 0, halfChord = 0;
+    int notchModules = 0;
+};
+
+WorkingLayout workingLayout(int modulesPerRing, double pitch, double meanSide, double forcedDisc) {
+    WorkingLayout w;
+    const double moduleAngle = kTwoPi / modulesPerRing;
+    w.pitch = pitch;
+    w.thin = std::max(kThinBlackShare * pitch, kThinBlackMin);
+    w.gap = std::max(kGapShare * pitch, kGapMin);
+    w.notchModules = modulesPerRing == 16 ? 1 : 2;
+    const double halfSine = std::sin(w.notchModules * moduleAngle / 2.0);
+    const double notchFloorMin = (kMinNotchChord / 2.0) / halfSine;
+    const double areaDisc = kDiscAreaMargin * meanSide / kDiscAreaDivisor + kDiscAreaExtra;
+    w.disc =
+        forcedDisc > 0
+            ? forcedDisc
+            : std::max({kDiscShare * pitch, std::min(pitch, areaDisc), notchFloorMin - w.thin});
+    w.halfChord = (w.disc + w.thin) * halfSine;
+    return w;
+}
+
+double outerOf(const WorkingLayout& w, int ringCount) {
+    return w.disc + (ringCount + 3) * w.pitch;
+}
+
+// Pitch whose symbol has the given outer radius (working pixels); R0 grows slower than p.
+double pitchForOuter(int modulesPerRing, int ringCount, double outer, double meanSide,
+                     double forcedDisc) {
+    double pitch = outer / (ringCount + 3.75);
+    for (int i = 0; i < 50; ++i) {
+        const WorkingLayout w = workingLayout(modulesPerRing, pitch, meanSide, forcedDisc);
+        const double next = (outer - w.disc) / (ringCount + 3);
+        if (std::abs(next - pitch) < 1e-9) {
+            break;
+        }
+        pitch = next;
+    }
+    return pitch;
+}
+
+}  // namespace
+
+double SymbolGeometry::moduleAngle() const {
+    return kTwoPi / modulesPerRing;
+}
+
+double SymbolGeometry::slotAngle(double slot) const {
+    const double phi = slot * moduleAngle();
+    return mirrored ? startAngle - phi : startAngle + phi;
+}
+
+cv::Point2d SymbolGeometry::pointAt(double radius, double slot) const {
+    const double a = slotAngle(slot);
+    return {center.x + radius * std::cos(a), center.y + radius * std::sin(a)};
+}
+
+std::int32_t SymbolGeometry::slotOfIndex(std::int32_t index, std::int32_t modulesPerRing) {
+    return index % (modulesPerRing - kNonDataSlots) + 3;
+}
+
+std::int32_t SymbolGeometry::ringOfIndex(std::int32_t index, std::int32_t modulesPerRing,
+                                         std::int32_t ringCount) {
+    return ringCount - 1 - index / (modulesPerRing - kNonDataSlots);
+}
+
+double minimumRingPitch(std::int32_t modulesPerRing) {
+    return validModulesPerRing(modulesPerRing) ? 23.0 : 0.0;
+}
+
+SymbolRenderer::SymbolRenderer(std::int32_t modulesPerRing, std::int32_t ringCount,
+                               CodeType codeType, const RenderOptions& options)
+    : codeType_(codeType), options_(options) {
+    if (!validModulesPerRing(modulesPerRing)) {
+        throw std::invalid_argument("modules per ring must be 16, 32, 48, 64 or 80");
+    }
+    if (ringCount < 2) {
+        throw std::invalid_argument("a symbol needs at least two data rings");
+    }
+    if (options.ringPitch <= 0 && options.diameter <= 0 &&
+        (options.imageSize.width <= 0 || options.imageSize.height <= 0)) {
+        throw std::invalid_argument("give a ring pitch, a diameter or an image size");
+    }
+    if (options.supersampling < 1) {
+        throw std::invalid_argument("supersampling must be at least 1");
+    }
+    const double offset =
+        std::max(std::abs(options.centerOffset.x), std::abs(options.centerOffset.y));
+    const bool autoSize = options.imageSize.width <= 0 || options.imageSize.height <= 0;
+    cv::Size size = autoSize ? cv::Size(0, 0) : options.imageSize;
+    double side = autoSize ? kWorkingSide : std::max(size.width, size.height);
+    double scale = 1.0;
+    WorkingLayout w;
+    // The layout depends on the image size (disc area rule, scale), an automatic image size on
+    // the layout: settle both by fixed-point iteration (a few rounds suffice).
+    for (int round = 0; round < 12; ++round) {
+        scale = std::max(1.0, side / kWorkingSide);
+        const double meanSide = autoSize ? side / scale : (size.width + size.height) / 2.0 / scale;
+        const double forcedDisc = options.discRadius / scale;
+        double pitch = options.ringPitch / scale;
+        if (pitch <= 0) {
+            const double outer =
+                options.diameter > 0
+                    ? options.diameter / 2.0 / scale
+                    : (std::min(size.width, size.height) / 2.0 - offset - 1.0) / scale -
+                          options.quietZone;
+            pitch = pitchForOuter(modulesPerRing, ringCount, outer, meanSide, forcedDisc);
+        }
+        w = workingLayout(modulesPerRing, pitch, meanSide, forcedDisc);
+        if (!autoSize) {
+            break;
+        }
+        const double need =
+            std::ceil(2.0 * ((outerOf(w, ringCount) + options.quietZone) * scale + offset) + 2.0);
+        if (need == side) {
+            break;
+        }
+        side = need;
+    }
+    if (autoSize) {
+        size = cv::Size(static_cast<int>(side), static_cast<int>(side));
+    }
+    if (w.pitch <= 0 || w.disc <= 0) {
+        throw std::invalid_argument("the symbol does not fit into the image");
+    }
+    SymbolGeometry& g = geometry_;
+    g.modulesPerRing = modulesPerRing;
+    g.ringCount = ringCount;
+    g.imageSize = size;
+    // Off the raster's symmetry points: half a pixel in x, a quarter of a working pixel in y.
+    const double longer = std::max(size.width, size.height);
+    const double k = std::max(1.0, longer / kWorkingSide);
+    g.center = cv::Point2d((size.width - 1) / 2.0, size.height / 2.0 - 0.5 + 0.75 * k) +
+               options.centerOffset;
+    g.startAngle = options.startAngle;
+    g.mirrored = options.mirrored;
+    g.workingScale = scale;
+    g.pitch = w.pitch * scale;
+    g.discRadius = w.disc * scale;
+    g.thinBlack = w.thin * scale;
+    g.gap = w.gap * scale;
+    g.notchModules = w.notchModules;
+    g.notchHalfWidth = w.halfChord * scale;
+    if (options.blackCenter) {
+        const double b = options.blackCenterRadius > 0 ? options.blackCenterRadius / scale
+                                                       : w.disc - kBlackCenterClearance;
+        if (b < kMinBlackCenterRadius || b >= w.disc) {
+            throw std::invalid_argument("the centre disc is too small for a black centre");
+        }
+        g.blackCenterRadius = b * scale;
+    }
+    const double outer = g.outerRadius();
+    if (g.center.x - outer < 0 || g.center.y - outer < 0 || g.center.x + outer > size.width - 1 ||
+        g.center.y + outer > size.height - 1) {
+        throw std::invalid_argument("the symbol does not fit into the image");
+    }
+}
+
+cv::Vec3b SymbolRenderer::colorOf(std::uint8_t value) const {
+    // Colour table: which of red, green, blue are lit for values 0..7.
+    static const bool kLit[8][3] = {{1, 1, 1}, {0, 0, 0}, {1, 0, 0}, {0, 1, 0},
+                                    {0, 0, 1}, {0, 1, 1}, {1, 0, 1}, {1, 1, 0}};
+    const bool* lit = kLit[value & 7];
+    auto level = [&](bool on) { return on ? options_.light : options_.dark; };
+    return cv::Vec3b(level(lit[2]), level(lit[1]), level(lit[0]));
+}
+
+bool SymbolRenderer::inNotch(double rho, double phi) const {
+    const SymbolGeometry& g = geometry_;
+    const int m = g.modulesPerRing;
+    const double step = g.moduleAngle();
+    const double floorRadius = g.notchFloorRadius();
+    // The notch before the marker: from the marker's edge to a line parallel to the ray through
+    // slot -notchModules, so no black lies between notch and marker.
+    if (phi < -step / 2 && phi > -(g.notchModules + 1) * step) {
+        const double side = -g.notchModules * step;
+        return rho * std::sin(phi - side) > -floorRadius * std::sin(step / 2);
+    }
+    // The others: parallel-sided slots centred on slot 4q + 2.5 (two modules) or 4q + 3 (one).
+    const double firstCenter = g.notchModules == 2 ? 2.5 : 3.0;
+    const int notches = m / 4;
+    double s = phi / step;
+    if (s < 0) {
+        s += m;
+    }
+    int q = static_cast<int>(std::lround((s - firstCenter) / 4.0));
+    q = ((q % notches) + notches) % notches;
+    if (q == notches - 1) {
+        return false;
+    }
+    const double d = normalizeAngle(phi - (4.0 * q + firstCenter) * step);
+    return std::cos(d) > 0 && std::abs(rho * std::sin(d)) < g.notchHalfWidth;
+}
+
+std::uint8_t SymbolRenderer::structureValue(const ModuleList& modules, double rho,
+                                            double phi) const {
+    const SymbolGeometry& g = geometry_;
+    const int m = g.modulesPerRing;
+    const int rings = g.ringCount;
+    if (rho < g.blackCenterRadius) {
+        return 1;
+    }
+    if (rho < g.discRadius || rho >= g.outerRadius()) {
+        return 0;
+    }
+    int slot = static_cast<int>(std::floor(phi / g.moduleAngle() + 0.5));
+    slot = ((slot % m) + m) % m;
+    if (slot == 0) {
+        return 1;  // start marker, from the disc to the rim
+    }
+    if (rho < g.innerZebraOuterRadius()) {
+        if (rho >= g.notchFloorRadius() && inNotch(rho, phi)) {
+            return 0;
+        }
+        const bool inGap = rho >= g.innerZebraOuterRadius() - g.gap;
+        return inGap && slot != 1 ? 0 : 1;
+    }
+    if (rho < g.outerZebraInnerRadius()) {
+        const int ring =
+            std::clamp(static_cast<int>((rho - g.ringInnerRadius(0)) / g.pitch), 0, rings - 1);
+        if (slot == 1 || slot >= m - 2) {
+            return 0;
+        }
+        if (slot == 2) {  // radial zebra: outermost ring white, alternating inward
+            return (rings - 1 - ring) % 2 == 1 ? 1 : 0;
+        }
+        const int row = rings - 1 - ring;
+        return modules[static_cast<std::size_t>(row * (m - kNonDataSlots) + slot - 3)];
+    }
+    return slot % 2 == 0 ? 1 : 0;  // outer zebra
+}
+
+std::uint8_t SymbolRenderer::valueAt(const ModuleList& modules, double x, double y) const {
+    const SymbolGeometry& g = geometry_;
+    const double dx = x - g.center.x;
+    const double dy = y - g.center.y;
+    double phi = std::atan2(dy, dx) - g.startAngle;
+    if (g.mirrored) {
+        phi = -phi;
+    }
+    return structureValue(modules, std::hypot(dx, dy), normalizeAngle(phi));
+}
+
+void SymbolRenderer::checkModules(const ModuleList& modules) const {
+    const SymbolGeometry& g = geometry_;
+    const std::size_t expected =
+        static_cast<std::size_t>((g.modulesPerRing - kNonDataSlots) * g.ringCount);
+    if (modules.size() != expected) {
+        throw std::invalid_argument("expected " + std::to_string(expected) +
+                                    " module values, got " + std::to_string(modules.size()));
+    }
+    const std::uint8_t maxValue = codeType_ == CodeType::Color ? 7 : 1;
+    for (std::uint8_t v : modules) {
+        if (v > maxValue) {
+            throw std::invalid_argument("module value out of range: " + std::to_string(v));
+        }
+    }
+}
+
+cv::Mat SymbolRenderer::render(const ModuleList& modules) const {
+    checkModules(modules);
+    const SymbolGeometry& g = geometry_;
+    const int n = options_.supersampling;
+    cv::Mat image(g.imageSize, CV_8UC3, cv::Scalar::all(options_.light));
+    const double outer = g.outerRadius() + kHalfDiagonal;
+    for (int y = 0; y < image.rows; ++y) {
+        auto* row = image.ptr<cv::Vec3b>(y);
+        for (int x = 0; x < image.cols; ++x) {
+            const double rho = std::hypot(x - g.center.x, y - g.center.y);
+            if (rho > outer) {
+                continue;
+            }
+            const std::uint8_t v = valueAt(modules, x, y);
+            // Uniform pixel when its four corners agree with its centre (features are >= 3 px).
+            bool uniform = n == 1;
+            if (!uniform) {
+                uniform = valueAt(modules, x - 0.5, y - 0.5) == v &&
+                          valueAt(modules, x + 0.5, y - 0.5) == v &&
+                          valueAt(modules, x - 0.5, y + 0.5) == v &&
+                          valueAt(modules, x + 0.5, y + 0.5) == v;
+            }
+            if (uniform) {
+                row[x] = colorOf(v);
+                continue;
+            }
+            cv::Vec3d sum(0, 0, 0);
+            for (int sy = 0; sy < n; ++sy) {
+                for (int sx = 0; sx < n; ++sx) {
+                    const double px = x - 0.5 + (sx + 0.5) / n;
+                    const double py = y - 0.5 + (sy + 0.5) / n;
+                    const cv::Vec3b c = colorOf(valueAt(modules, px, py));
+                    sum += cv::Vec3d(c[0], c[1], c[2]);
+                }
+            }
+            sum /= static_cast<double>(n * n);
+            row[x] = cv::Vec3b(cv::saturate_cast<uchar>(sum[0]), cv::saturate_cast<uchar>(sum[1]),
+                               cv::saturate_cast<uchar>(sum[2]));
+        }
+    }
+    return image;
+}
+
+}  // namespace qcl
