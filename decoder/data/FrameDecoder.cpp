@@ -1,0 +1,183 @@
+#include "decoder/data/FrameDecoder.h"
+
+#include <cstdio>
+#include <utility>
+#include <vector>
+
+#include "common/CodeTypes.h"
+#include "common/Logger.h"
+#include "common/Stage.h"
+#include "decoder/data/Decompressor.h"
+#include "reedsolomon/ReedSolomon.h"
+
+namespace qcl {
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+// Longest frame: one full Reed-Solomon codeword.
+constexpr std::size_t kMaxCapacity = 255;
+// A frame holds at least the two header bytes and the checksum.
+constexpr std::size_t kMinFrameBytes = 3;
+constexpr int kHeaderStrengthMask = 0x3;
+constexpr int kHeaderLengthShift = 5;
+// Widest module the byte packing accepts.
+constexpr int kMaxBitsPerModule = 8;
+
+struct Strength {
+    ECCtype type;
+    int perMille;  // correctable share of the capacity
+};
+
+// In the order they are tried: strongest first.
+constexpr Strength kStrengths[] = {
+    {ECCtype::High, 300}, {ECCtype::Quartile, 250}, {ECCtype::Medium, 150}, {ECCtype::Low, 75}};
+
+std::string hexDump(const std::uint8_t* bytes, std::size_t count) {
+    std::string text = "{";
+    char digits[4];
+    for (std::size_t i = 0; i < count; ++i) {
+        std::snprintf(digits, sizeof digits, " %02x", bytes[i]);
+        text += digits;
+    }
+    text += '}';
+    return text;
+}
+
+template <typename Line>
+void logHex(Line&& line, const char* label, const std::uint8_t* bytes, std::size_t count) {
+    if (line.enabled()) {
+        line << label << hexDump(bytes, count);
+    }
+}
+
+// Bits of every module, bit 0 first, filling bytes from bit 0; a partial last byte is dropped.
+Bytes packModules(const ModuleList& modules, int bitsPerModule) {
+    Bytes block;
+    block.reserve(modules.size() * static_cast<std::size_t>(bitsPerModule) / 8);
+    unsigned accumulator = 0;
+    int held = 0;
+    for (std::uint8_t module : modules) {
+        for (int bit = 0; bit < bitsPerModule; ++bit) {
+            accumulator |= ((module >> bit) & 1u) << held;
+            if (++held == 8) {
+                block.push_back(static_cast<std::uint8_t>(accumulator));
+                accumulator = 0;
+                held = 0;
+            }
+        }
+    }
+    return block;
+}
+
+bool gridHoldsModules(const SamplingGrid& grid, const ModuleList& modules) {
+    const long long columns = static_cast<long long>(grid.modulesPerRing) - kNonDataSlots;
+    return columns >= 1 && grid.ringCount >= 1 && grid.bitsPerModule >= 1 &&
+           grid.bitsPerModule <= kMaxBitsPerModule &&
+           static_cast<long long>(modules.size()) == columns * grid.ringCount;
+}
+
+struct Attempt {
+    ErrorCode code = EccCannotCorrect;
+    Bytes payload;
+    std::uint16_t payloadBits = 0;
+};
+
+// One ECC strength: correct the block, then check header strength, length and checksum.
+Attempt tryStrength(const Bytes& block, const Strength& strength, std::uint8_t* eccType) {
+    Attempt attempt;
+    const std::size_t capacity = block.size();
+    const auto t = static_cast<std::uint8_t>((strength.perMille * capacity + 999) / 1000);
+    const auto eccLength = static_cast<std::uint8_t>(2 * t);
+    logDebug() << "try ECC strength: " << strength.type;
+    const Bytes data = decodeRS(block, t);
+    if (data.size() < kMinFrameBytes) {
+        logDebug() << "ECC strength: " << strength.type << " failed";
+        return attempt;
+    }
+    logInfo() << "data length                [Bits]: " << data.size() * 8 << " = " << data.size()
+              << " Bytes";
+    logHex(logDebug(), "data                             : ", data.data(), data.size());
+    const auto header = static_cast<std::uint16_t>(data[0] | (data[1] << 8));
+    attempt.payloadBits = static_cast<std::uint16_t>(header >> kHeaderLengthShift);
+    logInfo() << "payload length             [Bits]: " << attempt.payloadBits;
+    logInfo() << "header value                     : " << header;
+    logInfo() << "ECC length                [Bytes]: " << static_cast<int>(eccLength);
+
+    const auto headerStrength = static_cast<ECCtype>(header & kHeaderStrengthMask);
+    if (headerStrength != strength.type) {
+        logDebug() << "Different ECC strength: " << strength.type << " vs. " << headerStrength;
+        attempt.code = EccStrengthInconsistent;
+        return attempt;
+    }
+    const std::size_t payloadBytes = (attempt.payloadBits + 7u) / 8u;
+    const std::size_t maxPayload = data.size() - kMinFrameBytes;
+    if (payloadBytes > maxPayload) {
+        logDebug() << "wrong payload length             : " << payloadBytes
+                   << ", max payload length = " << maxPayload;
+        attempt.code = NotEnoughCapacity;
+        return attempt;
+    }
+    attempt.payload.assign(data.begin() + 2, data.begin() + 2 + payloadBytes);
+    int checksum = data[0] ^ data[1];
+    for (std::uint8_t byte : attempt.payload) {
+        checksum ^= byte;
+    }
+    const int stored = data[2 + payloadBytes];
+    if (checksum != stored) {
+        logDebug() << "wrong checksum                   : " << checksum
+                   << ", stored checksum: " << stored;
+        attempt.code = WrongChecksum;
+        return attempt;
+    }
+    logDebug() << "correct checksum                 : " << checksum
+               << ", stored checksum: " << stored;
+    if (eccType != nullptr) {
+        *eccType = static_cast<std::uint8_t>(strength.type);
+    }
+    attempt.code = Success;
+    return attempt;
+}
+
+}  // namespace
+
+ErrorCode decodeFrame(const SamplingGrid& grid, const ModuleList& modules, std::string* payload,
+                      std::uint8_t* payloadType, std::uint8_t* eccType) {
+    logStage(grid.logStage);
+    if (!gridHoldsModules(grid, modules)) {
+        return WrongGrid;
+    }
+    const Bytes block = packModules(modules, grid.bitsPerModule);
+    logDebug() << "capacity                   [Bits]: " << block.size() * 8 << " = " << block.size()
+               << " Bytes";
+    logHex(logDebug(), "data (incl. ECC)                 : ", block.data(), block.size());
+    // A grid of more than one codeword cannot be a frame; neither can a single byte, which is
+    // shorter than the smallest parity.
+    if (block.size() > kMaxCapacity || block.size() == 1) {
+        return WrongGrid;
+    }
+
+    Attempt attempt;
+    for (const Strength& strength : kStrengths) {
+        attempt = tryStrength(block, strength, eccType);
+        if (attempt.code == Success && !attempt.payload.empty()) {
+            break;
+        }
+    }
+    if (attempt.code != Success || attempt.payload.empty()) {
+        return attempt.code;
+    }
+    logHex(logDebug(), "compressed payload               : ", attempt.payload.data(),
+           attempt.payload.size());
+    DecompressedPayload result = decompress(attempt.payload, attempt.payloadBits);
+    if (payload != nullptr) {
+        *payload = std::move(result.text);
+    }
+    if (payloadType != nullptr) {
+        *payloadType = result.type;
+    }
+    return Success;
+}
+
+}  // namespace qcl
