@@ -1,0 +1,141 @@
+#include "app/Application.h"
+
+#include <opencv2/imgcodecs.hpp>
+
+#include <exception>
+#include <iostream>
+
+#include "app/CameraView.h"
+#include "app/CommandLine.h"
+#include "app/Menu.h"
+#include "camera/CameraList.h"
+#include "common/Logger.h"
+#include "common/Stopwatch.h"
+#include "decoder/Decoder.h"
+
+namespace qcl {
+
+const char* const kVersion = "1.26.34";
+
+namespace {
+
+// Exit code of a run refused for a bad option value.
+constexpr int kBadOptionExit = 2;
+
+void writeBanner() {
+    std::cout << "Quorview - Quorel Code Reader " << kVersion << "\n"
+              << "\n"
+              << "Decode Quorel Codes\n"
+              << std::endl;
+}
+
+void writeInteractiveUsage() {
+    std::cout << "\n"
+              << "Usage: Present an image of an Quorel Code to the camera and\n"
+              << "move the code center to the center of the camera view\n"
+              << "until the code is recognized and the result is displayed in the console "
+                 "window.\n"
+              << "Quit the video window by pressing ESC inside of the video window.\n"
+              << std::endl;
+}
+
+// Options given on the command line replace the settings of this run.
+void applyOptions(const CommandLine& options, Settings& settings) {
+    if (options.codeType) {
+        settings.codeType = static_cast<CodeType>(*options.codeType);
+    }
+    if (options.logLevel) {
+        settings.logLevel = static_cast<LogLevel>(*options.logLevel);
+    }
+    if (options.logLevelConsole) {
+        settings.logLevelConsole = static_cast<LogLevel>(*options.logLevelConsole);
+    }
+    if (options.logFile) {
+        settings.logFileName = *options.logFile;
+    }
+}
+
+int runDecodeFile(const CommandLine& options, Settings settings) {
+    // One-shot decoding logs warnings and worse to "log.txt" unless the options say otherwise;
+    // the settings file's logging choices are for the interactive program.
+    settings.logFileName = "log.txt";
+    settings.logLevel = LogLevel::Warning;
+    settings.logLevelConsole = LogLevel::Warning;
+    applyOptions(options, settings);
+    logger().start(settings.logFileName, settings.logLevel, settings.logLevelConsole);
+    decodeImageFile(options.imagePath, settings);
+    return 0;
+}
+
+int runCameraOnly(const CommandLine& options, Settings settings) {
+    applyOptions(options, settings);
+    logger().start(settings.logFileName, settings.logLevel, settings.logLevelConsole);
+    runCameraView(settings);
+    return 0;
+}
+
+int runInteractive(const CommandLine& options, Settings& settings, const ChoiceLists& choices) {
+    applyOptions(options, settings);
+    logger().start(settings.logFileName, settings.logLevel, settings.logLevelConsole);
+    writeInteractiveUsage();
+    listCameraDevices();
+    Menu menu(settings, choices, std::cin, std::cout,
+              [](Settings& current) { runCameraView(current); });
+    menu.run();
+    return 0;
+}
+
+}  // namespace
+
+void decodeImageFile(const std::string& path, const Settings& settings) {
+    DecodeParameters parameters;
+    parameters.codeType = settings.codeType;
+    parameters.layout = Layout::HorizontalShortSnake;
+    parameters.binaryFormat = settings.binFormat;
+
+    std::cout << "Read quorel code image file '" << path << "'\n" << std::endl;
+    const cv::Mat image = cv::imread(path, cv::IMREAD_COLOR);
+
+    Stopwatch stopwatch;
+    stopwatch.start();
+    try {
+        const std::string payload = decode(parameters, image, true);
+        stopwatch.stop();
+        if (!payload.empty()) {
+            std::cout << "Encoded text is: " << payload << std::endl;
+        } else {
+            std::cout << "No data found" << std::endl;
+        }
+    } catch (const std::exception& e) {
+        stopwatch.stop();
+        logError() << e.what();
+    }
+    std::cout << stopwatch.elapsedMilliseconds() << " ms" << std::endl;
+    std::cout << stopwatch.elapsedNanoseconds() << " ns" << std::endl;
+}
+
+int runApplication(const std::vector<std::string>& arguments) {
+    writeBanner();
+    const ChoiceLists choices = makeChoiceLists();
+    Settings settings;
+    readSettings(settings);
+
+    CommandLine options;
+    try {
+        options = parseCommandLine(arguments);
+    } catch (const BadOption& e) {
+        std::cerr << e.what() << std::endl;
+        return kBadOptionExit;
+    }
+    switch (options.mode) {
+        case RunMode::DecodeFile:
+            return runDecodeFile(options, settings);
+        case RunMode::CameraView:
+            return runCameraOnly(options, settings);
+        case RunMode::Interactive:
+            break;
+    }
+    return runInteractive(options, settings, choices);
+}
+
+}  // namespace qcl

@@ -1,0 +1,189 @@
+#include "app/CameraView.h"
+
+#include <opencv2/highgui.hpp>
+#include <opencv2/imgproc.hpp>
+#include <opencv2/videoio.hpp>
+
+#include <cerrno>
+#include <cstring>
+#include <exception>
+#include <iostream>
+
+#include "common/ErrorCodes.h"
+#include "common/Logger.h"
+#include "common/Stopwatch.h"
+#include "decoder/Decoder.h"
+#include "imaging/Preprocessing.h"
+
+namespace qcl {
+namespace {
+
+const char* const kWindowName = "Camera";
+constexpr int kKeyWaitMs = 1;
+// A source that stops delivering frames (a video that ended, a camera unplugged) ends the view
+// after this many empty reads in a row; keys are still polled while waiting.
+constexpr int kMaxEmptyReads = 200;
+constexpr int kEmptyReadWaitMs = 5;
+constexpr std::int64_t kTicksPerMillisecond = 10000;
+
+// The window exists from its creation to the end of the view, on every way out.
+class ViewWindow {
+  public:
+    ViewWindow() { cv::namedWindow(kWindowName, cv::WINDOW_AUTOSIZE); }
+    ~ViewWindow() {
+        try {
+            cv::destroyWindow(kWindowName);
+        } catch (...) {
+            // the view ends either way
+        }
+    }
+    ViewWindow(const ViewWindow&) = delete;
+    ViewWindow& operator=(const ViewWindow&) = delete;
+};
+
+bool openCapture(cv::VideoCapture& capture, const Settings& settings) {
+    if (settings.launch.empty()) {
+        if (!capture.open(settings.device, settings.backend)) {
+            std::cerr << "Couldn't open camera device " << settings.device << " with backend "
+                      << settings.backend << std::endl;
+            return false;
+        }
+    } else if (!capture.open(settings.launch, settings.backend)) {
+        std::cerr << "Couldn't open camera '" << settings.launch << "' with backend "
+                  << settings.backend << std::endl;
+        return false;
+    }
+    return true;
+}
+
+// Mode and frame size as asked; what the camera really uses ends up in the settings.
+void configureCapture(cv::VideoCapture& capture, Settings& settings) {
+    if (settings.mode >= 0 && !capture.set(cv::CAP_PROP_MODE, settings.mode)) {
+        logWarning() << "Camera mode " << settings.mode << " not supported. Use default mode.";
+        settings.mode = -1;
+    }
+    bool sized = capture.set(cv::CAP_PROP_FRAME_WIDTH, settings.width);
+    if (sized) {
+        sized = capture.set(cv::CAP_PROP_FRAME_HEIGHT, settings.height);
+    }
+    if (!sized) {
+        logWarning() << "Frame size " << settings.width << " x " << settings.height
+                     << " not supported. Use last valid size.";
+    }
+    settings.width = static_cast<std::int32_t>(capture.get(cv::CAP_PROP_FRAME_WIDTH));
+    settings.height = static_cast<std::int32_t>(capture.get(cv::CAP_PROP_FRAME_HEIGHT));
+    capture.set(cv::CAP_PROP_CONVERT_RGB, 1.0);
+}
+
+// Inversion, binarisation preview, distortion and dimming, in this order.
+void conditionFrame(cv::Mat& frame, const ViewState& state) {
+    if (state.inverted) {
+        cv::bitwise_not(frame, frame);
+    }
+    if (state.binarized) {
+        if (state.enhanced) {
+            enhanceImage(frame, frame);
+        }
+        cv::Mat binary;
+        binarizeImage(frame, binary, static_cast<int>(state.codeType), Otsu);
+        frame = binary;
+    }
+    frame = distortImage(state.levels, frame);
+    dimOutsideCircle(frame);
+}
+
+void decodeFrame(const cv::Mat& frame, const ViewState& state, BinaryFormat binaryFormat,
+                 int framesPerSecond) {
+    const cv::Rect square = decodeSquare(frame.size());
+    if (square.width <= 0) {
+        return;
+    }
+    DecodeParameters parameters;
+    parameters.codeType = state.codeType;
+    parameters.layout = Layout::HorizontalShortSnake;
+    parameters.binaryFormat = binaryFormat;
+    std::string payload;
+    const std::int64_t before = Stopwatch::nowTicks();
+    try {
+        payload = decode(parameters, frame(square), state.enhanced);
+    } catch (const QCException&) {
+        return;  // nothing in this frame
+    }
+    const std::int64_t after = Stopwatch::nowTicks();
+    if (payload.empty()) {
+        return;
+    }
+    std::cout << "Output:\t" << payload;
+    if (state.timing) {
+        std::cout << "\t"
+                  << static_cast<std::int64_t>((after - before) / double(kTicksPerMillisecond))
+                  << " ms, "
+                  << "\t" << framesPerSecond << " fps";
+    }
+    std::cout << std::endl;
+}
+
+enum class ViewEnd { Key, NoFrames };
+
+ViewEnd runFrames(cv::VideoCapture& capture, ViewState& state, BinaryFormat binaryFormat) {
+    const std::int64_t start = Stopwatch::nowTicks();
+    std::uint64_t frames = 0;
+    int emptyReads = 0;
+    cv::Mat frame;
+    for (;;) {
+        capture.read(frame);
+        if (frame.empty()) {
+            if (++emptyReads >= kMaxEmptyReads) {
+                return ViewEnd::NoFrames;
+            }
+            if (!handleViewKey(cv::waitKey(kEmptyReadWaitMs), state, std::cout)) {
+                return ViewEnd::Key;
+            }
+            continue;
+        }
+        emptyReads = 0;
+        ++frames;
+        conditionFrame(frame, state);
+        const int fps = averageFrameRate(frames, Stopwatch::nowTicks() - start);
+        decodeFrame(frame, state, binaryFormat, fps);
+        cv::putText(frame, statusText(state, fps), cv::Point(5, 13), cv::FONT_HERSHEY_PLAIN, 1.0,
+                    cv::Scalar(255, 255, 255), 1, cv::LINE_8);
+        const bool goOn = handleViewKey(cv::waitKey(kKeyWaitMs), state, std::cout);
+        if (!goOn) {
+            return ViewEnd::Key;
+        }
+        if (state.output) {
+            cv::imshow(kWindowName, frame);
+        }
+    }
+}
+
+}  // namespace
+
+void runCameraView(Settings& settings) {
+    try {
+        cv::VideoCapture capture;
+        if (!openCapture(capture, settings)) {
+            return;
+        }
+        configureCapture(capture, settings);
+
+        ViewState state;
+        state.codeType = settings.codeType;
+        writeModificationOptions(std::cout);
+        ViewWindow window;
+        const ViewEnd end = runFrames(capture, state, settings.binFormat);
+        if (end == ViewEnd::Key) {
+            settings.codeType = state.codeType;
+        } else {
+            std::cerr << "Error: the camera delivered no frame " << kMaxEmptyReads
+                      << " times in a row; camera view stopped" << std::endl;
+        }
+    } catch (const std::exception& e) {
+        std::cerr << "Error: " << e.what() << std::endl;
+    } catch (...) {
+        std::cerr << "Error: " << std::strerror(errno) << std::endl;
+    }
+}
+
+}  // namespace qcl

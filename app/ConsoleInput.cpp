@@ -1,0 +1,82 @@
+#include "app/ConsoleInput.h"
+
+#include <cstdio>
+#include <istream>
+#include <limits>
+#include <ostream>
+#include <vector>
+
+namespace qcl {
+namespace {
+
+// printf-style filling of a prompt that holds integer conversions.
+template <typename... Args>
+std::string format(const std::string& pattern, Args... args) {
+    const int length = std::snprintf(nullptr, 0, pattern.c_str(), args...);
+    if (length <= 0) {
+        return std::string();
+    }
+    std::vector<char> buffer(static_cast<std::size_t>(length) + 1);
+    std::snprintf(buffer.data(), buffer.size(), pattern.c_str(), args...);
+    return std::string(buffer.data(), static_cast<std::size_t>(length));
+}
+
+}  // namespace
+
+bool ConsoleInput::readInt(int& value) {
+    if (in_ >> value) {
+        return true;
+    }
+    if (in_.eof() || in_.bad()) {
+        throw EndOfInput();
+    }
+    // Not a number: drop the rest of the line, so the same text is not read again and again.
+    in_.clear();
+    in_.ignore(std::numeric_limits<std::streamsize>::max(), '\n');
+    if (in_.eof()) {
+        throw EndOfInput();
+    }
+    return false;
+}
+
+int ConsoleInput::readIntAtLeast(const std::string& prompt, int minimum) {
+    const std::string text = format(prompt, minimum);
+    for (;;) {
+        out_ << text << std::flush;
+        int value = 0;
+        if (readInt(value) && value >= minimum) {
+            return value;
+        }
+    }
+}
+
+int ConsoleInput::readIntInRange(const std::string& prompt, int maximum) {
+    const std::string text = format(prompt, 0, maximum);
+    for (;;) {
+        out_ << text << std::flush;
+        int value = 0;
+        if (readInt(value) && value >= 0 && value <= maximum) {
+            return value;
+        }
+    }
+}
+
+std::string ConsoleInput::readLine(const std::string& prompt) {
+    out_ << prompt << std::flush;
+    in_.get();  // the line end that followed the command
+    std::string line;
+    if (!std::getline(in_, line)) {
+        throw EndOfInput();
+    }
+    return line;
+}
+
+char ConsoleInput::readCommand() {
+    const int c = in_.get();
+    if (c == std::char_traits<char>::eof()) {
+        throw EndOfInput();
+    }
+    return static_cast<char>(c);
+}
+
+}  // namespace qcl
