@@ -1,0 +1,132 @@
+#include "support/FakeStages.h"
+
+#include <iostream>
+
+namespace qcl::test {
+
+ChainRun::ChainRun(CodeType codeType) {
+    binary = cv::Mat(kFakeImageSize, CV_8UC1, cv::Scalar(255));
+    binary.at<std::uint8_t>(kFakeMarkPixel) = 0;
+    image = cv::Mat(kFakeImageSize, CV_8UC3, cv::Scalar(255, 255, 255));
+    context.status = &status;
+    context.payload = &payload;
+    context.payloadType = &payloadType;
+    context.eccType = &eccType;
+    context.parameters.codeType = codeType;
+    context.image = &image;
+    context.binaryImage = &binary;
+    context.threshold = kFakeThreshold;
+}
+
+StartMarkerCandidate fakeMarker(const cv::Size& size, std::int32_t plausibility, double length) {
+    const cv::Point2d center(size.width * 0.5, size.height * 0.5);
+    StartMarkerCandidate marker;
+    marker.plausibility = plausibility;
+    marker.angle = 0.0;
+    marker.innerPoint = center + cv::Point2d(kFakeDiscDiameter / 2, 0);
+    marker.outerPoint = marker.innerPoint + cv::Point2d(length, 0);
+    marker.measuredOuterPoint = marker.outerPoint;
+    return marker;
+}
+
+StageFunctions succeedingStages() {
+    StageFunctions stages;
+    stages.findCenter = [](cv::Mat& binary, cv::RotatedRect& ellipse) {
+        ellipse = cv::RotatedRect(cv::Point2f(binary.cols * 0.5f, binary.rows * 0.5f),
+                                  cv::Size2f(kFakeDiscDiameter, kFakeDiscDiameter), 0.0f);
+        return Success;
+    };
+    stages.findInnerZebra = [](const cv::Mat& binary, double, InnerZebra& zebra) {
+        const cv::Point2d center(binary.cols * 0.5, binary.rows * 0.5);
+        zebra.slotCount = kFakeSlotCount;
+        zebra.radius = kFakeZebraRadius;
+        zebra.edges.clear();
+        for (int slot = 0; slot < kFakeSlotCount; ++slot) {
+            const double angle = slot * 2 * CV_PI / kFakeSlotCount;
+            RingPoint point;
+            point.slot = slot;
+            point.angle = angle;
+            point.position = cv::Point2f(
+                center + kFakeZebraRadius * cv::Point2d(std::cos(angle), std::sin(angle)));
+            zebra.edges.push_back(point);
+        }
+        return Success;
+    };
+    stages.findStartMarker = [](const cv::Mat& binary, double, std::int32_t) {
+        return std::vector<StartMarkerCandidate>{fakeMarker(binary.size())};
+    };
+    stages.findOuterZebra = [](const cv::Mat&, std::int32_t modulesPerRing, const cv::Point2d&,
+                               OuterZebra& zebra) {
+        zebra.radius = kFakeOuterRadius;
+        zebra.slotCount = modulesPerRing / 2;
+        return Success;
+    };
+    stages.applyTransform2 = [](const cv::Mat& binary, const OuterZebra&, StartMarkerCandidate&,
+                                cv::Mat& corrected, cv::Matx33d& homography) {
+        corrected = binary.clone();
+        homography = cv::Matx33d::eye();
+    };
+    stages.radialProbe = [](const cv::Mat&, double, double, std::int32_t startRadius, bool black) {
+        return startRadius + (black ? 12 : 2);
+    };
+    stages.findRadialZebra = [](const cv::Mat&, double, double angle, std::int32_t, std::int32_t,
+                                std::int32_t) {
+        RadialZebra zebra;
+        zebra.angle = angle;
+        zebra.ringCount = 3;
+        return zebra;
+    };
+    stages.warpInputImage = [](const cv::Mat&, const cv::Mat& image, const cv::Matx33d&,
+                               const StartMarkerCandidate&) { return image.clone(); };
+    stages.readMaskedData = [](const SamplingGrid& grid, const cv::Point2d&, double,
+                               const RadialZebra&) {
+        return ModuleList(static_cast<std::size_t>(grid.modulesPerRing * grid.ringCount), 0);
+    };
+    stages.applyMaskAndLayout = [](const SamplingGrid&, ModuleList&, int, Layout) {};
+    stages.decodeFrame = [](const SamplingGrid&, const ModuleList&, std::string* payload,
+                            std::uint8_t* payloadType, std::uint8_t* eccType) {
+        *payload = "payload";
+        *payloadType = static_cast<std::uint8_t>(PayloadType::Ascii);
+        *eccType = static_cast<std::uint8_t>(ECCtype::High);
+        return Success;
+    };
+    return stages;
+}
+
+LogCapture::LogCapture(LogLevel threshold) : previous_(logger().consoleThreshold()) {
+    logger().setConsoleStream(&out_);
+    logger().setConsoleThreshold(threshold);
+}
+
+LogCapture::~LogCapture() {
+    logger().setConsoleThreshold(previous_);
+    logger().setConsoleStream(&std::cout);
+}
+
+std::vector<std::string> LogCapture::lines() const {
+    std::vector<std::string> result;
+    std::istringstream in(out_.str());
+    std::string line;
+    while (std::getline(in, line)) {
+        const std::size_t tab = line.find('\t');
+        result.push_back(tab == std::string::npos ? line : line.substr(tab + 1));
+    }
+    return result;
+}
+
+std::vector<std::string> LogCapture::trace() const {
+    std::vector<std::string> result;
+    for (const std::string& line : lines()) {
+        const std::size_t text = line.find_first_not_of(' ');
+        if (text == std::string::npos) {
+            continue;
+        }
+        const std::string word = line.substr(text);
+        if (word[0] == '|' || std::string(stageName(static_cast<std::int32_t>(text))) == word) {
+            result.push_back(line);
+        }
+    }
+    return result;
+}
+
+}  // namespace qcl::test
