@@ -13,14 +13,18 @@ namespace {
 
 const char* const kLineLevelNames[] = {"Trace", "Debug", "Info", "Warning", "Error", "Fatal"};
 
-// Local time in whole seconds, formatted like the C library's "%c" in the classic locale.
+// Banner time stamp: month/day/two-digit year and 24-hour time, as in 12/05/26 20:07:37 (the
+// classic-locale "%c" form of the platform the log files come from; glibc's "%c" differs).
+constexpr const char* kBannerTimeFormat = "%m/%d/%y %H:%M:%S";
+
+// Local time in whole seconds.
 std::string localTimeText() {
     const std::time_t seconds = static_cast<std::time_t>(Stopwatch::nowTicks() / 10000000);
     std::tm local{};
     localtime_r(&seconds, &local);
     std::ostringstream text;
     text.imbue(std::locale::classic());
-    text << std::put_time(&local, "%c");
+    text << std::put_time(&local, kBannerTimeFormat);
     return text.str();
 }
 
@@ -92,10 +96,11 @@ LogLine& LogLine::operator<<(std::ios_base& (*manipulator)(std::ios_base&)) {
 
 Logger::Logger() : console_(&std::cout), errors_(&std::cerr) {}
 
-Logger::~Logger() { stop(); }
+Logger::~Logger() {
+    stop();
+}
 
-void Logger::start(const std::string& fileName, LogLevel fileThreshold,
-                   LogLevel consoleThreshold) {
+void Logger::start(const std::string& fileName, LogLevel fileThreshold, LogLevel consoleThreshold) {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
     fileThreshold_ = fileThreshold;
     consoleThreshold_ = consoleThreshold;
@@ -147,8 +152,12 @@ void Logger::setConsoleThreshold(LogLevel level) {
     consoleThreshold_ = level;
 }
 
-LogLevel Logger::fileThreshold() const { return fileThreshold_; }
-LogLevel Logger::consoleThreshold() const { return consoleThreshold_; }
+LogLevel Logger::fileThreshold() const {
+    return fileThreshold_;
+}
+LogLevel Logger::consoleThreshold() const {
+    return consoleThreshold_;
+}
 
 void Logger::setConsoleStream(std::ostream* console) {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
