@@ -42,10 +42,6 @@ cv::Mat limitImageSize(const cv::Mat& image) {
     return resized;
 }
 
-std::string decode(const DecodeParameters& parameters, const cv::Mat& image, bool enhance) {
-    return decode(parameters, image, enhance, realStages());
-}
-
 std::string decode(const DecodeParameters& parameters, const cv::Mat& image, bool enhance,
                    const StageFunctions& stages) {
     logInfo() << "Decoding";

@@ -1,6 +1,7 @@
-// The decoder's own stages, as the stage chain calls them. Kept apart from the chain itself so
-// that the chain can be exercised with fake stages alone.
+// The decoder's own stages, as the stage chain calls them, and the decode entry on them. Kept
+// apart from the chain and the entry so that both can be exercised with fake stages alone.
 #include "decoder/CenterFinder.h"
+#include "decoder/Decoder.h"
 #include "decoder/InnerZebra.h"
 #include "decoder/OuterZebra.h"
 #include "decoder/RadialZebra.h"
@@ -29,6 +30,10 @@ const StageFunctions& realStages() {
         return table;
     }();
     return stages;
+}
+
+std::string decode(const DecodeParameters& parameters, const cv::Mat& image, bool enhance) {
+    return decode(parameters, image, enhance, realStages());
 }
 
 }  // namespace qcl
