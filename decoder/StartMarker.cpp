@@ -77,7 +77,8 @@ std::vector<RawEntry> angularScan(const Frame& f, double moduleAngle, int& maxRu
         cv::Point2d end;
         const int run = blackRunOnRay(f, a, end);
         minRun = std::min(minRun, run);
-        if (run < kRunShare * maxRun) {
+        // A ray without black is no bar, even before any run has been seen.
+        if (run == 0 || run < kRunShare * maxRun) {
             continue;
         }
         cv::Point2d unused;
