@@ -1,0 +1,126 @@
+#include "decoder/InnerZebra.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+namespace qcl {
+namespace {
+
+constexpr double kPi = CV_PI;
+
+// A drawn inner zebra: white disc, black ring with `places` evenly spaced short places
+// (parallel-sided white notches above a thin black floor), white outside.
+struct RingDrawing {
+    int size = 400;
+    int places = 16;
+    double disc = 30.0;             // disc radius
+    double pitch = 30.0;            // the ring is two pitches wide
+    double floor = 9.0;             // thin black below every notch
+    double rotation = 0.3;          // angle of the first notch's centre line
+    int notchModules = 0;           // 0: 2 modules, 1 when there are only 4 places
+    cv::Point2d offset{0.0, 0.25};  // symbol centre relative to the image centre
+
+    cv::Point2d center() const { return cv::Point2d(size * 0.5, size * 0.5) + offset; }
+    double moduleAngle() const { return 2 * kPi / (4 * places); }
+    double notchAngle(int q) const { return rotation + q * 4 * moduleAngle(); }
+    double floorRadius() const { return disc + floor; }
+    int modules() const { return notchModules != 0 ? notchModules : (places == 4 ? 1 : 2); }
+
+    bool black(double x, double y) const {
+        const double dx = x - center().x;
+        const double dy = y - center().y;
+        const double rho = std::hypot(dx, dy);
+        if (rho < disc || rho >= disc + 2 * pitch) {
+            return false;
+        }
+        if (rho < floorRadius()) {
+            return true;
+        }
+        const double halfChord = floorRadius() * std::sin(modules() * moduleAngle() / 2);
+        const double phi = std::atan2(dy, dx);
+        for (int q = 0; q < places; ++q) {
+            const double d = phi - notchAngle(q);
+            if (std::cos(d) > 0 && std::abs(rho * std::sin(d)) < halfChord) {
+                return false;
+            }
+        }
+        return true;
+    }
+
+    // Binary image: a pixel is black when most of its 4 x 4 sub-samples are.
+    cv::Mat render() const {
+        cv::Mat image(size, size, CV_8UC1);
+        for (int y = 0; y < size; ++y) {
+            for (int x = 0; x < size; ++x) {
+                int count = 0;
+                for (int sy = 0; sy < 4; ++sy) {
+                    for (int sx = 0; sx < 4; ++sx) {
+                        count += black(x - 0.375 + sx * 0.25, y - 0.375 + sy * 0.25);
+                    }
+                }
+                image.at<std::uint8_t>(y, x) = count >= 8 ? 0 : 255;
+            }
+        }
+        return image;
+    }
+};
+
+double angularDistance(double a, double b) {
+    return kPi - std::abs(std::abs(a - b) - kPi);
+}
+
+void expectRingMatches(const RingDrawing& ring, const InnerZebra& zebra) {
+    ASSERT_EQ(zebra.slotCount, ring.places);
+    ASSERT_EQ(zebra.edges.size(), static_cast<std::size_t>(ring.places));
+    EXPECT_NEAR(zebra.radius, ring.floorRadius(), 1.5);
+    for (std::size_t i = 0; i < zebra.edges.size(); ++i) {
+        const RingPoint& point = zebra.edges[i];
+        if (i > 0) {
+            EXPECT_GT(point.angle, zebra.edges[i - 1].angle);
+            EXPECT_EQ(point.slot, zebra.edges[i - 1].slot + 1);
+        }
+        double nearest = 10.0;
+        for (int q = 0; q < ring.places; ++q) {
+            nearest = std::min(nearest, angularDistance(point.angle, ring.notchAngle(q)));
+        }
+        EXPECT_LT(nearest, 0.25 * ring.moduleAngle()) << "edge " << i;
+        const double rho = cv::norm(cv::Point2d(point.position) - ring.center());
+        EXPECT_NEAR(rho, ring.floorRadius(), 2.0) << "edge " << i;
+    }
+}
+
+class InnerZebraPlacesTest : public ::testing::TestWithParam<int> {};
+
+TEST_P(InnerZebraPlacesTest, CountsShortPlacesOfADrawnRing) {
+    for (double rotation : {0.3, 1.234, 4.0}) {
+        RingDrawing ring;
+        ring.places = GetParam();
+        ring.rotation = rotation;
+        const cv::Mat image = ring.render();
+        InnerZebra zebra;
+        ASSERT_EQ(findInnerZebra(image, ring.disc - 0.5, zebra), Success)
+            << "places " << ring.places << " rotation " << rotation;
+        expectRingMatches(ring, zebra);
+        EXPECT_EQ(4 * zebra.slotCount, 4 * ring.places);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(AllSlotCounts, InnerZebraPlacesTest, ::testing::Values(4, 8, 12, 16, 20));
+
+TEST(InnerZebraTest, RingWithoutShortPlacesIsNotDetected) {
+    RingDrawing ring;
+    ring.places = 0;
+    InnerZebra zebra;
+    EXPECT_EQ(findInnerZebra(ring.render(), ring.disc - 0.5, zebra), PerspectiveMarkersNotDetected);
+    EXPECT_TRUE(zebra.edges.empty());
+}
+
+TEST(InnerZebraTest, WhiteImageIsNotDetected) {
+    const cv::Mat image(300, 300, CV_8UC1, cv::Scalar(255));
+    InnerZebra zebra;
+    EXPECT_EQ(findInnerZebra(image, 20.0, zebra), PerspectiveMarkersNotDetected);
+}
+
+}  // namespace
+}  // namespace qcl
