@@ -56,7 +56,7 @@ std::vector<std::uint8_t> encodeFrame(const EncodedPayload& payload, ECCtype str
     }
     const std::size_t t = correctionCapability(strength, capacity);
     const std::size_t k = frameLength(strength, capacity);
-    if (payload.bytes.size() > maxPayloadBytes(strength, capacity)) {
+    if (payload.bytes.size() + kFrameOverheadBytes > k) {
         throw QCException(NotEnoughCapacity,
                           std::to_string(payload.bytes.size()) + " payload bytes, room for " +
                               std::to_string(maxPayloadBytes(strength, capacity)));
