@@ -136,6 +136,20 @@ TEST(BinarizeColorMode, AnyBrightChannelMakesWhite) {
     EXPECT_TRUE(identical(colourMode, greyRow({255, 255, 0, 0})));
 }
 
+TEST(BinarizeColorMode, OneChannelIsThePlainThreshold) {
+    const cv::Mat grey = randomImage(20, 30, CV_8UC1, 13);
+    cv::Mat colourMode;
+    cv::Mat plain;
+    binarizeColorMode(grey, colourMode, 90);
+    thresholdImage(grey, plain, 90);
+    EXPECT_TRUE(identical(colourMode, plain));
+
+    cv::Mat binary;  // so a grey input with the colour flag binarises like the grey path
+    cv::Mat expected;
+    EXPECT_EQ(binarizeImage(grey, binary, 1, Otsu), binarizeImage(grey, expected, 0, Otsu));
+    EXPECT_TRUE(identical(binary, expected));
+}
+
 TEST(BinarizeColorMode, ReusesOrReplacesTheDestination) {
     cv::Mat image(2, 2, CV_8UC3, cv::Scalar(0, 200, 0));
     binarizeColorMode(image, image, 100);  // same matrix: the result replaces it
