@@ -91,8 +91,13 @@ inline int capabilityFor(ECCtype strength, int capacity) {
 inline Bytes makeFrame(int headerStrength, std::uint16_t payloadBits, const Bytes& payload,
                        std::size_t frameLength, std::uint8_t checksumFlip = 0) {
     const auto header = static_cast<std::uint16_t>((payloadBits << 5) | (headerStrength & 3));
-    Bytes frame{static_cast<std::uint8_t>(header & 0xFF), static_cast<std::uint8_t>(header >> 8)};
-    frame.insert(frame.end(), payload.begin(), payload.end());
+    Bytes frame;
+    frame.reserve(std::max(frameLength, payload.size() + 3));
+    frame.push_back(static_cast<std::uint8_t>(header & 0xFF));
+    frame.push_back(static_cast<std::uint8_t>(header >> 8));
+    for (std::uint8_t byte : payload) {
+        frame.push_back(byte);
+    }
     std::uint8_t checksum = 0;
     for (std::uint8_t byte : frame) {
         checksum ^= byte;
