@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 
 namespace qcl {
 namespace {
@@ -114,6 +115,74 @@ TEST(InnerZebraTest, RingWithoutShortPlacesIsNotDetected) {
     InnerZebra zebra;
     EXPECT_EQ(findInnerZebra(ring.render(), ring.disc - 0.5, zebra), PerspectiveMarkersNotDetected);
     EXPECT_TRUE(zebra.edges.empty());
+}
+
+// Black ring from radius 100 whose outer radius is set per degree sector (sector d covers
+// [d - 0.5, d + 0.5) degrees), so every sample ray of the reach scan reads a chosen reach.
+cv::Mat sectorRing(const std::function<double(int)>& outerRadius) {
+    cv::Mat image(520, 520, CV_8UC1, cv::Scalar(255));
+    const cv::Point2d c(260.0, 260.0);
+    for (int y = 0; y < image.rows; ++y) {
+        for (int x = 0; x < image.cols; ++x) {
+            const double rho = std::hypot(x - c.x, y - c.y);
+            double degrees = std::atan2(y - c.y, x - c.x) * 180.0 / kPi;
+            const int sector = (static_cast<int>(std::floor(degrees + 0.5)) + 360) % 360;
+            if (rho >= 100.0 && rho < outerRadius(sector)) {
+                image.at<std::uint8_t>(y, x) = 0;
+            }
+        }
+    }
+    return image;
+}
+
+bool inPlace(int degree, int centre) {
+    const int d = ((degree - centre) % 360 + 540) % 360 - 180;
+    return std::abs(d) <= 11;
+}
+
+TEST(InnerZebraTest, ShortPlaceAcrossZeroIsKept) {
+    // Four places 23 degrees wide at 0, 90, 180 and 270 degrees. The one across 0 begins with a
+    // higher floor (349..359 degrees), so its first sample is not below the clipped mean and the
+    // place is taken from sample 0 on; its refined middle lies just past 0 while the previous
+    // place lies near 270 degrees, which is more than a degree away round the circle.
+    const cv::Mat image = sectorRing([](int degree) {
+        if (degree >= 349) {
+            return 120.5;
+        }
+        for (int centre : {0, 90, 180, 270}) {
+            if (inPlace(degree, centre)) {
+                return 110.5;
+            }
+        }
+        return 240.0;
+    });
+    InnerZebra zebra;
+    ASSERT_EQ(findInnerZebra(image, 99.5, zebra), Success);
+    EXPECT_EQ(zebra.slotCount, 4);
+    ASSERT_EQ(zebra.edges.size(), 4u);
+    for (std::size_t i = 0; i < 4; ++i) {
+        double nearest = 10.0;
+        for (int q = 0; q < 4; ++q) {
+            nearest = std::min(nearest, angularDistance(zebra.edges[i].angle, q * kPi / 2));
+        }
+        EXPECT_LT(nearest, 0.05) << i;
+    }
+}
+
+TEST(InnerZebraTest, PlacesThatNeverEndFailInsteadOfDividingByZero) {
+    // The ring is so thin next to the disc that every ray counts as inside a short place: both
+    // bisections run a quarter turn, the median width is about pi and no module angle follows.
+    const cv::Mat image = sectorRing([](int degree) {
+        for (int centre : {0, 90, 180, 270}) {
+            if (inPlace(degree, centre)) {
+                return 110.5;
+            }
+        }
+        return 150.0;
+    });
+    InnerZebra zebra;
+    EXPECT_EQ(findInnerZebra(image, 99.5, zebra), PerspectiveMarkersNotDetected);
+    EXPECT_EQ(zebra.slotCount, 0);
 }
 
 TEST(InnerZebraTest, WhiteImageIsNotDetected) {
