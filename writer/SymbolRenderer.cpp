@@ -4,6 +4,8 @@
 #include <cmath>
 #include <stdexcept>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace qcl {
 
@@ -31,8 +33,6 @@ constexpr double kDiscAreaExtra = 1.0;
 // max(b, 10) + 10.5 px white around its estimate and needs some thin black left beyond it.
 constexpr double kBlackCenterClearance = 13.0;
 constexpr double kMinBlackCenterRadius = 3.0;
-// Pixel half-diagonal: a pixel whose centre lies further than this from an edge is uniform.
-constexpr double kHalfDiagonal = 0.7072;
 
 double normalizeAngle(double phi) {  // to [-pi, pi)
     phi = std::fmod(phi + kPi, kTwoPi);
@@ -247,12 +247,6 @@ std::uint8_t SymbolRenderer::structureValue(const ModuleList& modules, double rh
     const SymbolGeometry& g = geometry_;
     const int m = g.modulesPerRing;
     const int rings = g.ringCount;
-    if (rho < g.blackCenterRadius) {
-        return 1;
-    }
-    if (rho < g.discRadius || rho >= g.outerRadius()) {
-        return 0;
-    }
     int slot = static_cast<int>(std::floor(phi / g.moduleAngle() + 0.5));
     slot = ((slot % m) + m) % m;
     if (slot == 0) {
@@ -284,11 +278,18 @@ std::uint8_t SymbolRenderer::valueAt(const ModuleList& modules, double x, double
     const SymbolGeometry& g = geometry_;
     const double dx = x - g.center.x;
     const double dy = y - g.center.y;
+    const double rho = std::hypot(dx, dy);
+    if (rho < g.blackCenterRadius) {
+        return 1;
+    }
+    if (rho < g.discRadius || rho >= g.outerRadius()) {
+        return 0;
+    }
     double phi = std::atan2(dy, dx) - g.startAngle;
     if (g.mirrored) {
         phi = -phi;
     }
-    return structureValue(modules, std::hypot(dx, dy), normalizeAngle(phi));
+    return structureValue(modules, rho, normalizeAngle(phi));
 }
 
 void SymbolRenderer::checkModules(const ModuleList& modules) const {
@@ -312,42 +313,47 @@ cv::Mat SymbolRenderer::render(const ModuleList& modules) const {
     const SymbolGeometry& g = geometry_;
     const int n = options_.supersampling;
     cv::Mat image(g.imageSize, CV_8UC3, cv::Scalar::all(options_.light));
-    const double outer = g.outerRadius() + kHalfDiagonal;
+    // Values at the pixel corners, one row above and one below the current pixel row.
+    std::vector<std::uint8_t> above(static_cast<std::size_t>(image.cols) + 1);
+    std::vector<std::uint8_t> below(above.size());
+    auto cornerRow = [&](std::vector<std::uint8_t>& row, double y) {
+        for (int x = 0; x <= image.cols; ++x) {
+            row[static_cast<std::size_t>(x)] = valueAt(modules, x - 0.5, y);
+        }
+    };
+    cornerRow(above, -0.5);
     for (int y = 0; y < image.rows; ++y) {
+        cornerRow(below, y + 0.5);
         auto* row = image.ptr<cv::Vec3b>(y);
         for (int x = 0; x < image.cols; ++x) {
-            const double rho = std::hypot(x - g.center.x, y - g.center.y);
-            if (rho > outer) {
-                continue;
-            }
+            const auto i = static_cast<std::size_t>(x);
             const std::uint8_t v = valueAt(modules, x, y);
-            // Uniform pixel when its four corners agree with its centre (features are >= 3 px).
-            bool uniform = n == 1;
-            if (!uniform) {
-                uniform = valueAt(modules, x - 0.5, y - 0.5) == v &&
-                          valueAt(modules, x + 0.5, y - 0.5) == v &&
-                          valueAt(modules, x - 0.5, y + 0.5) == v &&
-                          valueAt(modules, x + 0.5, y + 0.5) == v;
-            }
-            if (uniform) {
+            // A pixel whose corners agree with its centre is uniform: features are >= 3 px.
+            if (n == 1 ||
+                (above[i] == v && above[i + 1] == v && below[i] == v && below[i + 1] == v)) {
                 row[x] = colorOf(v);
-                continue;
+            } else {
+                row[x] = averagePixel(modules, x, y);
             }
-            cv::Vec3d sum(0, 0, 0);
-            for (int sy = 0; sy < n; ++sy) {
-                for (int sx = 0; sx < n; ++sx) {
-                    const double px = x - 0.5 + (sx + 0.5) / n;
-                    const double py = y - 0.5 + (sy + 0.5) / n;
-                    const cv::Vec3b c = colorOf(valueAt(modules, px, py));
-                    sum += cv::Vec3d(c[0], c[1], c[2]);
-                }
-            }
-            sum /= static_cast<double>(n * n);
-            row[x] = cv::Vec3b(cv::saturate_cast<uchar>(sum[0]), cv::saturate_cast<uchar>(sum[1]),
-                               cv::saturate_cast<uchar>(sum[2]));
         }
+        std::swap(above, below);
     }
     return image;
+}
+
+cv::Vec3b SymbolRenderer::averagePixel(const ModuleList& modules, int x, int y) const {
+    const int n = options_.supersampling;
+    cv::Vec3d sum(0, 0, 0);
+    for (int sy = 0; sy < n; ++sy) {
+        for (int sx = 0; sx < n; ++sx) {
+            const cv::Vec3b c =
+                colorOf(valueAt(modules, x - 0.5 + (sx + 0.5) / n, y - 0.5 + (sy + 0.5) / n));
+            sum += cv::Vec3d(c[0], c[1], c[2]);
+        }
+    }
+    sum /= static_cast<double>(n * n);
+    return cv::Vec3b(cv::saturate_cast<uchar>(sum[0]), cv::saturate_cast<uchar>(sum[1]),
+                     cv::saturate_cast<uchar>(sum[2]));
 }
 
 }  // namespace qcl

@@ -81,8 +81,10 @@ class SymbolRenderer {
     cv::Vec3b colorOf(std::uint8_t value) const;
 
   private:
+    // (rho, phi) in the symbol frame, rho within [discRadius, outerRadius).
     std::uint8_t structureValue(const ModuleList& modules, double rho, double phi) const;
     bool inNotch(double rho, double phi) const;
+    cv::Vec3b averagePixel(const ModuleList& modules, int x, int y) const;
     void checkModules(const ModuleList& modules) const;
 
     CodeType codeType_;
