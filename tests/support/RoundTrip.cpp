@@ -1,0 +1,125 @@
+#include "support/RoundTrip.h"
+
+#include <algorithm>
+
+#include "common/ErrorCodes.h"
+#include "decoder/Decoder.h"
+
+namespace qcl::test {
+namespace {
+
+// Characters of each payload type's alphabet.
+std::string alphabetOf(PayloadType type) {
+    switch (type) {
+        case PayloadType::Digits:
+            return "0123456789";
+        case PayloadType::Letters:
+            return " .0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
+        case PayloadType::Numbers:
+            return ",-./0123456789:_";
+        case PayloadType::Binary:
+            return "01";
+        default:
+            break;
+    }
+    std::string all;
+    const int last = type == PayloadType::UTF8 ? 255 : 127;
+    for (int c = 1; c <= last; ++c) {
+        all += static_cast<char>(c);
+    }
+    return all;
+}
+
+std::string randomText(PayloadType type, std::size_t length, SeededRandom& random) {
+    if (type == PayloadType::Binary) {
+        // Whole groups of four digits, so that the hexadecimal form exists too.
+        return "0b" + random.text((length + 3) / 4 * 4, "01");
+    }
+    if (type == PayloadType::Automatic) {
+        std::string text = "Quorel " + random.text(length, alphabetOf(PayloadType::Letters));
+        return text.substr(0, std::max<std::size_t>(length, 1));
+    }
+    std::string text = random.text(length, alphabetOf(type));
+    if (type == PayloadType::UTF8 && !text.empty()) {
+        text[0] = static_cast<char>(0xC3);  // keeps the automatic choice off Ascii
+    }
+    return text;
+}
+
+// Rough characters per payload byte, to start the search for a filling length.
+double charactersPerByte(PayloadType type) {
+    switch (type) {
+        case PayloadType::Digits:
+            return 2.4;
+        case PayloadType::Numbers:
+            return 2.0;
+        case PayloadType::Letters:
+        case PayloadType::Automatic:
+            return 1.33;
+        case PayloadType::Binary:
+            return 8.0;
+        case PayloadType::Ascii:
+            return 1.14;
+        default:
+            return 1.0;
+    }
+}
+
+}  // namespace
+
+WrittenSymbol writeSymbol(const std::string& text, const writer::SymbolOptions& symbol,
+                          const RenderOptions& render) {
+    WrittenSymbol written;
+    written.content = writer::encodeSymbol(text, symbol);
+    const SymbolRenderer renderer(written.content.modulesPerRing, written.content.ringCount,
+                                  written.content.codeType, render);
+    written.image = renderer.render(written.content.modules);
+    written.geometry = renderer.geometry();
+    return written;
+}
+
+std::string fillingPayload(PayloadType type, const writer::SymbolOptions& options, double share,
+                           SeededRandom& random) {
+    writer::SymbolOptions typed = options;
+    typed.payloadType = type;
+    // Start from a generous length and shrink until the symbol takes the text.
+    std::size_t length = static_cast<std::size_t>(255 * charactersPerByte(type));
+    std::string fitting;
+    while (length > 0) {
+        const std::string text = randomText(type, length, random);
+        try {
+            writer::encodeSymbol(text, typed);
+            fitting = text;
+            break;
+        } catch (const QCException&) {
+            length = length * 9 / 10;
+        }
+    }
+    if (fitting.empty()) {
+        return fitting;  // the symbol holds no text of this type
+    }
+    if (type == PayloadType::Binary) {
+        const auto digits = static_cast<std::size_t>((fitting.size() - 2) * share) / 4 * 4;
+        return fitting.substr(0, 2 + std::max<std::size_t>(4, digits));
+    }
+    const auto wanted = static_cast<std::size_t>(fitting.size() * share);
+    return fitting.substr(0, std::max<std::size_t>(1, wanted));
+}
+
+ReadResult readSymbol(const cv::Mat& image, CodeType codeType, BinaryFormat format, bool enhance,
+                      Layout layout) {
+    DecodeParameters parameters;
+    parameters.codeType = codeType;
+    parameters.layout = layout;
+    parameters.binaryFormat = format;
+    ReadResult result;
+    try {
+        result.payload = decode(parameters, image, enhance);
+        result.decoded = true;
+    } catch (const QCException& error) {
+        result.errorCode = error.code;
+    }
+    return result;
+}
+
+}  // namespace qcl::test

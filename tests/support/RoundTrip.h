@@ -1,0 +1,53 @@
+// Writer-to-reader round trips: a payload written as a symbol image by the writer, read back by
+// the decode entry as the command line does, and payload texts that fill a symbol.
+#pragma once
+
+#include <opencv2/core.hpp>
+
+#include <string>
+
+#include "common/CodeTypes.h"
+#include "support/SeededRandom.h"
+#include "writer/SymbolEncoder.h"
+#include "writer/SymbolRenderer.h"
+
+namespace qcl::test {
+
+struct WrittenSymbol {
+    cv::Mat image;  // 8-bit BGR
+    writer::SymbolContent content;
+    SymbolGeometry geometry;
+};
+
+// Encodes and renders `text`; throws what the writer throws.
+WrittenSymbol writeSymbol(const std::string& text, const writer::SymbolOptions& symbol,
+                          const RenderOptions& render);
+
+// A random text of `type` (Automatic: a mixed text) that fills about `share` of what a symbol of
+// the options' size holds; the options must fix modules per ring and ring count.
+std::string fillingPayload(PayloadType type, const writer::SymbolOptions& options, double share,
+                           SeededRandom& random);
+
+struct ReadResult {
+    bool decoded = false;
+    std::string payload;
+    int errorCode = 0;  // the QCException's code when not decoded
+};
+
+// Decodes as the command line does (HorizontalShortSnake layout, enhancement on unless asked).
+ReadResult readSymbol(const cv::Mat& image, CodeType codeType,
+                      BinaryFormat format = BinaryFormat::Binary, bool enhance = true,
+                      Layout layout = Layout::HorizontalShortSnake);
+
+// The decode rate of a batch, for reports: "name: decoded/total (percent)".
+struct RateCounter {
+    int decoded = 0;
+    int total = 0;
+    void add(bool ok) {
+        decoded += ok ? 1 : 0;
+        ++total;
+    }
+    double rate() const { return total == 0 ? 0.0 : static_cast<double>(decoded) / total; }
+};
+
+}  // namespace qcl::test
