@@ -82,7 +82,7 @@ void checkSymbolSize(const SymbolSize& size, std::size_t payloadBytes, ECCtype s
                           "layout " + toString(layout) + " does not fit " + sizeText(size));
     }
     const std::size_t room = symbolPayloadBytes(size, strength, codeType, layout);
-    if (payloadBytes > room) {
+    if (std::max<std::size_t>(payloadBytes, 1) > room) {
         throw QCException(NotEnoughCapacity, std::to_string(payloadBytes) + " payload bytes, but " +
                                                  sizeText(size) + " hold " + std::to_string(room) +
                                                  " at ECC " + toString(strength));
@@ -113,7 +113,7 @@ SymbolSize chooseSymbolSize(std::size_t payloadBytes, ECCtype strength, CodeType
             const SymbolSize size{modulesPerRing, ringCount};
             const std::size_t room = symbolPayloadBytes(size, strength, codeType, layout);
             mostRoom = std::max(mostRoom, room);
-            if (room < payloadBytes) {
+            if (room < std::max<std::size_t>(payloadBytes, 1)) {
                 continue;
             }
             const long total = static_cast<long>(modulesPerRing) * ringCount;

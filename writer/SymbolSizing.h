@@ -49,10 +49,10 @@ std::size_t symbolPayloadBytes(const SymbolSize& size, ECCtype strength, CodeTyp
 void checkSymbolSize(const SymbolSize& size, std::size_t payloadBytes, ECCtype strength,
                      CodeType codeType, Layout layout);
 
-// The smallest size holding `payloadBytes`. A non-zero field of `requested` fixes that
-// dimension (it is checked as above); zero fields are chosen, rings from kMinRingCount up to
-// kMaxAutoRingCount. Throws QCException DataSizeExceedsMaximum when no size fits, and as
-// checkSymbolSize for fixed dimensions.
+// The smallest size holding `payloadBytes` (at least one: every payload has its type byte). A
+// non-zero field of `requested` fixes that dimension (it is checked as above); zero fields are
+// chosen, rings from kMinRingCount up to kMaxAutoRingCount. Throws QCException
+// DataSizeExceedsMaximum when no size fits, and as checkSymbolSize for fixed dimensions.
 SymbolSize chooseSymbolSize(std::size_t payloadBytes, ECCtype strength, CodeType codeType,
                             Layout layout, const SymbolSize& requested = SymbolSize{});
 

@@ -104,6 +104,11 @@ TEST(SymbolSizing, FixedDimensionsAreKeptAndChecked) {
     EXPECT_EQ(sizeError({16, 2}, 1, ECCtype::Low, CodeType::BlackAndWhite), NotEnoughCapacity);
     EXPECT_EQ(sizeError({32, 2}, 1, ECCtype::Low, CodeType::BlackAndWhite), Success);
     EXPECT_EQ(sizeError({32, 2}, 2, ECCtype::Low, CodeType::BlackAndWhite), NotEnoughCapacity);
+    // A frame without a payload byte cannot be read either.
+    EXPECT_EQ(sizeError({16, 2}, 0, ECCtype::Low, CodeType::BlackAndWhite), NotEnoughCapacity);
+    EXPECT_EQ(chooseSymbolSize(0, ECCtype::Low, CodeType::BlackAndWhite, Layout::Horizontal)
+                  .modulesPerRing,
+              32);
     // Nothing within nine black-and-white rings holds 100 bytes.
     EXPECT_EQ(sizeError({0, 0}, 100, ECCtype::Low, CodeType::BlackAndWhite),
               DataSizeExceedsMaximum);
