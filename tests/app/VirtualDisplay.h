@@ -1,6 +1,8 @@
 // A private X display (Xvfb) for the camera view's window, and xdotool to press keys in it.
 #pragma once
 
+#include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -36,16 +38,9 @@ inline std::string shellOutput(const std::string& command) {
 
 class VirtualDisplay {
   public:
-    // Starts Xvfb on the first display number that is free; name() is empty when none started.
-    VirtualDisplay() {
-        for (int number = 90 + ::getpid() % 50; number < 400 && pid_ <= 0; number += 7) {
-            if (std::filesystem::exists("/tmp/.X" + std::to_string(number) + "-lock") ||
-                std::filesystem::exists("/tmp/.X11-unix/X" + std::to_string(number))) {
-                continue;
-            }
-            start(number);
-        }
-    }
+    // Starts Xvfb on a display number that it picks itself among the free ones (so parallel
+    // tests never share a display); name() is empty when it did not start.
+    VirtualDisplay() { start(); }
     ~VirtualDisplay() {
         if (pid_ > 0) {
             ::kill(pid_, SIGTERM);
@@ -73,32 +68,37 @@ class VirtualDisplay {
     }
 
   private:
-    void start(int number) {
-        const std::string display = ":" + std::to_string(number);
+    void start() {
+        int numberPipe[2];
+        if (::pipe2(numberPipe, O_CLOEXEC) != 0) {
+            return;
+        }
+        const std::string fd = std::to_string(numberPipe[1]);
         const pid_t pid = ::fork();
         if (pid == 0) {
+            ::fcntl(numberPipe[1], F_SETFD, 0);  // keep the write end across exec
             std::freopen("/dev/null", "w", stdout);
             std::freopen("/dev/null", "w", stderr);
-            ::execlp("Xvfb", "Xvfb", display.c_str(), "-screen", "0", "1024x768x24", "-nolisten",
-                     "tcp", static_cast<char*>(nullptr));
+            ::execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1024x768x24",
+                     "-nolisten", "tcp", static_cast<char*>(nullptr));
             ::_exit(127);
         }
-        const std::string socket = "/tmp/.X11-unix/X" + std::to_string(number);
-        for (int tries = 0; tries < 100; ++tries) {
-            int status = 0;
-            if (::waitpid(pid, &status, WNOHANG) == pid) {
-                return;  // lost the display to someone else: try the next number
-            }
-            if (std::filesystem::exists(socket)) {
-                pid_ = pid;
-                name_ = display;
-                return;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        ::close(numberPipe[1]);
+        // Xvfb writes its display number and a line end once it accepts clients.
+        std::string number;
+        pollfd ready{numberPipe[0], POLLIN, 0};
+        char c = 0;
+        while (::poll(&ready, 1, 10000) == 1 && ::read(numberPipe[0], &c, 1) == 1 && c != '\n') {
+            number += c;
         }
-        ::kill(pid, SIGKILL);
-        int status = 0;
-        ::waitpid(pid, &status, 0);
+        ::close(numberPipe[0]);
+        if (pid <= 0) {
+            return;
+        }
+        pid_ = pid;
+        if (!number.empty()) {
+            name_ = ":" + number;
+        }
     }
 
     pid_t pid_ = -1;
