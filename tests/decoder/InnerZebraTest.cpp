@@ -1,5 +1,10 @@
 #include "decoder/InnerZebra.h"
 
+#include "decoder/CenterFinder.h"
+#include "imaging/Preprocessing.h"
+#include "support/SeededRandom.h"
+#include "support/SymbolFixtures.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -190,6 +195,53 @@ TEST(InnerZebraTest, WhiteImageIsNotDetected) {
     InnerZebra zebra;
     EXPECT_EQ(findInnerZebra(image, 20.0, zebra), PerspectiveMarkersNotDetected);
 }
+
+// The reader's view of a rendered symbol: conditioned and binarised as the decode entry does.
+cv::Mat binarized(const test::TestSymbol& symbol, CodeType codeType) {
+    cv::Mat conditioned = symbol.image.clone();
+    enhanceImage(conditioned, conditioned);
+    cv::Mat binary;
+    binarizeImage(conditioned, binary, static_cast<int>(codeType), Otsu);
+    return binary;
+}
+
+class RenderedInnerZebraTest : public ::testing::TestWithParam<test::SymbolSpec> {};
+
+TEST_P(RenderedInnerZebraTest, CentreAndModulesPerRing) {
+    const test::SymbolSpec spec = GetParam();
+    const test::TestSymbol symbol = test::renderTestSymbol(spec);
+    cv::Mat binary = binarized(symbol, spec.codeType);
+    cv::RotatedRect ellipse;
+    ASSERT_EQ(findCenter(binary, ellipse), Success);
+    EXPECT_LT(cv::norm(cv::Point2d(ellipse.center) - symbol.geometry.center), 1.5);
+    const double innerRadius = std::max(ellipse.size.width, ellipse.size.height) * 0.5f;
+    EXPECT_NEAR(innerRadius, symbol.geometry.discRadius, 1.5);
+    InnerZebra zebra;
+    ASSERT_EQ(findInnerZebra(binary, innerRadius, zebra), Success);
+    EXPECT_EQ(4 * zebra.slotCount, spec.modulesPerRing);
+    EXPECT_NEAR(zebra.radius, symbol.geometry.notchFloorRadius(), 2.0);
+}
+
+std::vector<test::SymbolSpec> renderedSpecs() {
+    std::vector<test::SymbolSpec> specs = test::standardSymbolSpecs(20261206, 3);
+    test::SeededRandom random(77);
+    for (int m : {16, 32, 48, 64, 80}) {
+        test::SymbolSpec spec;
+        spec.modulesPerRing = m;
+        spec.ringCount = 4;
+        spec.blackCenter = true;
+        spec.rotation = random.uniformReal(0.0, 2 * kPi);
+        spec.seed = static_cast<std::uint32_t>(random.uniformInt(1, 1000000));
+        specs.push_back(spec);
+        spec.imageSize = cv::Size(480, 480);
+        spec.blackCenter = false;
+        spec.rotation = random.uniformReal(0.0, 2 * kPi);
+        specs.push_back(spec);
+    }
+    return specs;
+}
+
+INSTANTIATE_TEST_SUITE_P(Symbols, RenderedInnerZebraTest, ::testing::ValuesIn(renderedSpecs()));
 
 }  // namespace
 }  // namespace qcl
