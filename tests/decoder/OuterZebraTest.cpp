@@ -6,6 +6,7 @@
 #include <set>
 
 #include "support/PolarPainter.h"
+#include "support/StageDriver.h"
 
 namespace qcl {
 namespace {
@@ -211,6 +212,34 @@ TEST(ApplyTransform2, TooFewModulesForAHomographyFail) {
     EXPECT_EQ(applyTransform2(image, zebra, marker, corrected, h), WrongNumberOfOuterZebraModules);
     EXPECT_TRUE(corrected.empty());
 }
+
+}  // namespace
+}  // namespace qcl
+
+namespace qcl {
+namespace {
+
+class RenderedOuterZebra : public ::testing::TestWithParam<test::SymbolSpec> {};
+
+TEST_P(RenderedOuterZebra, EveryBlackRimModuleAndTheOuterRadius) {
+    const test::RenderedPath& run = test::renderedPlainPath(GetParam());
+    ASSERT_TRUE(run.error.empty()) << run.error;
+    ASSERT_GT(run.path.stage, StageFindOuterZebra) << "failed with " << run.path.code;
+    const SymbolGeometry& g = run.symbol.geometry;
+    const OuterZebra& zebra = run.path.outerZebra;
+    EXPECT_EQ(zebra.slotCount, g.modulesPerRing / 2);
+    // The hull hugs the outer edge of the rim's pixels.
+    EXPECT_NEAR(zebra.radius, g.outerRadius(), 1.5);
+    // All black rim modules are found; each lies on an even slot's centre line.
+    EXPECT_EQ(zebra.modules.size(), static_cast<std::size_t>(g.modulesPerRing / 2));
+    for (const RingPoint& p : zebra.modules) {
+        const double slot = angularDistance(p.angle, g.startAngle) / g.moduleAngle();
+        EXPECT_LT(std::abs(slot - std::round(slot)), 0.25) << p.angle;
+        EXPECT_EQ(static_cast<int>(std::round(slot)) % 2, 0) << p.angle;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Sweep, RenderedOuterZebra, ::testing::ValuesIn(test::stageSweepSpecs()));
 
 }  // namespace
 }  // namespace qcl

@@ -10,6 +10,7 @@
 
 #include "support/FakeStages.h"
 #include "support/PolarPainter.h"
+#include "support/StageDriver.h"
 
 namespace qcl {
 namespace {
@@ -170,6 +171,30 @@ TEST(WarpInputImage, AppliesTheTransformWithReplicatedBorder) {
     EXPECT_EQ(warped.at<cv::Vec3b>(200, 310), cv::Vec3b(10, 20, 30));     // from column 210
     EXPECT_EQ(warped.at<cv::Vec3b>(200, 399), cv::Vec3b(255, 255, 255));  // outside the ring
 }
+
+}  // namespace
+}  // namespace qcl
+
+namespace qcl {
+namespace {
+
+class RenderedRadialZebra : public ::testing::TestWithParam<test::SymbolSpec> {};
+
+// The drawn rings are found, their radii within a quarter pitch, and every module reads back.
+TEST_P(RenderedRadialZebra, RingsRadiiAndModules) {
+    const test::RenderedPath& run = test::renderedPlainPath(GetParam());
+    ASSERT_TRUE(run.error.empty()) << run.error;
+    ASSERT_GT(run.path.stage, StageFindRadialZebra) << "failed with " << run.path.code;
+    const SymbolGeometry& g = run.symbol.geometry;
+    const RadialZebra& zebra = run.path.radialZebra;
+    ASSERT_EQ(zebra.ringCount, g.ringCount);
+    EXPECT_NEAR(zebra.firstRingRadius, g.ringCenterRadius(0), g.pitch / 4);
+    EXPECT_NEAR(zebra.lastRingRadius, g.ringCenterRadius(g.ringCount - 1), g.pitch / 4);
+    ASSERT_EQ(run.path.warped.type(), CV_8UC3);
+    EXPECT_EQ(run.path.modules, run.symbol.modules);
+}
+
+INSTANTIATE_TEST_SUITE_P(Sweep, RenderedRadialZebra, ::testing::ValuesIn(test::stageSweepSpecs()));
 
 }  // namespace
 }  // namespace qcl

@@ -7,6 +7,7 @@
 
 #include "common/Logger.h"
 #include "support/PolarPainter.h"
+#include "support/StageDriver.h"
 
 namespace qcl {
 namespace {
@@ -132,6 +133,33 @@ TEST(FindStartMarker, NothingLongGivesNoCandidate) {
         findStartMarker(cv::Mat(kSize, CV_8UC1, cv::Scalar(255)), kInnerRadius, kModules).empty());
     EXPECT_TRUE(findStartMarker(drawBars({{0.5, 100.0}}), kInnerRadius, 0).empty());
 }
+
+}  // namespace
+}  // namespace qcl
+
+namespace qcl {
+namespace {
+
+class RenderedStartMarker : public ::testing::TestWithParam<test::SymbolSpec> {};
+
+// On a drawn symbol the true marker is the first candidate tried, pointing along the drawn marker.
+TEST_P(RenderedStartMarker, TrueMarkerRanksFirst) {
+    const test::RenderedPath& run = test::renderedPlainPath(GetParam());
+    ASSERT_TRUE(run.error.empty()) << run.error;
+    const test::PlainPath& path = run.path;
+    ASSERT_GT(path.stage, StageFindStartMarker) << "failed with " << path.code;
+    const SymbolGeometry& g = run.symbol.geometry;
+    const StartMarkerCandidate& first = path.candidates.front();
+    EXPECT_LT(angularDistance(first.angle, g.startAngle), 0.25 * g.moduleAngle())
+        << "found " << first.angle << ", drawn " << g.startAngle;
+    EXPECT_GE(first.plausibility, 6);
+    RecordProperty("plausibility", first.plausibility);
+    RecordProperty("candidates", static_cast<int>(path.candidates.size()));
+    // The marker runs from the disc to the rim.
+    EXPECT_NEAR(cv::norm(first.outerPoint - g.center), g.outerRadius(), 2.0 + g.pitch / 4);
+}
+
+INSTANTIATE_TEST_SUITE_P(Sweep, RenderedStartMarker, ::testing::ValuesIn(test::stageSweepSpecs()));
 
 }  // namespace
 }  // namespace qcl
