@@ -47,7 +47,7 @@ class CameraViewTest : public ::testing::Test {
     }
 
     // An image sequence of `count` frames, all showing `frame`, named as the launch string says.
-    void writeFrames(const cv::Mat& frame, int count) {
+    void writeFrames(const cv::Mat& frame, int count, int mode = -1) {
         cv::imwrite((dir_ / "base.png").string(), frame);
         for (int i = 0; i < count; ++i) {
             char name[32];
@@ -57,7 +57,8 @@ class CameraViewTest : public ::testing::Test {
         dir_.write("decoder_settings.json",
                    "{ \"logLevel\": \"Warning\", \"logLevelConsole\": \"Warning\", "
                    "\"logFileName\": \"log.txt\", \"codeType\": \"BlackAndWhite\", "
-                   "\"launch\": \"frame%04d.png\", \"mode\": -1 }");
+                   "\"launch\": \"frame%04d.png\", \"mode\": " +
+                       std::to_string(mode) + " }");
     }
 
     std::unique_ptr<RunningProgram> start(const std::vector<std::string>& arguments = {}) {
@@ -136,12 +137,20 @@ TEST_F(CameraViewTest, DecodedFramesWriteOutputLinesWithTimeAndFrameRate) {
 }
 
 TEST_F(CameraViewTest, SequenceThatEndsLeavesTheViewWithAMessage) {
-    writeFrames(cv::Mat(480, 640, CV_8UC3, cv::Scalar(200, 200, 200)), 5);
+    // An image sequence knows no camera modes and sizes: both requests are refused.
+    writeFrames(cv::Mat(480, 640, CV_8UC3, cv::Scalar(200, 200, 200)), 5, 0);
     const auto program = start();
     program->send("s\n");
     ASSERT_TRUE(program->waitForOutput(kMenuHeading, 30s, 2)) << program->errors();
     EXPECT_NE(program->errors().find("camera delivered no frame"), std::string::npos)
         << program->errors();
+    const std::string out = program->output();
+    EXPECT_NE(out.find("Warning\tCamera mode 0 not supported. Use default mode.\n"),
+              std::string::npos);
+    EXPECT_NE(out.find("Warning\tFrame size 0 x 0 not supported. Use last valid size.\n"),
+              std::string::npos);
+    EXPECT_NE(out.substr(out.rfind(kMenuHeading)).find("m: set device mode    [Default]"),
+              std::string::npos);
     program->send("x\n");
     program->closeInput();
     EXPECT_EQ(program->wait(20s), 0);
