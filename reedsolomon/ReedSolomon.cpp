@@ -1,5 +1,6 @@
 #include "reedsolomon/ReedSolomon.h"
 
+#include <algorithm>
 #include <string>
 
 #include "common/ErrorCodes.h"
@@ -11,6 +12,8 @@ namespace {
 
 // Logarithm of the zero element: it contributes nothing to any sum.
 constexpr std::int32_t kLogZero = -1;
+// Syndromes accumulated side by side.
+constexpr int kSyndromeLanes = 4;
 
 }  // namespace
 
@@ -34,6 +37,8 @@ ReedSolomon::ReedSolomon(std::uint8_t dataLength, std::uint8_t t)
     logTable_[0] = kLogZero;
     for (int i = 0; i < kCodeLength; ++i) {
         logTable_[powerTable_[i]] = i;
+        sumPower_[i] = powerTable_[i];
+        sumPower_[i + kCodeLength] = powerTable_[i];
     }
 
     // g(x) = (x + alpha)(x + alpha^2)...(x + alpha^2t), built in plain form.
@@ -43,9 +48,9 @@ ReedSolomon::ReedSolomon(std::uint8_t dataLength, std::uint8_t t)
     for (int i = 2; i <= parityLength_; ++i) {
         g[i] = 1;
         for (int j = i - 1; j > 0; --j) {
-            g[j] = g[j - 1] ^ (g[j] == 0 ? 0 : powerTable_[(logTable_[g[j]] + i) % kCodeLength]);
+            g[j] = g[j - 1] ^ (g[j] == 0 ? 0 : sumPower_[logTable_[g[j]] + i]);
         }
-        g[0] = powerTable_[(logTable_[g[0]] + i) % kCodeLength];
+        g[0] = sumPower_[logTable_[g[0]] + i];
     }
     for (int i = 0; i <= parityLength_; ++i) {
         generator_[i] = logTable_[g[i]];
@@ -56,7 +61,7 @@ std::uint8_t ReedSolomon::multiply(std::uint8_t a, std::uint8_t b) const {
     if (a == 0 || b == 0) {
         return 0;
     }
-    return static_cast<std::uint8_t>(powerTable_[(logTable_[a] + logTable_[b]) % kCodeLength]);
+    return static_cast<std::uint8_t>(sumPower_[logTable_[a] + logTable_[b]]);
 }
 
 std::uint8_t ReedSolomon::generatorCoefficient(int i) const {
@@ -100,18 +105,39 @@ bool ReedSolomon::decode() {
     return failed;
 }
 
-// S_i = r(alpha^i), i = 1..2t, kept as logarithms.
+// S_i = r(alpha^i), i = 1..2t, kept as logarithms. Each symbol r_j adds alpha^(log r_j + i j)
+// to S_i; the exponent grows by j from one syndrome to the next.
 bool ReedSolomon::computeSyndromes() {
-    bool allZero = true;
-    for (int i = 1; i <= parityLength_; ++i) {
-        std::int32_t sum = 0;
-        for (int j = 0; j < kCodeLength; ++j) {
-            if (receivedWord_[j] != kLogZero) {
-                sum ^= powerTable_[(receivedWord_[j] + i * j) % kCodeLength];
+    const int parity = parityLength_;
+    std::array<std::int32_t, kMaxParity + 1> sums{};
+    for (int j = 0; j < kCodeLength; ++j) {
+        if (receivedWord_[j] == kLogZero) {
+            continue;
+        }
+        // Four syndromes per round, each with its own exponent, to keep the additions apart.
+        const int step = (kSyndromeLanes * j) % kCodeLength;
+        std::array<std::int32_t, kSyndromeLanes> exponent{};
+        for (int lane = 0; lane < kSyndromeLanes; ++lane) {
+            exponent[lane] = (receivedWord_[j] + (lane + 1) * j) % kCodeLength;
+        }
+        int i = 1;
+        for (; i + kSyndromeLanes - 1 <= parity; i += kSyndromeLanes) {
+            for (int lane = 0; lane < kSyndromeLanes; ++lane) {
+                sums[i + lane] ^= powerTable_[exponent[lane]];
+                exponent[lane] += step;
+                if (exponent[lane] >= kCodeLength) {
+                    exponent[lane] -= kCodeLength;
+                }
             }
         }
-        allZero = allZero && sum == 0;
-        syndromes_[i] = logTable_[sum];
+        for (int lane = 0; i <= parity; ++i, ++lane) {
+            sums[i] ^= powerTable_[exponent[lane]];
+        }
+    }
+    bool allZero = true;
+    for (int i = 1; i <= parity; ++i) {
+        allZero = allZero && sums[i] == 0;
+        syndromes_[i] = logTable_[sums[i]];
     }
     return allZero;
 }
@@ -125,8 +151,6 @@ int ReedSolomon::findErrorLocator() {
     const int parity = parityLength_;
     discrepancy_[0] = 0;
     discrepancy_[1] = syndromes_[1];
-    locators_[0].fill(0);
-    locators_[1].fill(0);
     locators_[0][0] = 1;
     locators_[1][0] = 1;
     degree_[0] = 0;
@@ -134,30 +158,30 @@ int ReedSolomon::findErrorLocator() {
     stepMinusDegree_[0] = -1;
     stepMinusDegree_[1] = 0;
     int u = 0;
+    int best = 0;  // earlier row of non-zero discrepancy with the largest step minus degree
     do {
         ++u;
+        if (u > 1 && discrepancy_[u - 1] != kLogZero &&
+            stepMinusDegree_[u - 1] >= stepMinusDegree_[best]) {
+            best = u - 1;
+        }
         auto& next = locators_[u + 1];
         const auto& current = locators_[u];
         if (discrepancy_[u] == kLogZero) {
             degree_[u + 1] = degree_[u];
-            next = current;
+            std::copy(current.begin(), current.begin() + degree_[u] + 1, next.begin());
         } else {
-            int q = u - 1;
-            while (discrepancy_[q] == kLogZero && q > 0) {
-                --q;
-            }
-            for (int j = q - 1; j >= 0; --j) {
-                if (discrepancy_[j] != kLogZero && stepMinusDegree_[q] < stepMinusDegree_[j]) {
-                    q = j;
-                }
-            }
+            const int q = best;
             degree_[u + 1] = degree_[u] > degree_[q] + u - q ? degree_[u] : degree_[q] + u - q;
-            next.fill(0);
-            const std::int32_t scale = discrepancy_[u] + kCodeLength - discrepancy_[q];
+            std::fill(next.begin(), next.begin() + degree_[u + 1] + 1, 0);
+            std::int32_t scale = discrepancy_[u] - discrepancy_[q];
+            if (scale < 0) {
+                scale += kCodeLength;
+            }
             for (int i = 0; i <= degree_[q]; ++i) {
                 if (locators_[q][i] != 0) {
-                    next[i + u - q] = static_cast<std::uint8_t>(
-                        powerTable_[(scale + logTable_[locators_[q][i]]) % kCodeLength]);
+                    next[i + u - q] =
+                        static_cast<std::uint8_t>(sumPower_[scale + logTable_[locators_[q][i]]]);
                 }
             }
             for (int i = 0; i <= degree_[u]; ++i) {
@@ -169,7 +193,7 @@ int ReedSolomon::findErrorLocator() {
             std::int32_t d = syndromes_[u + 1] == kLogZero ? 0 : powerTable_[syndromes_[u + 1]];
             for (int i = 1; i <= degree_[u + 1]; ++i) {
                 if (syndromes_[u + 1 - i] != kLogZero && next[i] != 0) {
-                    d ^= powerTable_[(syndromes_[u + 1 - i] + logTable_[next[i]]) % kCodeLength];
+                    d ^= sumPower_[syndromes_[u + 1 - i] + logTable_[next[i]]];
                 }
             }
             discrepancy_[u + 1] = logTable_[d];
@@ -192,12 +216,21 @@ bool ReedSolomon::correctErrors(int degree) {
         return false;  // non-zero syndromes but no error position: not a correctable word
     }
     const auto& sigma = locator_;
+    // terms[j] = log(sigma_j) + i j, advanced by j for every next i.
+    std::array<std::int32_t, kMaxParity + 1> terms{};
+    for (int j = 1; j <= degree; ++j) {
+        terms[j] = sigma[j];
+    }
     int found = 0;
     for (int i = 1; i <= kCodeLength; ++i) {
         std::int32_t sum = 1;
         for (int j = 1; j <= degree; ++j) {
             if (sigma[j] != kLogZero) {
-                sum ^= powerTable_[(sigma[j] + i * j) % kCodeLength];
+                terms[j] += j;
+                if (terms[j] >= kCodeLength) {
+                    terms[j] -= kCodeLength;
+                }
+                sum ^= powerTable_[terms[j]];
             }
         }
         if (sum == 0) {
@@ -217,7 +250,7 @@ bool ReedSolomon::correctErrors(int degree) {
         value ^= sigma[i] == kLogZero ? 0 : powerTable_[sigma[i]];
         for (int j = 1; j < i; ++j) {
             if (syndromes_[j] != kLogZero && sigma[i - j] != kLogZero) {
-                value ^= powerTable_[(syndromes_[j] + sigma[i - j]) % kCodeLength];
+                value ^= sumPower_[syndromes_[j] + sigma[i - j]];
             }
         }
         z[i] = logTable_[value];
@@ -232,7 +265,7 @@ bool ReedSolomon::correctErrors(int degree) {
         std::int32_t numerator = 1;
         for (int j = 1; j <= degree; ++j) {
             if (z[j] != kLogZero) {
-                numerator ^= powerTable_[(z[j] + j * root) % kCodeLength];
+                numerator ^= sumPower_[z[j] + (j * root) % kCodeLength];
             }
         }
         if (numerator == 0) {
@@ -241,7 +274,7 @@ bool ReedSolomon::correctErrors(int degree) {
         std::int32_t denominator = 0;  // logarithm of the product over the other roots
         for (int m = 0; m < degree; ++m) {
             if (m != k) {
-                const int term = 1 ^ powerTable_[(kCodeLength - roots_[m] + root) % kCodeLength];
+                const int term = 1 ^ sumPower_[kCodeLength - roots_[m] + root];
                 denominator += logTable_[term];
             }
         }

@@ -59,6 +59,8 @@ class ReedSolomon {
 
     std::array<std::int32_t, kCodeLength> powerTable_{};
     std::array<std::int32_t, kCodeLength + 1> logTable_{};
+    // alpha^e for e = 0..509: the sum of two logarithms needs no reduction.
+    std::array<std::int32_t, 2 * kCodeLength> sumPower_{};
     std::array<std::int32_t, kMaxParity + 1> generator_{};  // logarithms, x^0..x^2t
     std::array<std::int32_t, kCodeLength> receivedWord_{};
     std::array<std::int32_t, kPrimitiveDegree + 1> primitivePolynomial_{
