@@ -1,5 +1,8 @@
 #include "decoder/CenterFinder.h"
 
+#include "imaging/Preprocessing.h"
+#include "support/SymbolFixtures.h"
+
 #include <gtest/gtest.h>
 #include <opencv2/imgproc.hpp>
 
@@ -113,6 +116,34 @@ TEST(CenterFinderTest, NoRoundWhiteBlobFails) {
     cv::RotatedRect ellipse;
     EXPECT_EQ(findCenter(image, ellipse), InnerCircleNotFound);
     EXPECT_EQ(cv::countNonZero(image != before), 0);
+}
+
+TEST(CenterFinderTest, RenderedBlackCentresAreRepainted) {
+    for (int m : {16, 48, 80}) {
+        test::SymbolSpec spec;
+        spec.modulesPerRing = m;
+        spec.ringCount = 3;
+        spec.blackCenter = true;
+        spec.rotation = 0.7 * m;
+        const test::TestSymbol symbol = test::renderTestSymbol(spec);
+        ASSERT_GT(symbol.geometry.blackCenterRadius, 0.0);
+        cv::Mat binary;
+        binarizeImage(symbol.image, binary, 0, Otsu);
+        const cv::Point center(cvRound(symbol.geometry.center.x),
+                               cvRound(symbol.geometry.center.y));
+        ASSERT_EQ(binary.at<std::uint8_t>(center), 0) << spec;
+        cv::RotatedRect ellipse;
+        ASSERT_EQ(findCenter(binary, ellipse), Success) << spec;
+        EXPECT_LT(cv::norm(cv::Point2d(ellipse.center) - symbol.geometry.center), 1.5) << spec;
+        EXPECT_NEAR(largerAxis(ellipse), 2 * symbol.geometry.discRadius, 3.0) << spec;
+        EXPECT_EQ(binary.at<std::uint8_t>(center), 255) << spec;
+        // The thin black below the notches survives the repaint.
+        const double floor = symbol.geometry.notchFloorRadius() - 1.0;
+        for (int slot : {5, 7}) {
+            const cv::Point2d p = symbol.geometry.pointAt(floor, slot + 0.5);
+            EXPECT_EQ(binary.at<std::uint8_t>(cvRound(p.y), cvRound(p.x)), 0) << spec;
+        }
+    }
 }
 
 }  // namespace
