@@ -30,13 +30,13 @@ PlainPath& failAt(PlainPath& path, ErrorCode code, Stage stage) {
 
 // The radial zebra as the findRadialZebra level measures it from the marker.
 RadialZebra measureRadialZebra(const cv::Mat& binary, const StartMarkerCandidate& marker,
-                               std::int32_t modulesPerRing) {
+                               std::int32_t modulesPerRing, std::int32_t& p1) {
     const cv::Point2d c = centreOf(binary);
     const double twoModules = 4.0 * CV_PI / modulesPerRing;
     const int rIn = static_cast<int>(std::round(cv::norm(marker.innerPoint - c)));
     const int limit = (9 * rIn) / 10;
     const int rOut = static_cast<int>(std::round(cv::norm(marker.outerPoint - c)));
-    const int p1 = radialProbe(binary, twoModules, marker.angle + twoModules / 2, limit, true);
+    p1 = radialProbe(binary, twoModules, marker.angle + twoModules / 2, limit, true);
     const int p0 = radialProbe(binary, twoModules, marker.angle, limit, false);
     if (!(p0 < p1 && p1 < rOut)) {
         return RadialZebra();
@@ -85,7 +85,8 @@ PlainPath runPlainPath(const cv::Mat& image, CodeType codeType, std::int32_t kno
         return failAt(path, outer, StageFindOuterZebra);
     }
 
-    path.radialZebra = measureRadialZebra(path.binary, marker, path.modulesPerRing);
+    path.radialZebra =
+        measureRadialZebra(path.binary, marker, path.modulesPerRing, path.radialZebraStart);
     if (path.radialZebra.ringCount < 2) {
         return failAt(path, RadialZebraNotDetected, StageFindRadialZebra);
     }

@@ -31,8 +31,9 @@ struct PlainPath {
     OuterZebra outerZebra;
     cv::Point2d outerStartPoint;  // the start point at which the outer zebra was found
     RadialZebra radialZebra;
-    cv::Mat warped;      // input image in the working frame, three channels
-    ModuleList modules;  // masked modules, outermost ring first
+    std::int32_t radialZebraStart = 0;  // p1: where the walk along the radial zebra began
+    cv::Mat warped;                     // input image in the working frame, three channels
+    ModuleList modules;                 // masked modules, outermost ring first
 };
 
 // Stops at the first stage that fails (first binarisation, Otsu, only). The first start-marker
