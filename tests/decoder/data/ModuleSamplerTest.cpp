@@ -9,6 +9,7 @@
 #include "common/ErrorCodes.h"
 #include "common/Logger.h"
 #include "support/SeededRandom.h"
+#include "support/SymbolFixtures.h"
 
 namespace qcl {
 namespace {
@@ -230,6 +231,36 @@ TEST(ReadMaskedData, RingsBeyondTheImageThrowWrongGrid) {
         EXPECT_EQ(e.code, WrongGrid);
     }
 }
+
+}  // namespace
+}  // namespace qcl
+
+namespace qcl {
+namespace {
+
+class RenderedSampling : public ::testing::TestWithParam<test::SymbolSpec> {};
+
+// With the drawn ring radii and marker angle, sampling reads back exactly the drawn values, also
+// after a slight blur.
+TEST_P(RenderedSampling, ReadsTheDrawnModules) {
+    const test::SymbolSpec& spec = GetParam();
+    const test::TestSymbol symbol = test::renderTestSymbol(spec);
+    const SymbolGeometry& g = symbol.geometry;
+    RadialZebra zebra;
+    zebra.ringCount = g.ringCount;
+    zebra.firstRingRadius = g.ringCenterRadius(0);
+    zebra.lastRingRadius = g.ringCenterRadius(g.ringCount - 1);
+    for (const double blur : {0.0, 1.0}) {
+        const cv::Mat image = blur > 0 ? test::gaussianBlur(symbol.image, blur) : symbol.image;
+        SamplingGrid grid = gridFor(image, spec.codeType, g.modulesPerRing, g.ringCount);
+        const cv::Point2d centre(image.cols * 0.5, image.rows * 0.5);
+        EXPECT_EQ(readMaskedData(grid, centre, g.startAngle, zebra), symbol.modules)
+            << "blur " << blur;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Sweep, RenderedSampling,
+                         ::testing::ValuesIn(test::standardSymbolSpecs(4711, 2)));
 
 }  // namespace
 }  // namespace qcl
