@@ -223,7 +223,7 @@ TEST_P(RenderedInnerZebraTest, CentreAndModulesPerRing) {
 }
 
 std::vector<test::SymbolSpec> renderedSpecs() {
-    std::vector<test::SymbolSpec> specs = test::standardSymbolSpecs(20261206, 3);
+    std::vector<test::SymbolSpec> specs = test::standardSymbolSpecs(20261206, 2);
     test::SeededRandom random(77);
     for (int m : {16, 32, 48, 64, 80}) {
         test::SymbolSpec spec;
