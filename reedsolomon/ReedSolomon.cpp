@@ -216,22 +216,24 @@ bool ReedSolomon::correctErrors(int degree) {
         return false;  // non-zero syndromes but no error position: not a correctable word
     }
     const auto& sigma = locator_;
-    // terms[j] = log(sigma_j) + i j, advanced by j for every next i.
-    std::array<std::int32_t, kMaxParity + 1> terms{};
+    // For every non-zero sigma_j: exponent log(sigma_j) + i j, advanced by j for every next i.
+    std::array<std::int32_t, kMaxParity + 1> exponents{};
+    std::array<std::int32_t, kMaxParity + 1> steps{};
+    int terms = 0;
     for (int j = 1; j <= degree; ++j) {
-        terms[j] = sigma[j];
+        if (sigma[j] != kLogZero) {
+            exponents[terms] = sigma[j];
+            steps[terms++] = j;
+        }
     }
     int found = 0;
     for (int i = 1; i <= kCodeLength; ++i) {
         std::int32_t sum = 1;
-        for (int j = 1; j <= degree; ++j) {
-            if (sigma[j] != kLogZero) {
-                terms[j] += j;
-                if (terms[j] >= kCodeLength) {
-                    terms[j] -= kCodeLength;
-                }
-                sum ^= powerTable_[terms[j]];
-            }
+        for (int m = 0; m < terms; ++m) {
+            std::int32_t exponent = exponents[m] + steps[m];
+            exponent -= exponent >= kCodeLength ? kCodeLength : 0;
+            exponents[m] = exponent;
+            sum ^= powerTable_[exponent];
         }
         if (sum == 0) {
             if (found == degree) {
