@@ -62,10 +62,10 @@ class CameraViewTest : public ::testing::Test {
     }
 
     std::unique_ptr<RunningProgram> start(const std::vector<std::string>& arguments = {}) {
-        return std::make_unique<RunningProgram>(
-            dir_.path(), arguments,
-            std::map<std::string, std::string>{{"DISPLAY", display_->name()},
-                                               {"QT_QPA_PLATFORM", "xcb"}});
+        std::map<std::string, std::string> environment = test::captureEnvironment();
+        environment["DISPLAY"] = display_->name();
+        environment["QT_QPA_PLATFORM"] = "xcb";
+        return std::make_unique<RunningProgram>(dir_.path(), arguments, environment);
     }
 
     // Presses a key in the view and waits for the console text it writes.

@@ -229,7 +229,8 @@ TEST_F(ProgramTest, UnwritableDirectoryStillEndsWithZero) {
 }
 
 TEST_F(ProgramTest, CameraThatCannotBeOpenedReturnsToTheMenu) {
-    const ProgramResult result = run({}, "p\n/nonexistent/frame%03d.png\ns\nx\n");
+    const ProgramResult result = test::runProgram(
+        dir_.path(), {}, "p\n/nonexistent/frame%03d.png\ns\nx\n", test::captureEnvironment());
     ASSERT_EQ(result.exitCode, 0);
     EXPECT_TRUE(contains(result.errors,
                          "Couldn't open camera '/nonexistent/frame%03d.png' with backend 0\n"))
