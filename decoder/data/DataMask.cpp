@@ -1,8 +1,5 @@
 #include "decoder/data/DataMask.h"
 
-#include <sstream>
-#include <string>
-
 #include "common/Logger.h"
 #include "decoder/data/DataLayout.h"
 
@@ -12,16 +9,6 @@ namespace {
 
 // Widest module the value mask can cover (one byte per module).
 constexpr int kMaxBitsPerModule = 8;
-
-std::string moduleListText(const ModuleList& modules) {
-    std::ostringstream text;
-    text << '{';
-    for (std::uint8_t value : modules) {
-        text << static_cast<int>(value) << ',';
-    }
-    text << '}';
-    return text.str();
-}
 
 const char* layoutMessage(Layout layout) {
     switch (effectiveLayout(layout)) {
@@ -92,7 +79,8 @@ ErrorCode applyMaskAndLayout(const SamplingGrid& grid, ModuleList& modules, int 
     {
         auto line = logTrace();
         if (line.enabled()) {
-            line << "unmasked modules: " << moduleListText(modules);
+            line << "unmasked modules: ";
+            writeModuleList(line, modules);
         }
     }
 

@@ -27,4 +27,14 @@ struct SamplingGrid {
 // One value per data module: 1 bit (1 = dark) or 3 bits (colour) each; outermost ring first.
 using ModuleList = std::vector<std::uint8_t>;
 
+// Writes a module list in the log's form: "{", every value in decimal followed by ",", "}".
+template <typename Stream>
+void writeModuleList(Stream& out, const ModuleList& modules) {
+    out << "{";
+    for (std::uint8_t value : modules) {
+        out << static_cast<int>(value) << ",";
+    }
+    out << "}";
+}
+
 }  // namespace qcl
