@@ -96,6 +96,33 @@ void runConditions(const std::vector<Condition>& conditions, CodeType codeType,
     }
 }
 
+cv::Mat lowContrast(const cv::Mat& image, std::uint32_t) {
+    cv::Mat out;
+    image.convertTo(out, -1, 110.0 / 255.0, 75.0);  // black 75, white 185
+    return out;
+}
+
+cv::Mat colourCast(const cv::Mat& image, std::uint32_t) {
+    cv::Mat out;
+    cv::multiply(image, cv::Scalar(0.65, 0.9, 1.0), out);  // warm light: blue and green weak
+    return out;
+}
+
+// Light falling off from one side to the other: white goes from 100 % down to 55 %.
+cv::Mat unevenLight(const cv::Mat& image, std::uint32_t) {
+    cv::Mat gain(image.size(), CV_32FC3);
+    for (int x = 0; x < image.cols; ++x) {
+        const float g = 1.0f - 0.45f * static_cast<float>(x) / static_cast<float>(image.cols);
+        gain.col(x).setTo(cv::Scalar::all(g));
+    }
+    cv::Mat light;
+    image.convertTo(light, CV_32FC3);
+    cv::Mat out;
+    cv::multiply(light, gain, light);
+    light.convertTo(out, CV_8UC3);
+    return out;
+}
+
 Photograph distortion(double perspective, double noise, double area) {
     return [=](const cv::Mat& image, std::uint32_t seed) {
         cv::theRNG().state = 0x5EED0000u + seed;  // the noise draws from the library's generator
@@ -123,6 +150,9 @@ TEST(Photograph, BlurCompressionNoiseAndResampling) {
          0.9},
         {"tilt 0.05",
          [](const cv::Mat& m, std::uint32_t s) { return test::tilt(m, 0.05, s * 0.7); }, 0.8},
+        {"low contrast 75..185", lowContrast, 1.0},
+        {"colour cast", colourCast, 1.0},
+        {"uneven light 100..55 %", unevenLight, 0.9},
         {"blur 1.0 + JPEG 75 + noise 4",
          [](const cv::Mat& m, std::uint32_t s) {
              return test::addGaussianNoise(test::jpegRoundTrip(test::gaussianBlur(m, 1.0), 75), 4,
@@ -140,6 +170,7 @@ TEST(Photograph, ColourSymbols) {
          [](const cv::Mat& m, std::uint32_t) { return test::gaussianBlur(m, 1.0); }, 0.9},
         {"colour JPEG quality 75",
          [](const cv::Mat& m, std::uint32_t) { return test::jpegRoundTrip(m, 75); }, 0.9},
+        {"colour low contrast 75..185", lowContrast, 0.9},
     };
     runConditions(conditions, CodeType::Color, 505);
 }
