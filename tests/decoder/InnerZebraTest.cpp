@@ -222,6 +222,28 @@ TEST_P(RenderedInnerZebraTest, CentreAndModulesPerRing) {
     EXPECT_NEAR(zebra.radius, symbol.geometry.notchFloorRadius(), 2.0);
 }
 
+TEST(RenderedInnerZebraCaseTest, ExactlyCentredSymbolKeepsThePlaceAcrossZero) {
+    // Its place across 0 degrees is re-picked onto a sample just past 0 and refined to about
+    // 8 degrees, while the place before it lies near 277 degrees.
+    test::SymbolSpec spec;
+    spec.modulesPerRing = 16;
+    spec.ringCount = 3;
+    spec.pitch = 23;
+    spec.centerOffset = {0.5, -0.25};  // exactly on the image centre (320, 320)
+    spec.rotation = 0.515654824574367;
+    spec.seed = 9008;
+    const test::TestSymbol symbol = test::renderTestSymbol(spec);
+    cv::Mat binary = binarized(symbol, spec.codeType);
+    cv::RotatedRect ellipse;
+    ASSERT_EQ(findCenter(binary, ellipse), Success);
+    InnerZebra zebra;
+    ASSERT_EQ(
+        findInnerZebra(binary, std::max(ellipse.size.width, ellipse.size.height) * 0.5f, zebra),
+        Success);
+    EXPECT_EQ(zebra.slotCount, 4);
+    EXPECT_EQ(zebra.edges.size(), 4u);
+}
+
 std::vector<test::SymbolSpec> renderedSpecs() {
     std::vector<test::SymbolSpec> specs = test::standardSymbolSpecs(20261206, 2);
     test::SeededRandom random(77);
