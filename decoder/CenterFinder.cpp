@@ -164,6 +164,9 @@ bool smallestBlobAround(const BlobDetector& detector, const cv::Point2f& estimat
 }  // namespace
 
 ErrorCode findCenter(cv::Mat& binaryImage, cv::RotatedRect& ellipse) {
+    if (binaryImage.empty()) {
+        return InnerCircleNotFound;
+    }
     const cv::Point2f estimate = estimateCenter(binaryImage);
     if (binaryImage.at<std::uint8_t>(static_cast<int>(estimate.y), static_cast<int>(estimate.x)) ==
         0) {

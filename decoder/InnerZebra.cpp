@@ -409,6 +409,9 @@ bool measureEdges(const cv::Mat& image, const cv::Point2d& c, double r, std::vec
 
 ErrorCode findInnerZebra(const cv::Mat& binaryImage, double innerRadius, InnerZebra& zebra) {
     zebra = InnerZebra();
+    if (binaryImage.empty() || !(innerRadius >= 0.0 && innerRadius < binaryImage.total())) {
+        return PerspectiveMarkersNotDetected;  // no disc edge to measure from
+    }
     const cv::Point2d c(binaryImage.cols * 0.5, binaryImage.rows * 0.5);
     const auto samples = scanReaches(binaryImage, c, innerRadius);
     const std::int32_t threshold = findBestThreshold(samples);

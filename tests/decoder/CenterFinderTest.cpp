@@ -118,6 +118,12 @@ TEST(CenterFinderTest, NoRoundWhiteBlobFails) {
     EXPECT_EQ(cv::countNonZero(image != before), 0);
 }
 
+TEST(CenterFinderTest, EmptyImageFails) {
+    cv::Mat image;
+    cv::RotatedRect ellipse;
+    EXPECT_EQ(findCenter(image, ellipse), InnerCircleNotFound);
+}
+
 TEST(CenterFinderTest, RenderedBlackCentresAreRepainted) {
     for (int m : {16, 48, 80}) {
         test::SymbolSpec spec;

@@ -190,6 +190,14 @@ TEST(InnerZebraTest, PlacesThatNeverEndFailInsteadOfDividingByZero) {
     EXPECT_EQ(zebra.slotCount, 0);
 }
 
+TEST(InnerZebraTest, UnusableInputIsNotDetected) {
+    const cv::Mat image(300, 300, CV_8UC1, cv::Scalar(0));
+    InnerZebra zebra;
+    EXPECT_EQ(findInnerZebra(cv::Mat(), 20.0, zebra), PerspectiveMarkersNotDetected);
+    EXPECT_EQ(findInnerZebra(image, std::nan(""), zebra), PerspectiveMarkersNotDetected);
+    EXPECT_EQ(findInnerZebra(image, -1.0, zebra), PerspectiveMarkersNotDetected);
+}
+
 TEST(InnerZebraTest, WhiteImageIsNotDetected) {
     const cv::Mat image(300, 300, CV_8UC1, cv::Scalar(255));
     InnerZebra zebra;
