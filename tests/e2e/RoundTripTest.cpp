@@ -1,12 +1,14 @@
 // Writer -> image -> reader: clean symbols of every shape must decode to the exact payload.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <iostream>
 #include <string>
 #include <vector>
 
 #include "decoder/Decoder.h"
+#include "support/LogCapture.h"
 #include "support/RoundTrip.h"
 #include "writer/SymbolSizing.h"
 
@@ -232,6 +234,40 @@ TEST(RoundTrip, GreyInputAndUnenhancedInput) {
     EXPECT_EQ(
         readSymbol(written.image, CodeType::BlackAndWhite, BinaryFormat::Binary, false).payload,
         c.text);
+}
+
+// The stage trace of one decode: only the lines of stage names and alternatives.
+std::vector<std::string> traceOf(const cv::Mat& image) {
+    test::LogCapture log(LogLevel::Debug);
+    EXPECT_TRUE(readSymbol(image, CodeType::BlackAndWhite).decoded);
+    return log.trace();
+}
+
+int count(const std::vector<std::string>& lines, const std::string& line) {
+    return static_cast<int>(std::count(lines.begin(), lines.end(), line));
+}
+
+TEST(RoundTrip, HeadOnSymbolTakesTheFirstPathAndAMirroredOneTheFlippedView) {
+    SeededRandom random(41);
+    Case c = shapeCase(48, 4, CodeType::BlackAndWhite, random);
+    c.text = "first path";
+    const std::vector<std::string> plain = traceOf(writeSymbol(c.text, c.symbol, c.render).image);
+    for (const char* stage :
+         {" findCenter", "  findInnerZebra", "   perspectiveTransform", "    findStartMarker",
+          "     findOuterZebra", "      findRadialZebra", "       readMaskedData"}) {
+        EXPECT_EQ(count(plain, stage), 1) << stage;
+    }
+    EXPECT_EQ(count(plain, "   |normal image"), 1);
+    for (const char* alternative :
+         {" |affine transform", "   |transform 1", "   |flipped image", "     |transform 2"}) {
+        EXPECT_EQ(count(plain, alternative), 0) << alternative;
+    }
+
+    c.render.mirrored = true;
+    const std::vector<std::string> mirrored =
+        traceOf(writeSymbol(c.text, c.symbol, c.render).image);
+    EXPECT_EQ(count(mirrored, "   |flipped image"), 1);
+    EXPECT_EQ(count(mirrored, " |affine transform"), 0);
 }
 
 TEST(RoundTrip, NoSymbolFailsWithACode) {

@@ -10,6 +10,7 @@
 
 #include "common/Logger.h"
 #include "decoder/StageChain.h"
+#include "support/LogCapture.h"
 
 namespace qcl::test {
 
@@ -48,23 +49,5 @@ StartMarkerCandidate fakeMarker(const cv::Size& size, std::int32_t plausibility 
 
 // Every stage succeeds; decodeFrame writes "payload" as Ascii with ECC High.
 StageFunctions succeedingStages();
-
-// Redirects the logger's console destination into a string for the lifetime of the object.
-class LogCapture {
-  public:
-    explicit LogCapture(LogLevel threshold);
-    ~LogCapture();
-    LogCapture(const LogCapture&) = delete;
-    LogCapture& operator=(const LogCapture&) = delete;
-
-    // The captured lines, without their level prefix.
-    std::vector<std::string> lines() const;
-    // Only the lines that are stage names or alternatives (the indented trace).
-    std::vector<std::string> trace() const;
-
-  private:
-    std::ostringstream out_;
-    LogLevel previous_;
-};
 
 }  // namespace qcl::test
