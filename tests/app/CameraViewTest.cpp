@@ -136,6 +136,39 @@ TEST_F(CameraViewTest, DecodedFramesWriteOutputLinesWithTimeAndFrameRate) {
     EXPECT_EQ(program->wait(20s), 0);
 }
 
+TEST_F(CameraViewTest, BinarizedColourFramesDecodeNothingUntilBlackAndWhiteIsBack) {
+    writeFrames(symbolFrame("Binary view"), 4000);
+    const auto program = start();
+    program->send("s\n");
+    ASSERT_TRUE(program->waitForOutput("Output:\tBinary view", 30s)) << program->errors();
+    const std::string window = display_->findWindow("Camera");
+    ASSERT_FALSE(window.empty());
+    const int before = RunningProgram::occurrences(program->output(), "Output:");
+    // The binarised preview still decodes as black-and-white...
+    press(*program, window, "b", "Output:\tBinary view", before + 3);
+    // ...but a one-channel frame cannot be a colour code: every decode fails silently.
+    press(*program, window, "c", "Set code type to Color\n");
+    std::this_thread::sleep_for(1500ms);
+    const std::string colour = program->output();
+    const std::string afterToggle = colour.substr(colour.find("Set code type to Color\n"));
+    EXPECT_EQ(RunningProgram::occurrences(afterToggle, "Output:"), 0);
+    press(*program, window, "c", "Set code type to BlackAndWhite\n");
+    const std::string back = "Set code type to BlackAndWhite\n";
+    EXPECT_TRUE(program->waitForOutput(back, 5s));
+    const auto resumed = [&] {
+        const std::string out = program->output();
+        return out.find("Output:", out.find(back)) != std::string::npos;
+    };
+    for (int wait = 0; wait < 300 && !resumed(); ++wait) {
+        std::this_thread::sleep_for(50ms);
+    }
+    EXPECT_TRUE(resumed());
+    press(*program, window, "Escape", kMenuHeading, 2);
+    program->send("x\n");
+    program->closeInput();
+    EXPECT_EQ(program->wait(20s), 0);
+}
+
 TEST_F(CameraViewTest, SequenceThatEndsLeavesTheViewWithAMessage) {
     // An image sequence knows no camera modes and sizes: both requests are refused.
     writeFrames(cv::Mat(480, 640, CV_8UC3, cv::Scalar(200, 200, 200)), 5, 0);
