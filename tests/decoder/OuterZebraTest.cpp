@@ -2,9 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <set>
 
+#include "support/FakeStages.h"
 #include "support/PolarPainter.h"
 #include "support/StageDriver.h"
 
@@ -65,8 +67,16 @@ void expectEvenRing(const OuterZebra& zebra, int modules, double offset) {
 TEST(FindOuterZebra, HeadOnRingGivesEveryBlackModuleAndTheRadius) {
     OuterZebra zebra;
     const double offset = 0.1;
+    test::LogCapture log(LogLevel::All);
     ASSERT_EQ(findOuterZebra(drawRing(32, offset, evenSlots(32)), 32, kStartPoint, zebra), Success);
     expectEvenRing(zebra, 32, offset);
+    // The largest outline runs just outside the ring: no change, scored half - 1 = 15.
+    const std::vector<std::string> lines = log.lines();
+    ASSERT_GE(lines.size(), 3u);
+    EXPECT_EQ(lines[0], "startColor: 255");
+    EXPECT_EQ(lines[1], "colorChanges.size(): 0");
+    EXPECT_EQ(lines[2], "Outer Zebra angleDiffsVarCoeff < bestAngleDiffsVarCoeff : 15 < 15");
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "colorChanges.size(): 32"), lines.end());
 }
 
 TEST(FindOuterZebra, BlackOrWhiteModuleAtTheSeamNearPi) {
