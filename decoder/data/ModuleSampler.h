@@ -10,7 +10,9 @@
 
 namespace qcl {
 
-// Samples all (modulesPerRing - 5) * ringCount data modules, outermost ring first.
+// Samples all (modulesPerRing - 5) * ringCount data modules, outermost ring first. A grid of fewer
+// than 2 rings (no pitch) or of 5 or fewer modules per ring (no data slot) is rejected with
+// QCException(WrongGrid), as is a sample outside the image.
 ModuleList readMaskedData(const SamplingGrid& grid, const cv::Point2d& center, double startAngle,
                           const RadialZebra& radialZebra);
 

@@ -2,10 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include <sstream>
 #include <string>
 
 #include "common/Logger.h"
+#include "support/FakeStages.h"
 #include "support/PolarPainter.h"
 #include "support/StageDriver.h"
 
@@ -48,14 +48,12 @@ cv::Mat drawBars(const std::vector<Bar>& bars, cv::Size size = kSize,
 
 // Runs findStartMarker with the Trace lines collected.
 std::vector<StartMarkerCandidate> findWithLog(const cv::Mat& image, std::string& log) {
-    std::ostringstream console;
-    logger().setConsoleStream(&console);
-    const LogLevel before = logger().consoleThreshold();
-    logger().setConsoleThreshold(LogLevel::All);
+    test::LogCapture capture(LogLevel::All);
     auto candidates = findStartMarker(image, kInnerRadius, kModules);
-    logger().setConsoleThreshold(before);
-    logger().setConsoleStream(&std::cout);
-    log = console.str();
+    log.clear();
+    for (const std::string& line : capture.lines()) {
+        log += line + "\n";
+    }
     return candidates;
 }
 
