@@ -115,6 +115,12 @@ TEST(FindRadialZebra, LastRingNotBeyondTheFirstIsNoZebra) {
     EXPECT_EQ(walk(cv::Mat(kSize, CV_8UC1, cv::Scalar(255)), 40, 100, 16, nullptr).ringCount, 0);
 }
 
+TEST(FindRadialZebra, NoModuleSizeIsNoZebra) {
+    // Variance 121 > W calls for the size (p1 - p0) / 2, which is 0 here: no ring estimate.
+    EXPECT_EQ(walk(bands({{81, 100}}), 40, 100, 40, nullptr).ringCount, 0);
+    EXPECT_EQ(walk(bands({{81, 100}}), 40, 100, 60, nullptr).ringCount, 0);
+}
+
 TEST(RadialProbe, MedianOfThreeRays) {
     const double twoModules = 1.6;  // the side rays lie 0.2 rad either side
     auto image = [](double left, double right) {
