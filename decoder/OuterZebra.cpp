@@ -184,22 +184,13 @@ bool finite(const cv::RotatedRect& e) {
            std::isfinite(e.size.height) && std::isfinite(e.angle);
 }
 
-}  // namespace
-
-ErrorCode findOuterZebra(const cv::Mat& binaryImage, std::int32_t modulesPerRing,
-                         const cv::Point2d& startPoint, OuterZebra& zebra) {
-    zebra = OuterZebra();
-    const int half = modulesPerRing / 2;
-    const cv::RotatedRect e = fitOutline(binaryImage, startPoint);
-    // Without an outline there is nothing to sample, and a ring without modules has no spacing.
-    if (half < 1 || !finite(e) || e.size.width <= 0.0f || e.size.height <= 0.0f) {
-        return WrongNumberOfOuterZebraModules;
-    }
-    const double expected = kTwoPi / half;
-    const cv::Point2d c(e.center.x, e.center.y);
-    const cv::Point q(static_cast<int>(roundHalfAway(c.x)), static_cast<int>(roundHalfAway(c.y)));
+// Black module centres of the most evenly spaced of the eleven outline readings, each reading
+// one pixel inside the one before.
+std::vector<double> bestTrialCentres(const cv::Mat& binaryImage, const cv::RotatedRect& e,
+                                     double expected) {
+    const cv::Point q(static_cast<int>(roundHalfAway(e.center.x)),
+                      static_cast<int>(roundHalfAway(e.center.y)));
     const int phi = static_cast<int>(roundHalfAway(e.angle));
-
     double best = std::numeric_limits<double>::infinity();
     std::vector<double> bestCentres;
     ColourChanges changes;
@@ -221,20 +212,37 @@ ErrorCode findOuterZebra(const cv::Mat& binaryImage, std::int32_t modulesPerRing
         logTrace() << "Outer Zebra angleDiffsVarCoeff < bestAngleDiffsVarCoeff : " << score << " < "
                    << best;
     }
+    return bestCentres;
+}
 
-    const int n = static_cast<int>(bestCentres.size());
+}  // namespace
+
+ErrorCode findOuterZebra(const cv::Mat& binaryImage, std::int32_t modulesPerRing,
+                         const cv::Point2d& startPoint, OuterZebra& zebra) {
+    zebra = OuterZebra();
+    const int half = modulesPerRing / 2;
+    const cv::RotatedRect e = fitOutline(binaryImage, startPoint);
+    // Without an outline there is nothing to sample, and a ring without modules has no spacing.
+    if (half < 1 || !finite(e) || e.size.width <= 0.0f || e.size.height <= 0.0f) {
+        return WrongNumberOfOuterZebraModules;
+    }
+    const double expected = kTwoPi / half;
+    const std::vector<double> centres = bestTrialCentres(binaryImage, e, expected);
+
+    const int n = static_cast<int>(centres.size());
     if (n < kMinModules || !withinTolerance(n, half, kCountTolerance)) {
         return WrongNumberOfOuterZebraModules;
     }
-    const std::vector<int> selected = selectWellSpaced(bestCentres, expected);
+    const std::vector<int> selected = selectWellSpaced(centres, expected);
     if (static_cast<int>(selected.size()) < kMinModules) {
         return WrongNumberOfOuterZebraModules;
     }
-    const std::vector<GridSlot> grid = fitAngularGrid(bestCentres, selected, half, false);
+    const std::vector<GridSlot> grid = fitAngularGrid(centres, selected, half, false);
     if (static_cast<int>(grid.size()) > half || static_cast<int>(grid.size()) < kMinModules) {
         return WrongNumberOfOuterZebraModules;
     }
 
+    const cv::Point2d c(e.center.x, e.center.y);
     const double phiRadians = e.angle * kPi / 180.0;
     const double semiA = e.size.width / 2.0;
     const double semiB = e.size.height / 2.0;

@@ -50,18 +50,17 @@ struct Walk {
     int offset = 0;
 };
 
-// Module sizes along one ray from radius p1 to rOut.
-Walk walkRay(const cv::Mat& image, const cv::Point2d& c, double angle, int p1, int rOut) {
-    Walk walk;
-    const cv::Point2d u = direction(angle);
-    const cv::Point2d start = c + p1 * u;
+// Where the walk begins: at P, or past a first run that is only a cut-off part of a module.
+// Sets walk.offset and returns whether the first module walked is white.
+bool firstModule(const cv::Mat& image, const cv::Point2d& c, const cv::Point2d& u,
+                 const cv::Point2d& start, cv::Point2d& p, Walk& walk) {
     cv::Point2d b = start;
     const int black = runSkippingSliver(true, b, u, image);
     cv::Point2d q = start;
     const int white = runSkippingSliver(false, q, u, image);
 
     bool firstWhite = false;
-    cv::Point2d p = start;
+    p = start;
     if (cv::norm(b - c) > cv::norm(q - c)) {
         // The white run comes first; a third or less of the black run is a cut-off module.
         firstWhite = white > black / 3;
@@ -80,6 +79,15 @@ Walk walkRay(const cv::Mat& image, const cv::Point2d& c, double angle, int p1, i
     logTrace() << "firstModuleOffset: " << walk.offset;
     logTrace() << "blackPixels: " << black;
     logTrace() << "whitePixels: " << white;
+    return firstWhite;
+}
+
+// Module sizes along one ray from radius p1 to rOut.
+Walk walkRay(const cv::Mat& image, const cv::Point2d& c, double angle, int p1, int rOut) {
+    Walk walk;
+    const cv::Point2d u = direction(angle);
+    cv::Point2d p;
+    const bool firstWhite = firstModule(image, c, u, c + p1 * u, p, walk);
 
     double r = cv::norm(p - c);
     bool blackNow = !firstWhite;
