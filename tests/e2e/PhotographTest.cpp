@@ -5,6 +5,8 @@
 
 #include <opencv2/core.hpp>
 
+#include <algorithm>
+#include <cmath>
 #include <functional>
 #include <iomanip>
 #include <iostream>
@@ -92,7 +94,12 @@ void runConditions(const std::vector<Condition>& conditions, CodeType codeType,
     }
     for (const Condition& condition : conditions) {
         const RateCounter counter = measure(condition, samples);
-        EXPECT_GE(counter.rate(), condition.minRate) << condition.name;
+        // A condition below 100 % forgives at least one failure, also in a small sample.
+        const int forgiven =
+            std::max(static_cast<int>(std::floor((1.0 - condition.minRate) * counter.total + 1e-9)),
+                     condition.minRate < 1.0 ? 1 : 0);
+        EXPECT_LE(counter.total - counter.decoded, forgiven)
+            << condition.name << ": rate below " << condition.minRate;
     }
 }
 
