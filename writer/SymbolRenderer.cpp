@@ -29,6 +29,10 @@ constexpr double kDiscShare = 0.75;
 constexpr double kDiscAreaDivisor = 32.0;
 constexpr double kDiscAreaMargin = 1.05;
 constexpr double kDiscAreaExtra = 1.0;
+// The inner zebra's edge bisection counts a ray as inside a notch while its black run is at most
+// the notch reach / 0.9 + 1; the black beside a notch must exceed that (10 % margin, measured).
+constexpr double kEdgeBisectionFactor = 0.9;
+constexpr double kEdgeBisectionMargin = 1.1;
 // A black centre must stay this far inside the white disc: the centre finder repaints about
 // max(b, 10) + 10.5 px white around its estimate and needs some thin black left beyond it.
 constexpr double kBlackCenterClearance = 13.0;
@@ -114,8 +118,24 @@ std::int32_t SymbolGeometry::ringOfIndex(std::int32_t index, std::int32_t module
     return ringCount - 1 - index / (modulesPerRing - kNonDataSlots);
 }
 
-double minimumRingPitch(std::int32_t modulesPerRing) {
-    return validModulesPerRing(modulesPerRing) ? 23.0 : 0.0;
+double minimumRingPitch(std::int32_t modulesPerRing, double meanSide) {
+    if (!validModulesPerRing(modulesPerRing) || meanSide <= 0) {
+        return 0.0;
+    }
+    const double scale = std::max(1.0, meanSide / kWorkingSide);
+    const double side = meanSide / scale;
+    for (double pitch = 1.0;; pitch += 1.0) {
+        const WorkingLayout w = workingLayout(modulesPerRing, pitch, side, 0.0);
+        // Disc found by the area-filtered blob search; disc no larger than a pitch; the black
+        // beside a notch longer than the notch floor's reach / 0.9 + 1 with a margin.
+        const bool discFound = pitch >= side / kDiscAreaDivisor + kDiscAreaExtra;
+        const bool discFits = w.disc <= pitch;
+        const double longPlace = 2.0 * pitch - w.gap - 1.0;
+        const double notchLimit = (w.disc + w.thin) / kEdgeBisectionFactor + 1.0;
+        if (discFound && discFits && longPlace >= kEdgeBisectionMargin * notchLimit) {
+            return pitch * scale;
+        }
+    }
 }
 
 SymbolRenderer::SymbolRenderer(std::int32_t modulesPerRing, std::int32_t ringCount,

@@ -92,8 +92,10 @@ class SymbolRenderer {
     SymbolGeometry geometry_;
 };
 
-// Smallest ring pitch, in pixels of the reader's 640-px working image, that the reader is
-// expected to handle for a symbol of this many modules per ring in a square image.
-double minimumRingPitch(std::int32_t modulesPerRing);
+// Smallest ring pitch, in pixels of the rendered image, that the reader handles for a symbol of
+// this many modules per ring in an image of mean side `meanSide` (width + height) / 2: 21 px at
+// 640 for every M. Symbols under 0.4 * meanSide across also read somewhat below it
+// (docs/symbol.md).
+double minimumRingPitch(std::int32_t modulesPerRing, double meanSide = 640.0);
 
 }  // namespace qcl

@@ -270,5 +270,81 @@ TEST(SymbolRendererVariants, AntialiasingOnlyTouchesEdges) {
     EXPECT_LT(pureButDifferent, soft.rows * soft.cols / 1000);
 }
 
+// The reader's own stages on rendered symbols: the geometry is right when they find it on their
+// first path and measure what was drawn.
+void expectReadAsDrawn(const SymbolSpec& spec, const test::ReadBack& r, bool firstPath) {
+    EXPECT_TRUE(r.decoded) << spec << "\n" << r;
+    EXPECT_EQ(r.firstPath, firstPath) << spec << "\n" << r;
+    EXPECT_EQ(r.modulesPerRing, spec.modulesPerRing) << spec << "\n" << r;
+    EXPECT_DOUBLE_EQ(r.moduleAccuracy, 1.0) << spec << "\n" << r;
+}
+
+class SymbolReadability : public ::testing::TestWithParam<SymbolSpec> {};
+
+TEST_P(SymbolReadability, ReaderFindsTheSymbolWhereItWasDrawn) {
+    const SymbolSpec spec = GetParam();
+    const test::TestSymbol symbol = renderTestSymbol(spec);
+    const test::ReadBack r = test::readBackSymbol(symbol, spec.codeType);
+    expectReadAsDrawn(spec, r, true);
+    EXPECT_EQ(r.markerCandidates, 1) << spec << "\n" << r;
+    EXPECT_LT(std::abs(r.markerAngleError), 0.3) << spec << "\n" << r;
+    EXPECT_EQ(r.ringCount, spec.ringCount) << spec << "\n" << r;
+    EXPECT_LT(std::abs(r.firstRingError), 3.0) << spec << "\n" << r;
+    EXPECT_LT(std::abs(r.lastRingError), 3.0) << spec << "\n" << r;
+}
+
+// Every modules-per-ring value from the smallest supported pitch to a 620 px diameter.
+INSTANTIATE_TEST_SUITE_P(StandardShapes, SymbolReadability,
+                         ::testing::ValuesIn(test::standardSymbolSpecs(2024, 1)));
+
+TEST(SymbolReadabilityVariants, BlackCentreMirrorAndLargeImage) {
+    SymbolSpec black = sweepSpec(80, 4, 24, CodeType::BlackAndWhite, 2.2, false, true);
+    black.imageSize = cv::Size(640, 640);
+    const test::TestSymbol blackSymbol = renderTestSymbol(black);
+    expectReadAsDrawn(black, test::readBackSymbol(blackSymbol, black.codeType), true);
+
+    // The mirror image reads through the reader's flipped view, not on its first path.
+    SymbolSpec mirror = sweepSpec(48, 3, 25, CodeType::Color, 0.9, true);
+    mirror.imageSize = cv::Size(640, 640);
+    const test::TestSymbol mirrorSymbol = renderTestSymbol(mirror);
+    expectReadAsDrawn(mirror, test::readBackSymbol(mirrorSymbol, mirror.codeType), false);
+
+    // Above 640 px every size doubles and the reader's shrink brings it back.
+    SymbolSpec large = sweepSpec(64, 5, 2 * minimumRingPitch(64), CodeType::BlackAndWhite, 4.0);
+    large.imageSize = cv::Size(1280, 1280);
+    const test::TestSymbol largeSymbol = renderTestSymbol(large);
+    EXPECT_DOUBLE_EQ(largeSymbol.geometry.workingScale, 2.0);
+    expectReadAsDrawn(large, test::readBackSymbol(largeSymbol, large.codeType), true);
+}
+
+TEST(SymbolReadabilityVariants, SurvivesBlurNoiseAndJpeg) {
+    SymbolSpec spec = sweepSpec(32, 3, minimumRingPitch(32), CodeType::BlackAndWhite, 1.3);
+    spec.imageSize = cv::Size(640, 640);
+    const test::TestSymbol symbol = renderTestSymbol(spec);
+    expectReadAsDrawn(
+        spec, test::readBackSymbol(symbol, spec.codeType, test::gaussianBlur(symbol.image, 1.0)),
+        true);
+    expectReadAsDrawn(spec,
+                      test::readBackSymbol(symbol, spec.codeType,
+                                           test::addGaussianNoise(symbol.image, 4.0, 7), false),
+                      true);
+    expectReadAsDrawn(
+        spec, test::readBackSymbol(symbol, spec.codeType, test::jpegRoundTrip(symbol.image, 75)),
+        true);
+}
+
+TEST(SymbolReadabilityVariants, MinimumPitchFollowsTheImageSize) {
+    EXPECT_DOUBLE_EQ(minimumRingPitch(16), 21.0);
+    EXPECT_DOUBLE_EQ(minimumRingPitch(80), 21.0);
+    EXPECT_DOUBLE_EQ(minimumRingPitch(16, 480), 16.0);
+    EXPECT_DOUBLE_EQ(minimumRingPitch(80, 480), 20.0);  // the notch floor needs a larger disc
+    EXPECT_DOUBLE_EQ(minimumRingPitch(32, 1280), 42.0);
+    EXPECT_DOUBLE_EQ(minimumRingPitch(20), 0.0);
+    // A smaller image: its minimum pitch reads too.
+    SymbolSpec spec = sweepSpec(64, 4, minimumRingPitch(64, 480), CodeType::BlackAndWhite, 5.1);
+    spec.imageSize = cv::Size(480, 480);
+    expectReadAsDrawn(spec, test::readBackSymbol(renderTestSymbol(spec), spec.codeType), true);
+}
+
 }  // namespace
 }  // namespace qcl
