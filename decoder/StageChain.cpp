@@ -185,7 +185,10 @@ ErrorCode StageChain::findOuterZebraLevel(const DecodeContext& context) const {
         logAlternative(StageFindOuterZebra, "|transform 2");
         cv::Mat corrected;
         cv::Matx33d homography;
-        stages_.applyTransform2(*context.binaryImage, zebra, moved, corrected, homography);
+        code = stages_.applyTransform2(*context.binaryImage, zebra, moved, corrected, homography);
+        if (code != Success) {
+            continue;  // no usable correction from this ring: the attempt has failed
+        }
         const cv::Matx33d composed = homography * (*context.transform);
         DecodeContext next = context;
         next.binaryImage = &corrected;
@@ -260,9 +263,11 @@ ErrorCode StageChain::readMaskedDataLevel(const DecodeContext& context) const {
     ErrorCode code = WrongGrid;
     for (int mask = 0; mask < kMaskCount; ++mask) {
         ModuleList modules = masked;
-        stages_.applyMaskAndLayout(grid, modules, mask, context.parameters.layout);
-        code = stages_.decodeFrame(grid, modules, context.payload, context.payloadType,
-                                   context.eccType);
+        code = stages_.applyMaskAndLayout(grid, modules, mask, context.parameters.layout);
+        if (code == Success) {
+            code = stages_.decodeFrame(grid, modules, context.payload, context.payloadType,
+                                       context.eccType);
+        }
         if (code == Success) {
             return Success;
         }

@@ -28,8 +28,9 @@ struct StageFunctions {
     std::function<ErrorCode(const cv::Mat& binaryImage, std::int32_t modulesPerRing,
                             const cv::Point2d& startPoint, OuterZebra& zebra)>
         findOuterZebra;
-    std::function<void(const cv::Mat& binaryImage, const OuterZebra& zebra,
-                       StartMarkerCandidate& marker, cv::Mat& corrected, cv::Matx33d& homography)>
+    std::function<ErrorCode(const cv::Mat& binaryImage, const OuterZebra& zebra,
+                            StartMarkerCandidate& marker, cv::Mat& corrected,
+                            cv::Matx33d& homography)>
         applyTransform2;
     std::function<std::int32_t(const cv::Mat& binaryImage, double twoModuleAngle, double angle,
                                std::int32_t startRadius, bool black)>
@@ -43,7 +44,8 @@ struct StageFunctions {
     std::function<ModuleList(const SamplingGrid& grid, const cv::Point2d& center, double startAngle,
                              const RadialZebra& radialZebra)>
         readMaskedData;
-    std::function<void(const SamplingGrid& grid, ModuleList& modules, int maskIndex, Layout layout)>
+    std::function<ErrorCode(const SamplingGrid& grid, ModuleList& modules, int maskIndex,
+                            Layout layout)>
         applyMaskAndLayout;
     std::function<ErrorCode(const SamplingGrid& grid, const ModuleList& modules,
                             std::string* payload, std::uint8_t* payloadType, std::uint8_t* eccType)>

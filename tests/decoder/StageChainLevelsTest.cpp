@@ -40,6 +40,7 @@ TEST(StageChainOuterZebra, PlainViewThenTransform2WithTheMovedMarker) {
         marker.angle = 1.25;
         corrected = binary.clone();
         homography = cv::Matx33d::eye();
+        return Success;
     };
     std::vector<double> angles;
     stages.radialProbe = [&angles](const cv::Mat&, double, double angle, std::int32_t, bool black) {
@@ -74,6 +75,52 @@ TEST(StageChainOuterZebra, PlainViewThenTransform2WithTheMovedMarker) {
     EXPECT_EQ(transform2Lines, 2);
     EXPECT_EQ(run.status.errorCode, RadialZebraNotDetected);
     EXPECT_EQ(run.status.stage, StageFindRadialZebra);
+}
+
+TEST(StageChainOuterZebra, AFailedTransform2EndsTheAttemptWithoutAWarp) {
+    ChainRun run;
+    StageFunctions stages = succeedingStages();
+    stages.radialProbe = [](const cv::Mat&, double, double, std::int32_t, bool black) {
+        return black ? 0 : 1;  // the plain view never finds the radial zebra
+    };
+    stages.applyTransform2 = [](const cv::Mat&, const OuterZebra&, StartMarkerCandidate&, cv::Mat&,
+                                cv::Matx33d&) { return WrongNumberOfOuterZebraModules; };
+    int radialLevels = 0;
+    stages.findRadialZebra = [&radialLevels](const cv::Mat&, double, double, std::int32_t,
+                                             std::int32_t, std::int32_t) {
+        ++radialLevels;
+        return RadialZebra{};
+    };
+    const StartMarkerCandidate marker = fakeMarker(kImageSize);
+    const cv::Matx33d identity = cv::Matx33d::eye();
+    DecodeContext context = run.context;
+    context.modulesPerRing = 16;
+    context.transform = &identity;
+    context.startMarker = &marker;
+
+    EXPECT_EQ(StageChain(stages).findOuterZebraLevel(context), WrongNumberOfOuterZebraModules);
+    EXPECT_EQ(radialLevels, 0) << "no radial zebra search on an image that was never corrected";
+    // The plain view's failure at the deeper stage stays the recorded one.
+    EXPECT_EQ(run.status.errorCode, RadialZebraNotDetected);
+    EXPECT_EQ(run.status.stage, StageFindRadialZebra);
+}
+
+TEST(StageChainReadMaskedData, AGridTheLayoutRefusesSkipsTheFrameDecoder) {
+    ChainRun run;
+    StageFunctions stages = succeedingStages();
+    stages.applyMaskAndLayout = [](const SamplingGrid&, ModuleList&, int, Layout) {
+        return WrongGrid;
+    };
+    int frames = 0;
+    stages.decodeFrame = [&frames](const SamplingGrid&, const ModuleList&, std::string*,
+                                   std::uint8_t*, std::uint8_t*) {
+        ++frames;
+        return Success;
+    };
+    EXPECT_EQ(run.run(stages), WrongGrid);
+    EXPECT_EQ(frames, 0);
+    EXPECT_EQ(run.status.errorCode, WrongGrid);
+    EXPECT_EQ(run.status.stage, StageReadMaskedData);
 }
 
 TEST(StageChainRadialZebra, ProbesAndWalkUseTheMarkerGeometry) {
@@ -169,6 +216,7 @@ TEST(StageChainReading, GridFromTheContextAndMasksInOrderOnFreshCopies) {
         received.push_back(modules);
         EXPECT_EQ(layout, Layout::Scrambled);
         modules.assign(modules.size(), 7);
+        return Success;
     };
     int frames = 0;
     stages.decodeFrame = [&frames](const SamplingGrid&, const ModuleList& modules,

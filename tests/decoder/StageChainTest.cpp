@@ -131,6 +131,7 @@ TEST(StageChainViews, TransformsComposeNewCorrectionsOnTheLeft) {
                                  cv::Mat& corrected, cv::Matx33d& homography) {
         corrected = binary.clone();
         homography = m;
+        return Success;
     };
     std::vector<cv::Matx33d> transforms;
     stages.warpInputImage = [&transforms](const cv::Mat&, const cv::Mat& image,

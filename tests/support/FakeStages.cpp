@@ -63,6 +63,7 @@ StageFunctions succeedingStages() {
                                 cv::Mat& corrected, cv::Matx33d& homography) {
         corrected = binary.clone();
         homography = cv::Matx33d::eye();
+        return Success;
     };
     stages.radialProbe = [](const cv::Mat&, double, double, std::int32_t startRadius, bool black) {
         return startRadius + (black ? 12 : 2);
@@ -80,7 +81,9 @@ StageFunctions succeedingStages() {
                                const RadialZebra&) {
         return ModuleList(static_cast<std::size_t>(grid.modulesPerRing * grid.ringCount), 0);
     };
-    stages.applyMaskAndLayout = [](const SamplingGrid&, ModuleList&, int, Layout) {};
+    stages.applyMaskAndLayout = [](const SamplingGrid&, ModuleList&, int, Layout) {
+        return Success;
+    };
     stages.decodeFrame = [](const SamplingGrid&, const ModuleList&, std::string* payload,
                             std::uint8_t* payloadType, std::uint8_t* eccType) {
         *payload = "payload";
