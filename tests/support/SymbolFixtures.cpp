@@ -43,6 +43,7 @@ RenderOptions renderOptionsFor(const SymbolSpec& spec) {
     options.mirrored = spec.mirrored;
     options.centerOffset = spec.centerOffset;
     options.supersampling = spec.supersampling;
+    options.discRadius = spec.discRadius;
     options.dark = spec.dark;
     options.light = spec.light;
     return options;
@@ -72,6 +73,9 @@ std::ostream& operator<<(std::ostream& os, const SymbolSpec& spec) {
     }
     os << " image=" << spec.imageSize.width << "x" << spec.imageSize.height
        << " rotation=" << spec.rotation << " seed=" << spec.seed;
+    if (spec.discRadius > 0) {
+        os << " disc=" << spec.discRadius;
+    }
     if (spec.blackCenter) {
         os << " blackCenter";
     }

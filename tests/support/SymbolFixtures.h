@@ -27,7 +27,8 @@ struct SymbolSpec {
     bool blackCenter = false;
     bool mirrored = false;
     cv::Point2d centerOffset{0, 0};
-    std::uint32_t seed = 1;  // module values
+    double discRadius = 0.0;  // forces the centre disc radius (px); 0: the writer's rule
+    std::uint32_t seed = 1;   // module values
     int supersampling = 4;
     std::uint8_t dark = 0;
     std::uint8_t light = 255;
