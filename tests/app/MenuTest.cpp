@@ -4,10 +4,11 @@
 
 #include <sstream>
 
-#include "LogCapture.h"
 #include "ProgramRunner.h"
 #include "app/ConsoleInput.h"
 #include "app/Menu.h"
+#include "common/Logger.h"
+#include "support/LogCapture.h"
 
 namespace qcl {
 namespace {

@@ -1,9 +1,9 @@
 // The settings file: defaults, missing keys, misspelt names, round trips and unwritable places.
 #include <gtest/gtest.h>
 
-#include "LogCapture.h"
 #include "ProgramRunner.h"
 #include "app/Settings.h"
+#include "support/LogCapture.h"
 
 namespace qcl {
 namespace {

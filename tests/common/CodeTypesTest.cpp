@@ -5,7 +5,7 @@
 
 #include <sstream>
 
-#include "LogCapture.h"
+#include "support/LogCapture.h"
 
 namespace qcl {
 namespace {

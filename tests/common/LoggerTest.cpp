@@ -11,8 +11,8 @@
 #include <thread>
 #include <vector>
 
-#include "LogCapture.h"
 #include "common/Stage.h"
+#include "support/LogCapture.h"
 
 namespace qcl {
 namespace {

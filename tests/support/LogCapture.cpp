@@ -7,14 +7,18 @@
 
 namespace qcl::test {
 
-LogCapture::LogCapture(LogLevel threshold) : previous_(logger().consoleThreshold()) {
+LogCapture::LogCapture(LogLevel consoleThreshold)
+    : fileThreshold_(logger().fileThreshold()), consoleThreshold_(logger().consoleThreshold()) {
     logger().setConsoleStream(&out_);
-    logger().setConsoleThreshold(threshold);
+    logger().setErrorStream(&out_);
+    logger().setConsoleThreshold(consoleThreshold);
 }
 
 LogCapture::~LogCapture() {
-    logger().setConsoleThreshold(previous_);
     logger().setConsoleStream(&std::cout);
+    logger().setErrorStream(&std::cerr);
+    logger().setConsoleThreshold(consoleThreshold_);
+    logger().setFileThreshold(fileThreshold_);
 }
 
 std::vector<std::string> LogCapture::lines() const {

@@ -1,4 +1,5 @@
-// Captures what the process-wide logger writes to its console destination, for tests of log lines.
+// Captures what the process-wide logger writes during a test: its console destination and its
+// error stream go into one string, and streams and thresholds are put back afterwards.
 #pragma once
 
 #include <sstream>
@@ -9,14 +10,18 @@
 
 namespace qcl::test {
 
-// Redirects the logger's console destination into a string for the lifetime of the object.
 class LogCapture {
   public:
-    explicit LogCapture(LogLevel threshold);
+    explicit LogCapture(LogLevel consoleThreshold = LogLevel::Warning);
     ~LogCapture();
     LogCapture(const LogCapture&) = delete;
     LogCapture& operator=(const LogCapture&) = delete;
 
+    // Everything captured, prefixes and line ends included.
+    std::string text() const { return out_.str(); }
+    bool contains(const std::string& fragment) const {
+        return out_.str().find(fragment) != std::string::npos;
+    }
     // The captured lines, without their level prefix.
     std::vector<std::string> lines() const;
     // Only the lines that are stage names or alternatives (the indented trace).
@@ -24,7 +29,8 @@ class LogCapture {
 
   private:
     std::ostringstream out_;
-    LogLevel previous_;
+    LogLevel fileThreshold_;
+    LogLevel consoleThreshold_;
 };
 
 }  // namespace qcl::test

@@ -103,7 +103,7 @@ TEST(ApplyLayout, RewritesTheListIntoStreamOrderAndLogsTheLayout) {
     qcl::ModuleList modules(12);
     std::iota(modules.begin(), modules.end(), 0);  // entry i holds i, mask 0 keeps it
     {
-        qcl::test::LogCapture log;
+        qcl::test::LogCapture log(qcl::LogLevel::All);
         ASSERT_EQ(qcl::applyMaskAndLayout(grid, modules, 0, Layout::VerticalSnake), qcl::Success);
         EXPECT_TRUE(log.contains("Trace\tapply vertical snake layout\n"));
     }
@@ -118,7 +118,7 @@ TEST(ApplyLayout, RewritesTheListIntoStreamOrderAndLogsTheLayout) {
         {static_cast<Layout>(9), "apply horizontal layout"}};
     for (const auto& [layout, message] : messages) {
         qcl::ModuleList copy(12, 1);
-        qcl::test::LogCapture log;
+        qcl::test::LogCapture log(qcl::LogLevel::All);
         ASSERT_EQ(qcl::applyMaskAndLayout(grid, copy, 0, layout), qcl::Success);
         EXPECT_TRUE(log.contains(std::string("Trace\t") + message + "\n")) << message;
     }

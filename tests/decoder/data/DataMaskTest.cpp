@@ -53,7 +53,7 @@ TEST(ApplyMask, MaskZeroKeepsTheListButStillLogs) {
     const qcl::SamplingGrid grid = qcl::test::makeGrid(8, 2, false);
     qcl::ModuleList modules{1, 0, 1, 1, 0, 0};
     const qcl::ModuleList original = modules;
-    qcl::test::LogCapture log;
+    qcl::test::LogCapture log(qcl::LogLevel::All);
     ASSERT_EQ(qcl::applyMaskAndLayout(grid, modules, 0, Layout::Horizontal), qcl::Success);
     EXPECT_EQ(modules, original);
     EXPECT_TRUE(log.contains("Debug\ttry mask                         : 0\n"));

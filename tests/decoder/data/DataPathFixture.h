@@ -15,6 +15,7 @@
 #include "decoder/data/DataMask.h"
 #include "decoder/data/SamplingGrid.h"
 #include "reedsolomon/ReedSolomon.h"
+#include "support/LogCapture.h"
 
 namespace qcl::test {
 
@@ -150,29 +151,5 @@ inline Bytes symbolBlock(const SamplingGrid& grid, ECCtype strength, int headerS
                                 static_cast<std::size_t>(capacity - 2 * t), checksumFlip),
                       t);
 }
-
-// Routes the logger's console output into a string for the lifetime of the object.
-class LogCapture {
-  public:
-    LogCapture() : threshold_(logger().consoleThreshold()) {
-        logger().setConsoleStream(&text_);
-        logger().setConsoleThreshold(LogLevel::All);
-    }
-    ~LogCapture() {
-        logger().setConsoleThreshold(threshold_);
-        logger().setConsoleStream(&std::cout);
-    }
-    LogCapture(const LogCapture&) = delete;
-    LogCapture& operator=(const LogCapture&) = delete;
-
-    std::string text() const { return text_.str(); }
-    bool contains(const std::string& line) const {
-        return text_.str().find(line) != std::string::npos;
-    }
-
-  private:
-    std::ostringstream text_;
-    LogLevel threshold_;
-};
 
 }  // namespace qcl::test

@@ -59,7 +59,7 @@ TEST(DecodeFrame, WorkedExampleDecodesAtTheLowAttempt) {
     Bytes frame = frameStart;
     frame.resize(40 - 2 * 3, 0);
     const Bytes block = qcl::test::withParity(frame, 3);
-    qcl::test::LogCapture log;
+    qcl::test::LogCapture log(qcl::LogLevel::All);
     const Decoded result = decodeBlock(kSmallGrid, block);
     ASSERT_EQ(result.code, qcl::Success);
     EXPECT_EQ(result.payload, "19");
@@ -82,7 +82,7 @@ TEST(DecodeFrame, WorkedExampleDecodesAtTheLowAttempt) {
 TEST(DecodeFrame, MediumSymbolDecodesAtTheThirdAttempt) {
     std::uint16_t bits = 0;
     const Bytes payload = asciiPayload("Quorel", bits);
-    qcl::test::LogCapture log;
+    qcl::test::LogCapture log(qcl::LogLevel::All);
     const Decoded result = decodeBlock(
         kSmallGrid, qcl::test::symbolBlock(kSmallGrid, ECCtype::Medium, 1, bits, payload));
     ASSERT_EQ(result.code, qcl::Success);
@@ -108,7 +108,7 @@ TEST(DecodeFrame, CapacityArithmeticOnATwoHundredByteGrid) {
         bits);
     ASSERT_EQ(largest.size(), 77u);
     {
-        qcl::test::LogCapture log;
+        qcl::test::LogCapture log(qcl::LogLevel::All);
         const Decoded result =
             decodeBlock(grid, qcl::test::symbolBlock(grid, ECCtype::High, 3, bits, largest));
         ASSERT_EQ(result.code, qcl::Success);
@@ -119,14 +119,14 @@ TEST(DecodeFrame, CapacityArithmeticOnATwoHundredByteGrid) {
     }
     // One byte more than the High frame holds.
     {
-        qcl::test::LogCapture log;
+        qcl::test::LogCapture log(qcl::LogLevel::All);
         const Bytes frame = qcl::test::makeFrame(3, static_cast<std::uint16_t>(78 * 8), {}, 80);
         decodeBlock(grid, qcl::test::withParity(frame, 60));
         EXPECT_TRUE(log.contains("wrong payload length             : 78, max payload length = 77"));
     }
     // Low: t = 15, 30 parity bytes, frame of 170 bytes; a length beyond it is code 12.
     {
-        qcl::test::LogCapture log;
+        qcl::test::LogCapture log(qcl::LogLevel::All);
         const Bytes frame = qcl::test::makeFrame(0, static_cast<std::uint16_t>(168 * 8), {}, 170);
         const Decoded result = decodeBlock(grid, qcl::test::withParity(frame, 15));
         EXPECT_EQ(result.code, qcl::NotEnoughCapacity);
@@ -140,7 +140,7 @@ TEST(DecodeFrame, PartialLastByteIsDropped) {
     const Bytes payload = asciiPayload("Hi", bits);
     for (bool colour : {false, true}) {
         const qcl::SamplingGrid grid = makeGrid(64, 4, colour);  // 59 x 4 = 236 modules
-        qcl::test::LogCapture log;
+        qcl::test::LogCapture log(qcl::LogLevel::All);
         const Decoded result =
             decodeBlock(grid, qcl::test::symbolBlock(grid, ECCtype::Quartile, 2, bits, payload));
         EXPECT_EQ(result.code, qcl::Success);
@@ -159,7 +159,7 @@ TEST(DecodeFrame, FullCodewordIsAcceptedAndOneByteMoreRejected) {
     EXPECT_EQ(result.payload, "full");
 
     const qcl::SamplingGrid tooLarge = makeGrid(69, 32, false);  // 2048 modules = 256 bytes
-    qcl::test::LogCapture log;
+    qcl::test::LogCapture log(qcl::LogLevel::All);
     const qcl::ModuleList modules(2048, 1);
     Decoded out;
     EXPECT_EQ(qcl::decodeFrame(tooLarge, modules, &out.payload, &out.payloadType, &out.eccType),
