@@ -119,11 +119,6 @@ std::vector<SymbolSpec> standardSymbolSpecs(std::uint32_t seed, int rotationsPer
 
 namespace {
 
-double wrappedDifference(double a, double b) {
-    const double d = std::remainder(a - b, 2.0 * CV_PI);
-    return d;
-}
-
 double shareRight(const ModuleList& read, const ModuleList& truth) {
     if (read.size() != truth.size() || truth.empty()) {
         return 0.0;
@@ -148,11 +143,16 @@ ReadBack readBackSymbol(const TestSymbol& symbol, CodeType codeType, const cv::M
     ReadBack result;
     bool firstSeen = false;
     bool pathGood = false;
+    bool plainInnerZebra = false;
+    int innerZebraSearches = 0;
     int markerSearches = 0;
     StageFunctions stages = realStages();
     const auto innerZebra = stages.findInnerZebra;
     stages.findInnerZebra = [&](const cv::Mat& binary, double radius, InnerZebra& zebra) {
         const ErrorCode code = innerZebra(binary, radius, zebra);
+        if (++innerZebraSearches == 1) {
+            plainInnerZebra = code == Success;
+        }
         if (result.modulesPerRing == 0 && code == Success) {
             result.modulesPerRing = 4 * zebra.slotCount;
         }
@@ -167,7 +167,7 @@ ReadBack readBackSymbol(const TestSymbol& symbol, CodeType codeType, const cv::M
                 if (c.plausibility > result.markerPlausibility) {
                     result.markerPlausibility = c.plausibility;
                     result.markerAngleError =
-                        wrappedDifference(c.angle, g.startAngle) / g.moduleAngle();
+                        std::remainder(c.angle - g.startAngle, 2.0 * CV_PI) / g.moduleAngle();
                 }
             }
         }
@@ -195,7 +195,7 @@ ReadBack readBackSymbol(const TestSymbol& symbol, CodeType codeType, const cv::M
             result.moduleAccuracy = share;
         }
         if (!firstSeen) {
-            result.firstPath = pathGood && markerSearches == 1;
+            result.firstPath = pathGood && plainInnerZebra && markerSearches == 1;
             firstSeen = true;
         }
         return read;

@@ -61,9 +61,9 @@ std::vector<SymbolSpec> standardSymbolSpecs(std::uint32_t seed, int rotationsPer
 // the frame decoder a path counts as decoded when at least 95 % of its sampled modules match the
 // values drawn, so the geometry is judged without any payload.
 struct ReadBack {
-    bool decoded = false;         // some path read >= 95 % of the modules right
-    bool firstPath = false;       // ... the first module reading, in the first start-marker view
-    ErrorCode failure = Success;  // deepest failure when nothing decoded
+    bool decoded = false;                 // some path read >= 95 % of the modules right
+    bool firstPath = false;               // ... on the plain path: first view, first marker search
+    ErrorCode failure = Success;          // deepest failure when nothing decoded
     std::int32_t modulesPerRing = 0;      // first inner-zebra result; 0 when it failed
     std::int32_t markerCandidates = -1;   // candidates of the first start-marker search
     std::int32_t markerPlausibility = 0;  // best of them
