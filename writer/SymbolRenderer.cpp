@@ -138,9 +138,9 @@ double minimumRingPitch(std::int32_t modulesPerRing, double meanSide) {
     }
 }
 
-SymbolRenderer::SymbolRenderer(std::int32_t modulesPerRing, std::int32_t ringCount,
-                               CodeType codeType, const RenderOptions& options)
-    : codeType_(codeType), options_(options) {
+namespace {
+
+void checkArguments(int modulesPerRing, int ringCount, const RenderOptions& options) {
     if (!validModulesPerRing(modulesPerRing)) {
         throw std::invalid_argument("modules per ring must be 16, 32, 48, 64 or 80");
     }
@@ -154,53 +154,74 @@ SymbolRenderer::SymbolRenderer(std::int32_t modulesPerRing, std::int32_t ringCou
     if (options.supersampling < 1) {
         throw std::invalid_argument("supersampling must be at least 1");
     }
+}
+
+// The working-image layout together with the image size and scale it is drawn at.
+struct SizedLayout {
+    WorkingLayout layout;
+    cv::Size size;
+    double scale = 1.0;
+};
+
+// The layout depends on the image size (disc area rule, scale), an automatic image size on the
+// layout: both are settled by fixed-point iteration, which needs only a few rounds.
+SizedLayout settleLayout(int modulesPerRing, int ringCount, const RenderOptions& options) {
     const double offset =
         std::max(std::abs(options.centerOffset.x), std::abs(options.centerOffset.y));
     const bool autoSize = options.imageSize.width <= 0 || options.imageSize.height <= 0;
-    cv::Size size = autoSize ? cv::Size(0, 0) : options.imageSize;
-    double side = autoSize ? kWorkingSide : std::max(size.width, size.height);
-    double scale = 1.0;
-    WorkingLayout w;
-    // The layout depends on the image size (disc area rule, scale), an automatic image size on
-    // the layout: settle both by fixed-point iteration (a few rounds suffice).
+    SizedLayout sized;
+    sized.size = autoSize ? cv::Size(0, 0) : options.imageSize;
+    double side = autoSize ? kWorkingSide : std::max(sized.size.width, sized.size.height);
     for (int round = 0; round < 12; ++round) {
-        scale = std::max(1.0, side / kWorkingSide);
-        const double meanSide = autoSize ? side / scale : (size.width + size.height) / 2.0 / scale;
+        const double scale = std::max(1.0, side / kWorkingSide);
+        const double meanSide =
+            autoSize ? side / scale : (sized.size.width + sized.size.height) / 2.0 / scale;
         const double forcedDisc = options.discRadius / scale;
         double pitch = options.ringPitch / scale;
         if (pitch <= 0) {
-            const double outer =
-                options.diameter > 0
-                    ? options.diameter / 2.0 / scale
-                    : (std::min(size.width, size.height) / 2.0 - offset - 1.0) / scale -
-                          options.quietZone;
+            const double fit =
+                (std::min(sized.size.width, sized.size.height) / 2.0 - offset - 1.0) / scale -
+                options.quietZone;
+            const double outer = options.diameter > 0 ? options.diameter / 2.0 / scale : fit;
             pitch = pitchForOuter(modulesPerRing, ringCount, outer, meanSide, forcedDisc);
         }
-        w = workingLayout(modulesPerRing, pitch, meanSide, forcedDisc);
+        sized.layout = workingLayout(modulesPerRing, pitch, meanSide, forcedDisc);
+        sized.scale = scale;
         if (!autoSize) {
             break;
         }
-        const double need =
-            std::ceil(2.0 * ((outerOf(w, ringCount) + options.quietZone) * scale + offset) + 2.0);
+        const double outer = outerOf(sized.layout, ringCount) + options.quietZone;
+        const double need = std::ceil(2.0 * (outer * scale + offset) + 2.0);
         if (need == side) {
             break;
         }
         side = need;
     }
     if (autoSize) {
-        size = cv::Size(static_cast<int>(side), static_cast<int>(side));
+        sized.size = cv::Size(static_cast<int>(side), static_cast<int>(side));
     }
-    if (w.pitch <= 0 || w.disc <= 0) {
+    if (sized.layout.pitch <= 0 || sized.layout.disc <= 0) {
         throw std::invalid_argument("the symbol does not fit into the image");
     }
+    return sized;
+}
+
+}  // namespace
+
+SymbolRenderer::SymbolRenderer(std::int32_t modulesPerRing, std::int32_t ringCount,
+                               CodeType codeType, const RenderOptions& options)
+    : codeType_(codeType), options_(options) {
+    checkArguments(modulesPerRing, ringCount, options);
+    const SizedLayout sized = settleLayout(modulesPerRing, ringCount, options);
+    const WorkingLayout& w = sized.layout;
+    const double scale = sized.scale;
+    const cv::Size size = sized.size;
     SymbolGeometry& g = geometry_;
     g.modulesPerRing = modulesPerRing;
     g.ringCount = ringCount;
     g.imageSize = size;
     // Off the raster's symmetry points: half a pixel in x, a quarter of a working pixel in y.
-    const double longer = std::max(size.width, size.height);
-    const double k = std::max(1.0, longer / kWorkingSide);
-    g.center = cv::Point2d((size.width - 1) / 2.0, size.height / 2.0 - 0.5 + 0.75 * k) +
+    g.center = cv::Point2d((size.width - 1) / 2.0, size.height / 2.0 - 0.5 + 0.75 * scale) +
                options.centerOffset;
     g.startAngle = options.startAngle;
     g.mirrored = options.mirrored;
