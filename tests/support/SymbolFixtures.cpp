@@ -40,6 +40,7 @@ RenderOptions renderOptionsFor(const SymbolSpec& spec) {
     options.imageSize = spec.imageSize;
     options.startAngle = spec.rotation;
     options.blackCenter = spec.blackCenter;
+    options.blackCenterRadius = spec.blackCenterRadius;
     options.mirrored = spec.mirrored;
     options.centerOffset = spec.centerOffset;
     options.supersampling = spec.supersampling;

@@ -25,6 +25,7 @@ struct SymbolSpec {
     cv::Size imageSize{640, 640};  // 0 x 0: smallest square around the symbol
     double rotation = 0.0;         // image angle of the start marker (radians, +x towards +y)
     bool blackCenter = false;
+    double blackCenterRadius = 0.0;  // px; 0: the largest the reader tolerates
     bool mirrored = false;
     cv::Point2d centerOffset{0, 0};
     double discRadius = 0.0;  // forces the centre disc radius (px); 0: the writer's rule
