@@ -118,12 +118,12 @@ std::int32_t SymbolGeometry::ringOfIndex(std::int32_t index, std::int32_t module
     return ringCount - 1 - index / (modulesPerRing - kNonDataSlots);
 }
 
-double minimumRingPitch(std::int32_t modulesPerRing, double meanSide) {
-    if (!validModulesPerRing(modulesPerRing) || meanSide <= 0) {
+double minimumRingPitch(std::int32_t modulesPerRing, cv::Size imageSize) {
+    if (!validModulesPerRing(modulesPerRing) || imageSize.width <= 0 || imageSize.height <= 0) {
         return 0.0;
     }
-    const double scale = std::max(1.0, meanSide / kWorkingSide);
-    const double side = meanSide / scale;
+    const double scale = std::max(1.0, std::max(imageSize.width, imageSize.height) / kWorkingSide);
+    const double side = (imageSize.width + imageSize.height) / 2.0 / scale;
     for (double pitch = 1.0;; pitch += 1.0) {
         const WorkingLayout w = workingLayout(modulesPerRing, pitch, side, 0.0);
         // Disc found by the area-filtered blob search; disc no larger than a pitch; the black

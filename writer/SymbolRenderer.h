@@ -93,9 +93,8 @@ class SymbolRenderer {
 };
 
 // Smallest ring pitch, in pixels of the rendered image, that the reader handles for a symbol of
-// this many modules per ring in an image of mean side `meanSide` (width + height) / 2: 21 px at
-// 640 for every M. Symbols under 0.4 * meanSide across also read somewhat below it
-// (docs/symbol.md).
-double minimumRingPitch(std::int32_t modulesPerRing, double meanSide = 640.0);
+// this many modules per ring in an image of this size: 21 px in 640 x 640 for every M. Symbols
+// under 0.4 of the mean image side across also read somewhat below it (docs/symbol.md).
+double minimumRingPitch(std::int32_t modulesPerRing, cv::Size imageSize = cv::Size(640, 640));
 
 }  // namespace qcl

@@ -336,12 +336,16 @@ TEST(SymbolReadabilityVariants, SurvivesBlurNoiseAndJpeg) {
 TEST(SymbolReadabilityVariants, MinimumPitchFollowsTheImageSize) {
     EXPECT_DOUBLE_EQ(minimumRingPitch(16), 21.0);
     EXPECT_DOUBLE_EQ(minimumRingPitch(80), 21.0);
-    EXPECT_DOUBLE_EQ(minimumRingPitch(16, 480), 16.0);
-    EXPECT_DOUBLE_EQ(minimumRingPitch(80, 480), 20.0);  // the notch floor needs a larger disc
-    EXPECT_DOUBLE_EQ(minimumRingPitch(32, 1280), 42.0);
+    EXPECT_DOUBLE_EQ(minimumRingPitch(16, cv::Size(480, 480)), 16.0);
+    // The notch floor needs a larger disc than the area rule.
+    EXPECT_DOUBLE_EQ(minimumRingPitch(80, cv::Size(480, 480)), 20.0);
+    EXPECT_DOUBLE_EQ(minimumRingPitch(32, cv::Size(1280, 1280)), 42.0);
+    // The reader shrinks by the longer side: 1280 x 960 works as 640 x 480.
+    EXPECT_DOUBLE_EQ(minimumRingPitch(32, cv::Size(1280, 960)), 2 * 19.0);
     EXPECT_DOUBLE_EQ(minimumRingPitch(20), 0.0);
     // A smaller image: its minimum pitch reads too.
-    SymbolSpec spec = sweepSpec(64, 4, minimumRingPitch(64, 480), CodeType::BlackAndWhite, 5.1);
+    SymbolSpec spec =
+        sweepSpec(64, 4, minimumRingPitch(64, cv::Size(480, 480)), CodeType::BlackAndWhite, 5.1);
     spec.imageSize = cv::Size(480, 480);
     expectReadAsDrawn(spec, test::readBackSymbol(renderTestSymbol(spec), spec.codeType), true);
 }
