@@ -19,7 +19,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// A logger of its own for each test, writing its console into a string.
+// A logger of its own for each test, its console and error stream written into strings.
 struct LocalLogger {
     Logger logger;
     std::ostringstream console;
@@ -30,30 +30,24 @@ struct LocalLogger {
     }
 };
 
-// A log file path unique to this process and test; removed again at the end of the test.
-class LogFile {
-  public:
+// A log file path unique to this process and test, removed before and after.
+struct LogFile {
+    const fs::path path;
     explicit LogFile(const std::string& name)
-        : path_(fs::path(testing::TempDir()) /
-                ("quorview_" + std::to_string(::getpid()) + "_" + name + ".txt")) {
-        fs::remove(path_);
+        : path(fs::path(testing::TempDir()) /
+               ("quorview_" + std::to_string(::getpid()) + "_" + name + ".txt")) {
+        fs::remove(path);
     }
-    ~LogFile() { fs::remove(path_); }
-    std::string path() const { return path_.string(); }
+    ~LogFile() { fs::remove(path); }
     std::vector<std::string> lines() const {
-        std::ifstream in(path_);
+        std::ifstream in(path);
         std::vector<std::string> result;
         for (std::string line; std::getline(in, line);) {
             result.push_back(line);
         }
         return result;
     }
-
-  private:
-    fs::path path_;
 };
-
-const std::string kDashes(80, '-');
 
 // "Start logging on 12/05/26 20:07:37" and the like.
 bool isBanner(const std::string& line, const std::string& word) {
@@ -61,136 +55,85 @@ bool isBanner(const std::string& line, const std::string& word) {
     return line.rfind(word, 0) == 0 && std::regex_match(line.substr(word.size()), stamp);
 }
 
-TEST(Logger, InitialThresholdsShowWarningsOnTheConsoleOnly) {
+// With the initial thresholds a Warning line reaches the console and an Info line does not.
+TEST(Logger, InitialThresholdsAndTheLineFormat) {
     LocalLogger local;
-    EXPECT_EQ(local.logger.consoleThreshold(), LogLevel::Warning);
     EXPECT_EQ(local.logger.fileThreshold(), LogLevel::Info);
-    local.logger.line(LineLevel::Warning) << "careful " << 42;
+    local.logger.line(LineLevel::Warning) << "code " << CodeType::Color << ' ' << -7 << ' ' << 2.5
+                                          << ' ' << ECCtype::High << ' ' << std::hex << 255;
     local.logger.line(LineLevel::Info) << "hidden";
-    EXPECT_EQ(local.console.str(), "Warning\tcareful 42\n");
+    EXPECT_EQ(local.console.str(), "Warning\tcode Color -7 2.5 High ff\n");
 }
 
-TEST(Logger, LineIsLevelNameTabAndTheValuesInOrder) {
-    LocalLogger local;
-    local.logger.setConsoleThreshold(LogLevel::All);
-    local.logger.line(LineLevel::Info) << "code " << CodeType::Color << ' ' << -7 << ' ' << 2.5
-                                       << ' ' << ECCtype::High << ' ' << std::string("end");
-    local.logger.line(LineLevel::Debug) << std::hex << 255;
-    EXPECT_EQ(local.console.str(), "Info\tcode Color -7 2.5 High end\nDebug\tff\n");
-}
-
-TEST(Logger, ThresholdsOffAndAll) {
-    LocalLogger local;
-    local.logger.setConsoleThreshold(LogLevel::Off);
-    {
-        LogLine fatal = local.logger.line(LineLevel::Fatal);
-        EXPECT_FALSE(fatal.enabled());
-        fatal << "not shown";
+// A line passes a threshold when its level reaches it: Off lets nothing through, All everything.
+TEST(Logger, ConsoleThresholds) {
+    const std::pair<LogLevel, const char*> cases[] = {
+        {LogLevel::Off, ""},
+        {LogLevel::Error, "Error\t4\nFatal\t5\n"},
+        {LogLevel::All, "Trace\t0\nDebug\t1\nInfo\t2\nWarning\t3\nError\t4\nFatal\t5\n"}};
+    for (const auto& [threshold, expected] : cases) {
+        SCOPED_TRACE(toString(threshold));
+        LocalLogger local;
+        local.logger.setConsoleThreshold(threshold);
+        for (int level = 0; level <= 5; ++level) {
+            LogLine line = local.logger.line(static_cast<LineLevel>(level));
+            EXPECT_EQ(line.enabled(), level >= static_cast<int>(threshold));
+            line << level;
+        }
+        EXPECT_EQ(local.console.str(), expected);
     }
-    EXPECT_EQ(local.console.str(), "");
-
-    local.logger.setConsoleThreshold(LogLevel::All);
-    {
-        LogLine trace = local.logger.line(LineLevel::Trace);
-        EXPECT_TRUE(trace.enabled());
-        trace << "every line";
-    }
-    EXPECT_EQ(local.console.str(), "Trace\tevery line\n");
 }
 
-TEST(Logger, EachLevelNeedsToReachTheThreshold) {
-    LocalLogger local;
-    local.logger.setConsoleThreshold(LogLevel::Error);
-    for (int level = 0; level <= 5; ++level) {
-        local.logger.line(static_cast<LineLevel>(level)) << level;
-    }
-    EXPECT_EQ(local.console.str(), "Error\t4\nFatal\t5\n");
-    EXPECT_STREQ(lineLevelName(LineLevel::Trace), "Trace");
-    EXPECT_STREQ(lineLevelName(LineLevel::Warning), "Warning");
-}
-
+// Banners and lines go to the file by its own threshold. The first run stops explicitly, the
+// second by the end of its logger.
 TEST(Logger, TwoRunsLeaveTwoBannerPairsInOrder) {
     LogFile file("runs");
-    for (const char* text : {"first run", "second run"}) {
+    for (const std::string run : {"first", "second"}) {
         LocalLogger local;
-        local.logger.start(file.path(), LogLevel::Info, LogLevel::Off);
-        local.logger.line(LineLevel::Info) << text;
-        local.logger.line(LineLevel::Debug) << "below the file threshold";
-        local.logger.stop();
-        EXPECT_EQ(local.console.str(), "");  // banners and lines went to the file only
+        local.logger.start(file.path.string(), LogLevel::Debug, LogLevel::Error);
+        local.logger.line(LineLevel::Trace) << "nowhere";
+        local.logger.line(LineLevel::Debug) << run;
+        local.logger.line(LineLevel::Fatal) << "both";
+        local.logger.setFileThreshold(LogLevel::Off);
+        local.logger.line(LineLevel::Fatal) << "console";
+        if (run == "first") {
+            local.logger.stop();
+        }
+        EXPECT_EQ(local.console.str(), "Fatal\tboth\nFatal\tconsole\n");
         EXPECT_EQ(local.errors.str(), "");
     }
     const std::vector<std::string> lines = file.lines();
-    ASSERT_EQ(lines.size(), 10u);
-    for (std::size_t run = 0; run < 2; ++run) {
-        const std::size_t at = run * 5;
-        EXPECT_EQ(lines[at], kDashes);
+    ASSERT_EQ(lines.size(), 12u);
+    for (std::size_t at : {0u, 6u}) {
+        EXPECT_EQ(lines[at], std::string(80, '-'));
         EXPECT_TRUE(isBanner(lines[at + 1], "Start")) << lines[at + 1];
-        EXPECT_EQ(lines[at + 2], run == 0 ? "Info\tfirst run" : "Info\tsecond run");
-        EXPECT_TRUE(isBanner(lines[at + 3], "Stop")) << lines[at + 3];
-        EXPECT_EQ(lines[at + 4], kDashes);
+        EXPECT_EQ(lines[at + 2], at == 0 ? "Debug\tfirst" : "Debug\tsecond");
+        EXPECT_EQ(lines[at + 3], "Fatal\tboth");
+        EXPECT_TRUE(isBanner(lines[at + 4], "Stop")) << lines[at + 4];
+        EXPECT_EQ(lines[at + 5], std::string(80, '-'));
     }
 }
 
-TEST(Logger, EndOfTheLoggerWritesTheStopBanner) {
-    LogFile file("destructor");
-    {
-        LocalLogger local;
-        local.logger.start(file.path(), LogLevel::Warning, LogLevel::Warning);
-        local.logger.line(LineLevel::Error) << "both";
-        EXPECT_EQ(local.console.str(), "Error\tboth\n");
-    }
-    const std::vector<std::string> lines = file.lines();
-    ASSERT_EQ(lines.size(), 5u);
-    EXPECT_EQ(lines[2], "Error\tboth");
-    EXPECT_TRUE(isBanner(lines[3], "Stop")) << lines[3];
-}
-
-TEST(Logger, SecondStartReportsTheFileButTakesTheThresholds) {
-    LogFile file("twice");
-    LocalLogger local;
-    local.logger.start(file.path(), LogLevel::Info, LogLevel::Off);
-    local.logger.start(file.path(), LogLevel::Error, LogLevel::Debug);
-    EXPECT_EQ(local.errors.str(),
-              "log file '" + file.path() + "' cannot be opened for appending\n");
-    EXPECT_EQ(local.logger.fileThreshold(), LogLevel::Error);
-    EXPECT_EQ(local.logger.consoleThreshold(), LogLevel::Debug);
-    local.logger.line(LineLevel::Info) << "console only";
-    local.logger.stop();
-    EXPECT_EQ(local.console.str(), "Info\tconsole only\n");
-    EXPECT_EQ(file.lines().size(), 4u);  // one banner pair, no line
-}
-
+// An empty name, a missing directory and a file already open are all reported; the thresholds
+// are taken and the console goes on.
 TEST(Logger, UnopenableFilesAreReportedAndTheConsoleGoesOn) {
-    const std::string missing =
-        (fs::path(testing::TempDir()) / "quorview_no_such_dir" / "log.txt").string();
-    for (const std::string& name : {std::string(), missing}) {
+    LogFile file("twice");
+    const std::string missing = (file.path.parent_path() / "quorview_no_dir" / "log.txt").string();
+    for (const std::string& name : {std::string(), missing, file.path.string()}) {
         LocalLogger local;
-        local.logger.start(name, LogLevel::All, LogLevel::Info);
+        if (name == file.path.string()) {
+            local.logger.start(name, LogLevel::Info, LogLevel::Off);
+        }
+        local.logger.start(name, LogLevel::Error, LogLevel::Info);
         EXPECT_EQ(local.errors.str(), "log file '" + name + "' cannot be opened for appending\n");
+        EXPECT_EQ(local.logger.fileThreshold(), LogLevel::Error);
         local.logger.line(LineLevel::Info) << "still here";
         local.logger.line(LineLevel::Debug) << "filtered";
         local.logger.stop();
         EXPECT_EQ(local.console.str(), "Info\tstill here\n");
     }
     EXPECT_FALSE(fs::exists(missing));
-}
-
-TEST(Logger, FileAndConsoleHaveSeparateThresholds) {
-    LogFile file("separate");
-    LocalLogger local;
-    local.logger.start(file.path(), LogLevel::Debug, LogLevel::Error);
-    local.logger.line(LineLevel::Trace) << "nowhere";
-    local.logger.line(LineLevel::Debug) << "file";
-    local.logger.line(LineLevel::Fatal) << "both";
-    local.logger.setFileThreshold(LogLevel::Off);
-    local.logger.line(LineLevel::Fatal) << "console";
-    local.logger.stop();
-    EXPECT_EQ(local.console.str(), "Fatal\tboth\nFatal\tconsole\n");
-    const std::vector<std::string> lines = file.lines();
-    ASSERT_EQ(lines.size(), 6u);
-    EXPECT_EQ(lines[2], "Debug\tfile");
-    EXPECT_EQ(lines[3], "Fatal\tboth");
+    EXPECT_EQ(file.lines().size(), 4u);  // one banner pair, no line
 }
 
 TEST(Logger, LinesFromSeveralThreadsNeverInterleave) {
@@ -215,19 +158,15 @@ TEST(Logger, LinesFromSeveralThreadsNeverInterleave) {
     EXPECT_EQ(count, 2 * kLines);
 }
 
-TEST(Logger, ProcessLoggerHelpersAndStageLines) {
+TEST(Logger, ProcessLoggerHelpersAndIndentedStageLines) {
     test::LogCapture log(LogLevel::Debug);
     logTrace() << "too fine";
     logDebug() << "debug";
-    logInfo() << "info";
-    logWarning() << "warning";
-    logError() << "error";
     logFatal() << "fatal";
     logStage(StageFindRadialZebra);
     logStage(StageDecode);
     EXPECT_EQ(log.text(),
-              "Debug\tdebug\nInfo\tinfo\nWarning\twarning\nError\terror\nFatal\tfatal\n"
-              "Debug\t      findRadialZebra\nDebug\tdecode\n");
+              "Debug\tdebug\nFatal\tfatal\nDebug\t      findRadialZebra\nDebug\tdecode\n");
     EXPECT_STREQ(stageName(StageDecompress), "decompress");
     EXPECT_STREQ(stageName(11), "");
     EXPECT_STREQ(stageName(-1), "");
