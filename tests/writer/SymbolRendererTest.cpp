@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <stdexcept>
 
@@ -268,6 +269,57 @@ TEST(SymbolRendererVariants, AntialiasingOnlyTouchesEdges) {
     EXPECT_GT(grey, 0);
     EXPECT_LT(grey, soft.rows * soft.cols / 10);
     EXPECT_LT(pureButDifferent, soft.rows * soft.cols / 1000);
+}
+
+TEST(SymbolFixtures, RandomModulesAreSeededAndInRange) {
+    const ModuleList a = test::randomModules(48, 3, CodeType::Color, 5);
+    EXPECT_EQ(a.size(), 43u * 3u);
+    EXPECT_EQ(a, test::randomModules(48, 3, CodeType::Color, 5));
+    EXPECT_NE(a, test::randomModules(48, 3, CodeType::Color, 6));
+    EXPECT_EQ(*std::max_element(a.begin(), a.end()), 7);
+    const ModuleList bw = test::randomModules(16, 2, CodeType::BlackAndWhite, 5);
+    EXPECT_EQ(*std::max_element(bw.begin(), bw.end()), 1);
+}
+
+// The maps the photograph helpers report take drawn features to where the new image shows them.
+TEST(SymbolFixtures, PhotographMapsFollowTheImage) {
+    const test::TestSymbol s = renderTestSymbol(sweepSpec(32, 3, 30, CodeType::BlackAndWhite, 0.8));
+    const SymbolGeometry& g = s.geometry;
+    const cv::Point2d marker = g.pointAt(g.ringCenterRadius(1), 0.0);
+    const cv::Point2d beside = g.pointAt(g.ringCenterRadius(1), -1.0);  // white ring slot
+
+    cv::Matx23d affine;
+    const cv::Mat turned = test::rotateAndScale(s.image, 0.5, 0.9, &affine);
+    auto moved = [&](const cv::Point2d& p) { return affine * cv::Vec3d(p.x, p.y, 1.0); };
+    const cv::Vec2d m = moved(marker);
+    const cv::Vec2d b = moved(beside);
+    EXPECT_TRUE(isDark(pixelAt(turned, {m[0], m[1]})));
+    EXPECT_TRUE(isLight(pixelAt(turned, {b[0], b[1]})));
+    // Positive angles turn from +x towards +y, as the symbol's own angles do.
+    const cv::Vec2d c = moved(g.center);
+    EXPECT_NEAR(std::atan2(m[1] - c[1], m[0] - c[0]), 0.8 + 0.5, 0.01);
+
+    cv::Matx33d homography;
+    const cv::Mat tilted = test::tilt(s.image, 0.05, 1.0, &homography);
+    auto projected = [&](const cv::Point2d& p) {
+        const cv::Vec3d q = homography * cv::Vec3d(p.x, p.y, 1.0);
+        return cv::Point2d(q[0] / q[2], q[1] / q[2]);
+    };
+    EXPECT_TRUE(isDark(pixelAt(tilted, projected(marker))));
+    EXPECT_TRUE(isLight(pixelAt(tilted, projected(beside))));
+}
+
+TEST(SymbolFixtures, NoiseAndJpegKeepTheImageShape) {
+    const test::TestSymbol s = renderTestSymbol(sweepSpec(16, 2, 24, CodeType::Color, 0.1));
+    const cv::Mat noisy = test::addGaussianNoise(s.image, 4.0, 3);
+    ASSERT_EQ(noisy.size(), s.image.size());
+    ASSERT_EQ(noisy.type(), s.image.type());
+    cv::Mat difference;
+    cv::absdiff(noisy, s.image, difference);
+    EXPECT_GT(cv::mean(difference)[0], 1.0);  // noise was added ...
+    EXPECT_LT(cv::mean(difference)[0], 4.0);  // ... about sigma * 0.8 on average, less at 0/255
+    EXPECT_EQ(noisy.size(), test::jpegRoundTrip(s.image, 75).size());
+    EXPECT_EQ(test::jpegRoundTrip(s.image, 75).type(), CV_8UC3);
 }
 
 // The reader's own stages on rendered symbols: the geometry is right when they find it on their
