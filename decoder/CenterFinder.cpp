@@ -3,6 +3,7 @@
 #include <opencv2/imgproc.hpp>
 
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <memory>
 #include <vector>
@@ -38,11 +39,7 @@ bool containsPoint(const cv::Rect& rect, const cv::Point2f& point) {
 
 // Centre of the extent of all black pixels, in whole pixels.
 cv::Point2f estimateCenter(const cv::Mat& binaryImage) {
-    cv::Mat inverted;
-    cv::bitwise_not(binaryImage, inverted);
-    std::vector<cv::Point> black;
-    cv::findNonZero(inverted, black);
-    const cv::Rect box = cv::boundingRect(black);
+    const cv::Rect box = blackExtent(binaryImage);
     return {std::nearbyint((box.width + 2.0f * box.x) * 0.5f),
             std::nearbyint((box.height + 2.0f * box.y) * 0.5f)};
 }
@@ -162,6 +159,46 @@ bool smallestBlobAround(const BlobDetector& detector, const cv::Point2f& estimat
 }
 
 }  // namespace
+
+cv::Rect blackExtent(const cv::Mat& binaryImage) {
+    CV_Assert(binaryImage.type() == CV_8UC1);
+    const int cols = binaryImage.cols;
+    // Whole white rows are recognised by comparing against a white row.
+    const std::vector<std::uint8_t> whiteRow(static_cast<std::size_t>(cols), 255);
+    auto white = [&](int y) {
+        return std::memcmp(binaryImage.ptr<std::uint8_t>(y), whiteRow.data(), whiteRow.size()) == 0;
+    };
+    int top = 0;
+    while (top < binaryImage.rows && white(top)) {
+        ++top;
+    }
+    if (top == binaryImage.rows) {
+        return cv::Rect();
+    }
+    int bottom = binaryImage.rows - 1;
+    while (white(bottom)) {
+        --bottom;
+    }
+    // Each row only needs looking at outside the columns already known to hold black.
+    int left = cols;
+    int right = -1;
+    for (int y = top; y <= bottom; ++y) {
+        const std::uint8_t* row = binaryImage.ptr<std::uint8_t>(y);
+        for (int x = 0; x < left; ++x) {
+            if (row[x] != 255) {
+                left = x;
+                break;
+            }
+        }
+        for (int x = cols - 1; x > right; --x) {
+            if (row[x] != 255) {
+                right = x;
+                break;
+            }
+        }
+    }
+    return {left, top, right - left + 1, bottom - top + 1};
+}
 
 ErrorCode findCenter(cv::Mat& binaryImage, cv::RotatedRect& ellipse) {
     if (binaryImage.empty()) {

@@ -11,4 +11,8 @@ namespace qcl {
 // that image. Returns 0 and the disc's ellipse, or InnerCircleNotFound.
 ErrorCode findCenter(cv::Mat& binaryImage, cv::RotatedRect& ellipse);
 
+// Upright bounding box of every pixel that is not 255 in an 8-bit one-channel image; an empty
+// rectangle at (0, 0) when there is none.
+cv::Rect blackExtent(const cv::Mat& binaryImage);
+
 }  // namespace qcl

@@ -72,15 +72,23 @@ struct ColourChanges {
     int startColour = 0;
 };
 
+// Corner step, in degrees, of the polygon by which cv::ellipse draws an ellipse whose longer
+// semi-axis is `longer` pixels.
+int outlineStep(int longer) {
+    return longer < 3 ? 90 : longer < 10 ? 30 : longer < 15 ? 18 : 5;
+}
+
+// Every drawn outline pixel lies within this many pixels, across and along, of the walk along the
+// polygon with rounded corners: half a pixel each for drawing the exact edge, rounding its
+// corners, walking the rounded edge and clipping it, and the walk's own step of one pixel.
+constexpr int kOutlineReach = 2;
+
 // Colour changes along the outline of the ellipse with centre q, semi-axes (a, b) and rotation
 // phi (degrees); false when the outline has no pixel inside the image.
-bool readColourChanges(const cv::Mat& image, const cv::Point& q, int a, int b, int phi,
-                       ColourChanges& result) {
-    cv::Mat mask = cv::Mat::zeros(image.size(), CV_8UC1);
-    cv::ellipse(mask, q, cv::Size(std::abs(a), std::abs(b)), phi, 0, 360, cv::Scalar(255), 1,
-                cv::LINE_8, 0);
-    std::vector<cv::Point> pixels;
-    cv::findNonZero(mask, pixels);
+// scratch: all-zero image of the size of `image`, left all zero.
+bool readColourChanges(const cv::Mat& image, cv::Mat& scratch, const cv::Point& q, int a, int b,
+                       int phi, ColourChanges& result) {
+    const std::vector<cv::Point> pixels = ellipseOutline(scratch, q, cv::Size(a, b), phi);
     if (pixels.empty()) {
         return false;
     }
@@ -194,10 +202,11 @@ std::vector<double> bestTrialCentres(const cv::Mat& binaryImage, const cv::Rotat
     double best = std::numeric_limits<double>::infinity();
     std::vector<double> bestCentres;
     ColourChanges changes;
+    cv::Mat scratch = cv::Mat::zeros(binaryImage.size(), CV_8UC1);
     for (int k = 0; k < kTrials; ++k) {
         const int a = static_cast<int>(std::round((e.size.width - 2.0f * k) / 2.0f));
         const int b = static_cast<int>(std::round((e.size.height - 2.0f * k) / 2.0f));
-        if (!readColourChanges(binaryImage, q, a, b, phi, changes) ||
+        if (!readColourChanges(binaryImage, scratch, q, a, b, phi, changes) ||
             changes.angles.size() % 2 != 0) {
             continue;
         }
@@ -216,6 +225,49 @@ std::vector<double> bestTrialCentres(const cv::Mat& binaryImage, const cv::Rotat
 }
 
 }  // namespace
+
+std::vector<cv::Point> ellipseOutline(cv::Mat& scratch, const cv::Point& center,
+                                      const cv::Size& axes, int angle) {
+    CV_Assert(scratch.type() == CV_8UC1);
+    const cv::Size semi(std::abs(axes.width), std::abs(axes.height));
+    cv::ellipse(scratch, center, semi, angle, 0, 360, cv::Scalar(255), 1, cv::LINE_8, 0);
+
+    // The drawn pixels are picked up, and cleared, near a walk along the same polygon: a few
+    // thousand pixels looked at instead of the whole image.
+    std::vector<cv::Point2d> corners;
+    cv::ellipse2Poly(cv::Point2d(center), cv::Size2d(semi), angle, 0, 360,
+                     outlineStep(std::max(semi.width, semi.height)), corners);
+    const cv::Rect reachable(-kOutlineReach, -kOutlineReach, scratch.cols + 2 * kOutlineReach,
+                             scratch.rows + 2 * kOutlineReach);
+    std::vector<cv::Point> pixels;
+    auto collectAround = [&](const cv::Point& p) {
+        const int top = std::max(p.y - kOutlineReach, 0);
+        const int bottom = std::min(p.y + kOutlineReach, scratch.rows - 1);
+        const int left = std::max(p.x - kOutlineReach, 0);
+        const int right = std::min(p.x + kOutlineReach, scratch.cols - 1);
+        for (int y = top; y <= bottom; ++y) {
+            std::uint8_t* row = scratch.ptr<std::uint8_t>(y);
+            for (int x = left; x <= right; ++x) {
+                if (row[x] != 0) {
+                    row[x] = 0;
+                    pixels.emplace_back(x, y);
+                }
+            }
+        }
+    };
+    for (std::size_t i = 0; i + 1 < corners.size(); ++i) {
+        const cv::Point from(cvRound(corners[i].x), cvRound(corners[i].y));
+        const cv::Point to(cvRound(corners[i + 1].x), cvRound(corners[i + 1].y));
+        cv::LineIterator walk(reachable, from, to, 8);
+        for (int step = 0; step < walk.count; ++step, ++walk) {
+            collectAround(walk.pos());
+        }
+    }
+    std::sort(pixels.begin(), pixels.end(), [](const cv::Point& l, const cv::Point& r) {
+        return l.y != r.y ? l.y < r.y : l.x < r.x;
+    });
+    return pixels;
+}
 
 ErrorCode findOuterZebra(const cv::Mat& binaryImage, std::int32_t modulesPerRing,
                          const cv::Point2d& startPoint, OuterZebra& zebra) {
