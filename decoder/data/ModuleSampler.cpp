@@ -134,11 +134,8 @@ ModuleList readMaskedData(const SamplingGrid& grid, const cv::Point2d& center, d
 
     LogLine line = logTrace();
     if (line.enabled()) {
-        line << "masked modules: {";
-        for (std::uint8_t v : modules) {
-            line << static_cast<int>(v) << ",";
-        }
-        line << "}";
+        line << "masked modules: ";
+        writeModuleList(line, modules);
     }
     return modules;
 }
