@@ -2,89 +2,79 @@
 
 #include <gtest/gtest.h>
 
-#include <numeric>
-
 #include "tests/decoder/data/DataPathFixture.h"
 
+namespace qcl {
 namespace {
 
-using qcl::Layout;
-using qcl::maskInverts;
+using test::makeGrid;
 
-TEST(MaskInverts, EachMaskTestsItsQuantityForOddness) {
-    for (int row = 0; row < 7; ++row) {
-        for (int column = 0; column < 9; ++column) {
-            EXPECT_FALSE(maskInverts(0, row, column));
-            EXPECT_EQ(maskInverts(1, row, column), row % 2 == 1);
-            EXPECT_EQ(maskInverts(2, row, column), (row + column) % 2 == 1);
-            EXPECT_EQ(maskInverts(3, row, column), ((row + column) / 2) % 2 == 1);
-            EXPECT_FALSE(maskInverts(5, row, column));
-            EXPECT_FALSE(maskInverts(17, row, column));
-            EXPECT_FALSE(maskInverts(-1, row, column));
-        }
+TEST(MaskInverts, HandComputedEntries) {
+    const struct {
+        int mask, row, column;
+        bool inverts;
+    } cases[] = {
+        {0, 1, 1, false},  {1, 1, 0, true},  {1, 2, 5, false}, {2, 1, 2, true},
+        {2, 3, 5, false},  {3, 1, 1, true},  {3, 0, 3, true},  {3, 2, 2, false},
+        {3, 3, 2, false},  {4, 3, 0, true},  // (0 - 3) / 2 = -1: odd
+        {4, 2, 1, false},                    // (1 - 2) / 2 = 0
+        {4, 1, 0, false},                    // -1 / 2 truncates to 0 (flooring would give -1)
+        {4, 7, 0, true},   {4, 4, 0, false}, {4, 0, 3, true},  {5, 1, 0, false},
+        {-1, 1, 0, false},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(maskInverts(c.mask, c.row, c.column), c.inverts)
+            << "mask " << c.mask << " at " << c.row << "," << c.column;
     }
 }
 
-TEST(MaskInverts, MaskFourTruncatesTowardZero) {
-    EXPECT_TRUE(maskInverts(4, 3, 0));   // (0 - 3) / 2 = -1: odd
-    EXPECT_FALSE(maskInverts(4, 2, 1));  // (1 - 2) / 2 = 0
-    EXPECT_FALSE(maskInverts(4, 4, 0));  // -2: even
-    EXPECT_TRUE(maskInverts(4, 7, 0));   // -3: odd
-    EXPECT_TRUE(maskInverts(4, 0, 3));   // 1
-    EXPECT_FALSE(maskInverts(4, 0, 1));  // 0
-    EXPECT_FALSE(maskInverts(4, 1, 0));  // -1 / 2 truncates to 0 (flooring would give -1)
-}
-
-TEST(ApplyMask, ColourModulesInvertWithinThreeBits) {
-    const qcl::SamplingGrid grid = qcl::test::makeGrid(7, 2, true);  // 2 rows x 2 columns
-    qcl::ModuleList modules{2, 0, 2, 0};                             // row 1 is inverted by mask 1
-    ASSERT_EQ(qcl::applyMaskAndLayout(grid, modules, 1, Layout::Horizontal), qcl::Success);
-    EXPECT_EQ(modules, (qcl::ModuleList{2, 0, 5, 7}));
-}
-
-TEST(ApplyMask, BlackAndWhiteModulesInvertWithinOneBit) {
-    const qcl::SamplingGrid grid = qcl::test::makeGrid(8, 2, false);  // 2 rows x 3 columns
-    qcl::ModuleList modules{1, 1, 1, 0, 0, 0};
-    ASSERT_EQ(qcl::applyMaskAndLayout(grid, modules, 2, Layout::Horizontal), qcl::Success);
-    EXPECT_EQ(modules, (qcl::ModuleList{1, 0, 1, 1, 0, 1}));
+// Inverting is V minus the value within the module's bits: 2 (red) becomes 5 (cyan), 0 (white)
+// becomes 7 (yellow).
+TEST(ApplyMask, InvertsWithinTheModuleBits) {
+    ModuleList colour{2, 0, 2, 0};  // 2 rows x 2 columns; mask 1 inverts row 1
+    ASSERT_EQ(applyMaskAndLayout(makeGrid(7, 2, true), colour, 1, Layout::Horizontal), Success);
+    EXPECT_EQ(colour, (ModuleList{2, 0, 5, 7}));
+    ModuleList blackAndWhite{1, 1, 1, 0, 0, 0};  // 2 rows x 3 columns; mask 2: row + column odd
+    ASSERT_EQ(applyMaskAndLayout(makeGrid(8, 2, false), blackAndWhite, 2, Layout::Horizontal),
+              Success);
+    EXPECT_EQ(blackAndWhite, (ModuleList{1, 0, 1, 1, 0, 1}));
 }
 
 TEST(ApplyMask, MaskZeroKeepsTheListButStillLogs) {
-    const qcl::SamplingGrid grid = qcl::test::makeGrid(8, 2, false);
-    qcl::ModuleList modules{1, 0, 1, 1, 0, 0};
-    const qcl::ModuleList original = modules;
-    qcl::test::LogCapture log(qcl::LogLevel::All);
-    ASSERT_EQ(qcl::applyMaskAndLayout(grid, modules, 0, Layout::Horizontal), qcl::Success);
-    EXPECT_EQ(modules, original);
+    ModuleList modules{1, 0, 1, 1, 0, 0};
+    test::LogCapture log(LogLevel::All);
+    ASSERT_EQ(applyMaskAndLayout(makeGrid(8, 2, false), modules, 0, Layout::Horizontal), Success);
+    EXPECT_EQ(modules, (ModuleList{1, 0, 1, 1, 0, 0}));
     EXPECT_TRUE(log.contains("Debug\ttry mask                         : 0\n"));
     EXPECT_TRUE(log.contains("Trace\tunmasked modules: {1,0,1,1,0,0,}\n"));
 }
 
-// The mask works on grid coordinates, so it must be removed before the layout reorders.
+// The mask works on grid positions, so it must be removed before the layout reorders.
 TEST(ApplyMask, MaskUsesGridPositionsBeforeTheLayout) {
-    const qcl::SamplingGrid grid = qcl::test::makeGrid(9, 3, false);  // 3 rows x 4 columns
-    qcl::ModuleList modules(12, 0);
-    ASSERT_EQ(qcl::applyMaskAndLayout(grid, modules, 1, Layout::Vertical), qcl::Success);
-    // Row 1 (entries 4..7) became 1; vertical order reads rows 0, 1, 2 of every column.
-    EXPECT_EQ(modules, (qcl::ModuleList{0, 1, 0, 0, 1, 0, 0, 1, 0, 0, 1, 0}));
+    ModuleList modules(12, 0);  // 3 rows x 4 columns
+    ASSERT_EQ(applyMaskAndLayout(makeGrid(9, 3, false), modules, 1, Layout::Vertical), Success);
+    EXPECT_EQ(modules, (ModuleList{0, 1, 0, 0, 1, 0, 0, 1, 0, 0, 1, 0}));
 }
 
-TEST(ApplyMask, GridsWithoutDataSlotsAreRejected) {
-    for (int modulesPerRing : {0, 3, 5}) {
-        const qcl::SamplingGrid grid = qcl::test::makeGrid(modulesPerRing, 4, false);
-        qcl::ModuleList modules;
-        EXPECT_EQ(qcl::applyMaskAndLayout(grid, modules, 2, Layout::Horizontal), qcl::WrongGrid);
+// No data slot, no ring, a list of the wrong length or Scrambled on one ring: the list is
+// emptied, so that nothing can be mistaken for data.
+TEST(ApplyMask, GridsThatCannotCarryDataAreRejected) {
+    const struct {
+        int modulesPerRing, rings;
+        std::size_t length;
+        Layout layout;
+    } cases[] = {{0, 4, 0, Layout::Horizontal},  {5, 4, 0, Layout::Horizontal},
+                 {20, 0, 0, Layout::Vertical},   {9, 3, 11, Layout::Vertical},
+                 {20, 1, 15, Layout::Scrambled}, {8, 3, 9, Layout::Scrambled}};
+    for (const auto& c : cases) {
+        ModuleList modules(c.length, 1);
+        EXPECT_EQ(
+            applyMaskAndLayout(makeGrid(c.modulesPerRing, c.rings, false), modules, 1, c.layout),
+            WrongGrid)
+            << c.modulesPerRing << " x " << c.rings;
+        EXPECT_TRUE(modules.empty());
     }
-    const qcl::SamplingGrid noRings = qcl::test::makeGrid(20, 0, false);
-    qcl::ModuleList none;
-    EXPECT_EQ(qcl::applyMaskAndLayout(noRings, none, 0, Layout::Vertical), qcl::WrongGrid);
-}
-
-TEST(ApplyMask, ListOfTheWrongLengthIsRejected) {
-    const qcl::SamplingGrid grid = qcl::test::makeGrid(9, 3, false);
-    qcl::ModuleList modules(11, 1);
-    EXPECT_EQ(qcl::applyMaskAndLayout(grid, modules, 3, Layout::Vertical), qcl::WrongGrid);
-    EXPECT_TRUE(modules.empty());
 }
 
 }  // namespace
+}  // namespace qcl
