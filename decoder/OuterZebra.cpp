@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <numeric>
 #include <vector>
 
 #include "common/Logger.h"
@@ -82,6 +83,46 @@ int outlineStep(int longer) {
 // polygon with rounded corners: half a pixel each for drawing the exact edge, rounding its
 // corners, walking the rounded edge and clipping it, and the walk's own step of one pixel.
 constexpr int kOutlineReach = 2;
+
+// Moves the marked pixels of `scratch` in columns x0..x1 and rows y0..y1 (clipped to the image) to
+// `pixels`, clearing them.
+void pickUpMarked(cv::Mat& scratch, int x0, int y0, int x1, int y1,
+                  std::vector<cv::Point>& pixels) {
+    x0 = std::max(x0, 0);
+    y0 = std::max(y0, 0);
+    x1 = std::min(x1, scratch.cols - 1);
+    y1 = std::min(y1, scratch.rows - 1);
+    for (int y = y0; y <= y1; ++y) {
+        std::uint8_t* row = scratch.data + static_cast<std::size_t>(y) * scratch.step[0];
+        for (int x = x0; x <= x1; ++x) {
+            if (row[x] != 0) {
+                row[x] = 0;
+                pixels.emplace_back(x, y);
+            }
+        }
+    }
+}
+
+// Sorts pixels of rows 0 .. rows - 1 by row, then by column: bucketed by row, which holds few.
+void sortRowMajor(std::vector<cv::Point>& pixels, int rows) {
+    std::vector<std::size_t> next(static_cast<std::size_t>(rows) + 1, 0);
+    for (const cv::Point& p : pixels) {
+        ++next[static_cast<std::size_t>(p.y) + 1];
+    }
+    std::partial_sum(next.begin(), next.end(), next.begin());
+    std::vector<cv::Point> sorted(pixels.size());
+    for (const cv::Point& p : pixels) {
+        sorted[next[static_cast<std::size_t>(p.y)]++] = p;
+    }
+    // next[y] is now where row y ends.
+    auto byColumn = [](const cv::Point& l, const cv::Point& r) { return l.x < r.x; };
+    std::size_t begin = 0;
+    for (int y = 0; y < rows; ++y) {
+        std::sort(sorted.begin() + begin, sorted.begin() + next[y], byColumn);
+        begin = next[y];
+    }
+    pixels.swap(sorted);
+}
 
 // Colour changes along the outline of the ellipse with centre q, semi-axes (a, b) and rotation
 // phi (degrees); false when the outline has no pixel inside the image.
@@ -237,35 +278,36 @@ std::vector<cv::Point> ellipseOutline(cv::Mat& scratch, const cv::Point& center,
     std::vector<cv::Point2d> corners;
     cv::ellipse2Poly(cv::Point2d(center), cv::Size2d(semi), angle, 0, 360,
                      outlineStep(std::max(semi.width, semi.height)), corners);
-    const cv::Rect reachable(-kOutlineReach, -kOutlineReach, scratch.cols + 2 * kOutlineReach,
-                             scratch.rows + 2 * kOutlineReach);
+    const int r = kOutlineReach;
+    const cv::Rect reachable(-r, -r, scratch.cols + 2 * r, scratch.rows + 2 * r);
     std::vector<cv::Point> pixels;
-    auto collectAround = [&](const cv::Point& p) {
-        const int top = std::max(p.y - kOutlineReach, 0);
-        const int bottom = std::min(p.y + kOutlineReach, scratch.rows - 1);
-        const int left = std::max(p.x - kOutlineReach, 0);
-        const int right = std::min(p.x + kOutlineReach, scratch.cols - 1);
-        for (int y = top; y <= bottom; ++y) {
-            std::uint8_t* row = scratch.ptr<std::uint8_t>(y);
-            for (int x = left; x <= right; ++x) {
-                if (row[x] != 0) {
-                    row[x] = 0;
-                    pixels.emplace_back(x, y);
-                }
-            }
-        }
-    };
+    cv::Point previous;
+    bool walking = false;
     for (std::size_t i = 0; i + 1 < corners.size(); ++i) {
         const cv::Point from(cvRound(corners[i].x), cvRound(corners[i].y));
         const cv::Point to(cvRound(corners[i + 1].x), cvRound(corners[i + 1].y));
         cv::LineIterator walk(reachable, from, to, 8);
         for (int step = 0; step < walk.count; ++step, ++walk) {
-            collectAround(walk.pos());
+            const cv::Point p = walk.pos();
+            const cv::Point d = p - previous;
+            if (walking && std::abs(d.x) <= 1 && std::abs(d.y) <= 1) {
+                // One step on: only the column and row that enter the window are new.
+                if (d.x != 0) {
+                    const int x = p.x + d.x * r;
+                    pickUpMarked(scratch, x, p.y - r, x, p.y + r, pixels);
+                }
+                if (d.y != 0) {
+                    const int y = p.y + d.y * r;
+                    pickUpMarked(scratch, p.x - r, y, p.x + r, y, pixels);
+                }
+            } else {
+                pickUpMarked(scratch, p.x - r, p.y - r, p.x + r, p.y + r, pixels);
+            }
+            previous = p;
+            walking = true;
         }
     }
-    std::sort(pixels.begin(), pixels.end(), [](const cv::Point& l, const cv::Point& r) {
-        return l.y != r.y ? l.y < r.y : l.x < r.x;
-    });
+    sortRowMajor(pixels, scratch.rows);
     return pixels;
 }
 
