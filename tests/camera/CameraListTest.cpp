@@ -1,7 +1,7 @@
 // The camera listing: heading, device lines, sorted distinct frame sizes, silence on failure;
 // the Video for Linux queries on a device folder without cameras.
 #include <gtest/gtest.h>
-#include <stdlib.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -15,6 +15,7 @@ namespace qcl {
 namespace {
 
 const std::string kHeading = "Available camera devices are: \n";
+using F = FrameSizeEntry;
 
 // Devices and sizes as a test describes them.
 class FakeQueries : public CameraQueries {
@@ -25,11 +26,8 @@ class FakeQueries : public CameraQueries {
     std::map<int, bool> sizeQueryFails;
 
     bool listDevices(std::vector<CameraDevice>& out) override {
-        if (!enumerates) {
-            return false;
-        }
         out = devices;
-        return true;
+        return enumerates;
     }
     bool frameSizes(const CameraDevice& device, std::vector<FrameSizeEntry>& out) override {
         out = sizes[device.index];  // what was gathered before a failure is still handed back
@@ -43,13 +41,19 @@ std::string listing(CameraQueries& queries) {
     return out.str();
 }
 
-TEST(CameraListTest, NoDeviceGivesTheHeadingOnly) {
-    FakeQueries queries;
-    EXPECT_EQ(listing(queries), kHeading);
+// The distinct sizes of `entries` as "640x480 800x600".
+std::string sizesText(const std::vector<FrameSizeEntry>& entries) {
+    std::string text;
+    for (const std::uint64_t size : distinctFrameSizes(entries)) {
+        text += (text.empty() ? "" : " ") + std::to_string(size >> 32) + "x" +
+                std::to_string(size & 0xFFFFFFFFU);
+    }
+    return text;
 }
 
-TEST(CameraListTest, FailedEnumerationPrintsNothing) {
+TEST(CameraListTest, NoDeviceGivesTheHeadingOnlyAndFailedEnumerationNothing) {
     FakeQueries queries;
+    EXPECT_EQ(listing(queries), kHeading);
     queries.enumerates = false;
     queries.devices = {{0, "Hidden"}};
     EXPECT_EQ(listing(queries), "");
@@ -57,118 +61,58 @@ TEST(CameraListTest, FailedEnumerationPrintsNothing) {
 
 TEST(CameraListTest, RepeatedAndUnsortedSizesAreListedOnceInOrder) {
     FakeQueries queries;
-    queries.devices = {{0, "USB Camera"}, {2, "Second Camera"}};
-    using F = FrameSizeEntry;
+    queries.devices = {{0, "USB Camera"}, {1, "Busy"}, {3, "Partly"}};
     // The same sizes in two pixel formats, out of order.
     queries.sizes[0] = {F::size(1280, 720), F::size(640, 480), F::size(640, 360),
                         F::size(320, 240),  F::size(640, 480), F::size(1280, 720),
                         F::size(320, 240),  F::size(0, 0),     F::size(640, 360)};
-    queries.sizes[2] = {F::size(800, 600)};
-    EXPECT_EQ(listing(queries), kHeading +
-                                    "0) USB Camera\n"
-                                    "\t320 x 240\n"
-                                    "\t640 x 360\n"
-                                    "\t640 x 480\n"
-                                    "\t1280 x 720\n"
-                                    "2) Second Camera\n"
-                                    "\t800 x 600\n");
+    // Devices that cannot be asked are listed with what was gathered before the failure.
+    queries.sizeQueryFails = {{1, true}, {3, true}};
+    queries.sizes[3] = {F::size(800, 600)};
+    EXPECT_EQ(listing(queries),
+              kHeading + "0) USB Camera\n\t320 x 240\n\t640 x 360\n\t640 x 480\n\t1280 x 720\n" +
+                  "1) Busy\n3) Partly\n\t800 x 600\n");
 }
 
-TEST(CameraListTest, SizesSortByWidthThenHeightNotByArea) {
-    using F = FrameSizeEntry;
-    const std::vector<std::uint64_t> sizes =
-        distinctFrameSizes({F::size(800, 100), F::size(640, 2000), F::size(640, 480)});
-    ASSERT_EQ(sizes.size(), 3U);
-    EXPECT_EQ(sizes[0], (640ULL << 32) | 480);
-    EXPECT_EQ(sizes[1], (640ULL << 32) | 2000);
-    EXPECT_EQ(sizes[2], (800ULL << 32) | 100);
-}
-
-TEST(CameraListTest, RangesGiveTheirEndsAndTheCommonSizesOnTheirGrid) {
-    using F = FrameSizeEntry;
-    FakeQueries queries;
-    queries.devices = {{0, "Range Camera"}};
-    // Widths 160..1280 in steps of 16, heights 120..960 in steps of 8.
-    queries.sizes[0] = {F::range(160, 120, 1280, 960, 16, 8)};
-    EXPECT_EQ(listing(queries), kHeading +
-                                    "0) Range Camera\n"
-                                    "\t160 x 120\n\t176 x 144\n\t320 x 240\n\t352 x 288\n"
-                                    "\t640 x 360\n\t640 x 480\n\t800 x 448\n\t800 x 600\n"
-                                    "\t848 x 480\n\t1024 x 576\n\t1024 x 768\n\t1280 x 720\n"
-                                    "\t1280 x 960\n");
-}
-
-TEST(CameraListTest, ContinuousRangeAndDiscreteSizesMergeWithoutRepeats) {
-    using F = FrameSizeEntry;
-    const std::vector<std::uint64_t> sizes =
-        distinctFrameSizes({F::range(640, 480, 800, 600, 1, 1), F::size(640, 480),
-                            F::size(800, 600), F::size(700, 500)});
-    const std::vector<std::uint64_t> expected = {(640ULL << 32) | 480, (700ULL << 32) | 500,
-                                                 (800ULL << 32) | 600};
-    EXPECT_EQ(sizes, expected);
-}
-
-TEST(CameraListTest, RangeWithStepZeroHasOnlyItsEnds) {
-    using F = FrameSizeEntry;
-    const std::vector<std::uint64_t> sizes =
-        distinctFrameSizes({F::range(320, 240, 1280, 720, 0, 0)});
-    const std::vector<std::uint64_t> expected = {(320ULL << 32) | 240, (1280ULL << 32) | 720};
-    EXPECT_EQ(sizes, expected);
-}
-
-TEST(CameraListTest, DeviceWhoseSizesCannotBeAskedIsListedWithoutOrWithPartialSizes) {
-    FakeQueries queries;
-    queries.devices = {{0, "Busy"}, {1, "Partly"}};
-    queries.sizeQueryFails[0] = true;
-    queries.sizeQueryFails[1] = true;
-    queries.sizes[1] = {FrameSizeEntry::size(640, 480)};
-    EXPECT_EQ(listing(queries), kHeading + "0) Busy\n1) Partly\n\t640 x 480\n");
+TEST(CameraListTest, DistinctSizesSortByWidthThenHeightAndExpandRanges) {
+    const std::pair<std::vector<FrameSizeEntry>, std::string> cases[] = {
+        {{F::size(800, 100), F::size(640, 2000), F::size(640, 480)},  // not by area
+         "640x480 640x2000 800x100"},
+        {{F::range(640, 480, 800, 600, 1, 1), F::size(640, 480), F::size(700, 500)},
+         "640x480 700x500 800x600"},
+        {{F::range(320, 240, 1280, 720, 0, 0)}, "320x240 1280x720"},  // step 0: only the ends
+        // The ends and the common sizes that lie on the grid.
+        {{F::range(160, 120, 1280, 960, 16, 8)},
+         "160x120 176x144 320x240 352x288 640x360 640x480 800x448 800x600 848x480 1024x576 "
+         "1024x768 1280x720 1280x960"}};
+    for (const auto& [entries, expected] : cases) {
+        EXPECT_EQ(sizesText(entries), expected);
+    }
 }
 
 TEST(V4l2QueriesTest, NodeNamesAreVideoAndDigits) {
-    EXPECT_EQ(videoNodeNumber("video0"), 0);
-    EXPECT_EQ(videoNodeNumber("video12"), 12);
-    EXPECT_EQ(videoNodeNumber("video"), -1);
-    EXPECT_EQ(videoNodeNumber("video1a"), -1);
-    EXPECT_EQ(videoNodeNumber("vbi0"), -1);
-    EXPECT_EQ(videoNodeNumber("myvideo0"), -1);
-    EXPECT_EQ(videoNodeNumber("video99999999999"), -1);
+    const std::pair<const char*, int> names[] = {
+        {"video0", 0}, {"video12", 12},  {"video", -1},           {"video1a", -1},
+        {"vbi0", -1},  {"myvideo0", -1}, {"video99999999999", -1}};
+    for (const auto& [name, number] : names) {
+        EXPECT_EQ(videoNodeNumber(name), number) << name;
+    }
 }
-
-class TempFolder {
-  public:
-    TempFolder() {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "quorview-camera-XXXXXX").string();
-        path_ = ::mkdtemp(pattern.data());
-    }
-    ~TempFolder() {
-        std::error_code ignored;
-        std::filesystem::remove_all(path_, ignored);
-    }
-    const std::filesystem::path& path() const { return path_; }
-
-  private:
-    std::filesystem::path path_;
-};
 
 TEST(V4l2QueriesTest, FolderWithoutCameraDevicesGivesTheHeadingOnly) {
-    TempFolder folder;
+    const auto folder =
+        std::filesystem::temp_directory_path() / ("quorview-camera-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(folder);
     // Files named like device nodes that are no devices answer no capability query.
-    std::ofstream(folder.path() / "video0") << "not a device";
-    std::ofstream(folder.path() / "video3") << "";
-    std::ofstream(folder.path() / "null") << "";
-    V4l2Queries queries(folder.path().string());
+    std::ofstream(folder / "video0") << "not a device";
+    std::ofstream(folder / "video3") << "";
+    std::ofstream(folder / "null") << "";
+    V4l2Queries queries(folder.string());
     EXPECT_EQ(listing(queries), kHeading);
-}
+    std::filesystem::remove_all(folder);
 
-TEST(V4l2QueriesTest, MissingFolderPrintsNothing) {
-    V4l2Queries queries("/nonexistent-device-folder");
-    EXPECT_EQ(listing(queries), "");
-}
-
-TEST(V4l2QueriesTest, NodePathUsesTheIndex) {
-    EXPECT_EQ(V4l2Queries("/dev").nodePath(2), "/dev/video2");
+    V4l2Queries missing("/nonexistent-device-folder");
+    EXPECT_EQ(listing(missing), "");
 }
 
 }  // namespace
