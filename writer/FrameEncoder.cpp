@@ -12,23 +12,7 @@ namespace {
 // bits.
 constexpr unsigned kLengthShift = 5;
 
-// Correction share of each strength in per mille of the block, indexed by the ECCtype value.
-constexpr std::size_t kSharePerMille[4] = {75, 150, 250, 300};
-
-std::size_t sharePerMille(ECCtype strength) {
-    const auto value = static_cast<std::int32_t>(strength);
-    if (value < 0 || value > 3) {
-        throw QCException(InvalidConfiguration,
-                          "ECC strength " + std::to_string(value) + " is not one of 0..3");
-    }
-    return kSharePerMille[value];
-}
-
 }  // namespace
-
-std::size_t correctionCapability(ECCtype strength, std::size_t capacity) {
-    return (sharePerMille(strength) * capacity + 999) / 1000;
-}
 
 std::size_t frameLength(ECCtype strength, std::size_t capacity) {
     const std::size_t parity = 2 * correctionCapability(strength, capacity);

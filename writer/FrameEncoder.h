@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "common/CodeTypes.h"
+#include "decoder/data/FrameDecoder.h"
 #include "writer/PayloadEncoder.h"
 
 namespace qcl::writer {
@@ -21,10 +22,8 @@ constexpr std::size_t kMaxBlockBytes = 255;
 // Header and checksum bytes that every frame carries besides the payload.
 constexpr std::size_t kFrameOverheadBytes = 3;
 
-// Correctable bytes t for a block of `capacity` bytes: ceil(share * capacity), the share being
-// 7.5 %, 15 %, 25 % or 30 % for Low, Medium, Quartile and High. Throws QCException
-// (InvalidConfiguration) for a strength outside the table.
-std::size_t correctionCapability(ECCtype strength, std::size_t capacity);
+// The correctable bytes t of a block at each strength are the reader's: correctionCapability in
+// decoder/data/FrameDecoder.h.
 
 // Frame length k = capacity - 2t (0 when the parity alone fills the block).
 std::size_t frameLength(ECCtype strength, std::size_t capacity);

@@ -5,6 +5,7 @@
 
 #include "common/ErrorCodes.h"
 #include "decoder/data/DataLayout.h"
+#include "decoder/data/FrameDecoder.h"
 #include "decoder/data/SamplingGrid.h"
 #include "writer/FrameEncoder.h"
 #include "writer/ModuleStream.h"
@@ -46,12 +47,7 @@ void checkRingCount(CodeType codeType, int modulesPerRing, int ringCount) {
 }  // namespace
 
 std::size_t gridBytes(CodeType codeType, int modulesPerRing, int ringCount) {
-    if (modulesPerRing <= kNonDataSlots || ringCount <= 0) {
-        return 0;
-    }
-    return static_cast<std::size_t>(modulesPerRing - kNonDataSlots) *
-           static_cast<std::size_t>(bitsPerModule(codeType)) * static_cast<std::size_t>(ringCount) /
-           8;
+    return gridCapacity(modulesPerRing, ringCount, bitsPerModule(codeType));
 }
 
 int maxRingCount(CodeType codeType, int modulesPerRing) {

@@ -1,6 +1,7 @@
 #include "decoder/data/FrameDecoder.h"
 
 #include <cstdio>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -25,14 +26,11 @@ constexpr int kHeaderLengthShift = 5;
 // Widest module the byte packing accepts.
 constexpr int kMaxBitsPerModule = 8;
 
-struct Strength {
-    ECCtype type;
-    int perMille;  // correctable share of the capacity
-};
+// Correctable share of the block in per mille, indexed by the ECCtype value.
+constexpr std::size_t kSharePerMille[] = {75, 150, 250, 300};
 
 // In the order they are tried: strongest first.
-constexpr Strength kStrengths[] = {
-    {ECCtype::High, 300}, {ECCtype::Quartile, 250}, {ECCtype::Medium, 150}, {ECCtype::Low, 75}};
+constexpr ECCtype kStrengths[] = {ECCtype::High, ECCtype::Quartile, ECCtype::Medium, ECCtype::Low};
 
 std::string hexDump(const std::uint8_t* bytes, std::size_t count) {
     std::string text = "{";
@@ -53,9 +51,9 @@ void logHex(Line&& line, const char* label, const std::uint8_t* bytes, std::size
 }
 
 // Bits of every module, bit 0 first, filling bytes from bit 0; a partial last byte is dropped.
-Bytes packModules(const ModuleList& modules, int bitsPerModule) {
+Bytes packModules(const ModuleList& modules, int bitsPerModule, std::size_t capacity) {
     Bytes block;
-    block.reserve(modules.size() * static_cast<std::size_t>(bitsPerModule) / 8);
+    block.reserve(capacity);
     unsigned accumulator = 0;
     int held = 0;
     for (std::uint8_t module : modules) {
@@ -85,15 +83,14 @@ struct Attempt {
 };
 
 // One ECC strength: correct the block, then check header strength, length and checksum.
-Attempt tryStrength(const Bytes& block, const Strength& strength, std::uint8_t* eccType) {
+Attempt tryStrength(const Bytes& block, ECCtype strength, std::uint8_t* eccType) {
     Attempt attempt;
-    const std::size_t capacity = block.size();
-    const auto t = static_cast<std::uint8_t>((strength.perMille * capacity + 999) / 1000);
+    const auto t = static_cast<std::uint8_t>(correctionCapability(strength, block.size()));
     const auto eccLength = static_cast<std::uint8_t>(2 * t);
-    logDebug() << "try ECC strength: " << strength.type;
+    logDebug() << "try ECC strength: " << strength;
     const Bytes data = decodeRS(block, t);
     if (data.size() < kMinFrameBytes) {
-        logDebug() << "ECC strength: " << strength.type << " failed";
+        logDebug() << "ECC strength: " << strength << " failed";
         return attempt;
     }
     logInfo() << "data length                [Bits]: " << data.size() * 8 << " = " << data.size()
@@ -106,8 +103,8 @@ Attempt tryStrength(const Bytes& block, const Strength& strength, std::uint8_t* 
     logInfo() << "ECC length                [Bytes]: " << static_cast<int>(eccLength);
 
     const auto headerStrength = static_cast<ECCtype>(header & kHeaderStrengthMask);
-    if (headerStrength != strength.type) {
-        logDebug() << "Different ECC strength: " << strength.type << " vs. " << headerStrength;
+    if (headerStrength != strength) {
+        logDebug() << "Different ECC strength: " << strength << " vs. " << headerStrength;
         attempt.code = EccStrengthInconsistent;
         return attempt;
     }
@@ -134,7 +131,7 @@ Attempt tryStrength(const Bytes& block, const Strength& strength, std::uint8_t* 
     logDebug() << "correct checksum                 : " << checksum
                << ", stored checksum: " << stored;
     if (eccType != nullptr) {
-        *eccType = static_cast<std::uint8_t>(strength.type);
+        *eccType = static_cast<std::uint8_t>(strength);
     }
     attempt.code = Success;
     return attempt;
@@ -142,13 +139,33 @@ Attempt tryStrength(const Bytes& block, const Strength& strength, std::uint8_t* 
 
 }  // namespace
 
+std::size_t gridCapacity(std::int32_t modulesPerRing, std::int32_t ringCount,
+                         std::int32_t bitsPerModule) {
+    if (modulesPerRing <= kNonDataSlots || ringCount <= 0 || bitsPerModule <= 0) {
+        return 0;
+    }
+    return static_cast<std::size_t>(modulesPerRing - kNonDataSlots) *
+           static_cast<std::size_t>(ringCount) * static_cast<std::size_t>(bitsPerModule) / 8;
+}
+
+std::size_t correctionCapability(ECCtype strength, std::size_t capacity) {
+    const auto value = static_cast<std::int32_t>(strength);
+    if (value < 0 || value > static_cast<std::int32_t>(ECCtype::High)) {
+        throw QCException(InvalidConfiguration,
+                          "ECC strength " + std::to_string(value) + " is not one of 0..3");
+    }
+    return (kSharePerMille[value] * capacity + 999) / 1000;
+}
+
 ErrorCode decodeFrame(const SamplingGrid& grid, const ModuleList& modules, std::string* payload,
                       std::uint8_t* payloadType, std::uint8_t* eccType) {
     logStage(grid.logStage);
     if (!gridHoldsModules(grid, modules)) {
         return WrongGrid;
     }
-    const Bytes block = packModules(modules, grid.bitsPerModule);
+    const Bytes block =
+        packModules(modules, grid.bitsPerModule,
+                    gridCapacity(grid.modulesPerRing, grid.ringCount, grid.bitsPerModule));
     logDebug() << "capacity                   [Bits]: " << block.size() * 8 << " = " << block.size()
                << " Bytes";
     logHex(logDebug(), "data (incl. ECC)                 : ", block.data(), block.size());
@@ -159,7 +176,7 @@ ErrorCode decodeFrame(const SamplingGrid& grid, const ModuleList& modules, std::
     }
 
     Attempt attempt;
-    for (const Strength& strength : kStrengths) {
+    for (const ECCtype strength : kStrengths) {
         attempt = tryStrength(block, strength, eccType);
         if (attempt.code == Success && !attempt.payload.empty()) {
             break;

@@ -1,13 +1,26 @@
 // The frame inside the modules: byte packing, error-correction strength, header and checksum.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
+#include "common/CodeTypes.h"
 #include "common/ErrorCodes.h"
 #include "decoder/data/SamplingGrid.h"
 
 namespace qcl {
+
+// Whole bytes of a grid's module bits, (modulesPerRing - 5) * ringCount * bitsPerModule / 8: the
+// block of frame and parity bytes (a partial last byte is not used). 0 for a grid without data
+// slots, rings or bits.
+std::size_t gridCapacity(std::int32_t modulesPerRing, std::int32_t ringCount,
+                         std::int32_t bitsPerModule);
+
+// Correctable bytes t of a block of `capacity` bytes at `strength`: 7.5 %, 15 %, 25 % or 30 % of
+// the capacity (Low, Medium, Quartile, High), rounded up; the block carries 2t parity bytes.
+// Throws QCException(InvalidConfiguration) for a strength outside the table.
+std::size_t correctionCapability(ECCtype strength, std::size_t capacity);
 
 // Decodes modules in stream order. On success writes the payload text, its type and the ECC
 // strength and returns 0; otherwise WrongGrid, EccCannotCorrect, WrongChecksum,
