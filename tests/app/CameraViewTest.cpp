@@ -3,51 +3,43 @@
 #include <gtest/gtest.h>
 
 #include <opencv2/imgcodecs.hpp>
-#include <opencv2/imgproc.hpp>
 
 #include <regex>
 
 #include "ProgramRunner.h"
 #include "VirtualDisplay.h"
-#include "writer/SymbolEncoder.h"
-#include "writer/SymbolRenderer.h"
+#include "support/RoundTrip.h"
 
 namespace qcl {
 namespace {
 
 using namespace std::chrono_literals;
+using test::contains;
+using test::occurrences;
 using test::RunningProgram;
-using test::TempDir;
-using test::VirtualDisplay;
 
 const std::string kOptionsHeading = "------------Modification Options------------";
 const std::string kMenuHeading = "-----------------Menu-----------------";
 
 // A 640 x 480 camera frame showing a black-and-white symbol carrying `text` in its centre.
 cv::Mat symbolFrame(const std::string& text) {
-    const writer::SymbolContent content = writer::encodeSymbol(text);
     RenderOptions render;
     render.diameter = 330;
-    render.imageSize = cv::Size(380, 380);
-    const SymbolRenderer renderer(content.modulesPerRing, content.ringCount, content.codeType,
-                                  render);
-    cv::Mat frame(480, 640, CV_8UC3, cv::Scalar(255, 255, 255));
-    renderer.render(content.modules).copyTo(frame(cv::Rect(130, 50, 380, 380)));
-    return frame;
+    render.imageSize = cv::Size(640, 480);
+    return test::writeSymbol(text, writer::SymbolOptions{}, render).image;
 }
 
 class CameraViewTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        if (!test::onPath("Xvfb") || !test::onPath("xdotool")) {
-            FAIL() << "Xvfb and xdotool are needed: run scripts/install-deps.sh";
-        }
-        display_ = std::make_unique<VirtualDisplay>();
-        ASSERT_FALSE(display_->name().empty()) << "no X display could be started";
+        ASSERT_FALSE(display_.name().empty())
+            << "no X display could be started: run scripts/install-deps.sh for Xvfb and xdotool";
     }
 
-    // An image sequence of `count` frames, all showing `frame`, named as the launch string says.
-    void writeFrames(const cv::Mat& frame, int count, int mode = -1) {
+    // Starts the program on an image sequence of `count` copies of `frame` as its camera, opens
+    // the view (through the menu unless `arguments` ask for it) and finds its window.
+    void open(const cv::Mat& frame, int count, int mode = -1, const std::string& waitFor = "",
+              const std::vector<std::string>& arguments = {}) {
         cv::imwrite((dir_ / "base.png").string(), frame);
         for (int i = 0; i < count; ++i) {
             char name[32];
@@ -56,161 +48,100 @@ class CameraViewTest : public ::testing::Test {
         }
         dir_.write("decoder_settings.json",
                    "{ \"logLevel\": \"Warning\", \"logLevelConsole\": \"Warning\", "
-                   "\"logFileName\": \"log.txt\", \"codeType\": \"BlackAndWhite\", "
-                   "\"launch\": \"frame%04d.png\", \"mode\": " +
+                   "\"logFileName\": \"log.txt\", \"launch\": \"frame%04d.png\", \"mode\": " +
                        std::to_string(mode) + " }");
-    }
-
-    std::unique_ptr<RunningProgram> start(const std::vector<std::string>& arguments = {}) {
-        std::map<std::string, std::string> environment = test::captureEnvironment();
-        environment["DISPLAY"] = display_->name();
-        environment["QT_QPA_PLATFORM"] = "xcb";
-        return std::make_unique<RunningProgram>(dir_.path(), arguments, environment);
+        auto environment = test::captureEnvironment();
+        environment.insert(environment.end(),
+                           {"DISPLAY=" + display_.name(), "QT_QPA_PLATFORM=xcb"});
+        program_ = std::make_unique<RunningProgram>(dir_.path(), arguments, environment);
+        program_->send(arguments.empty() ? "s\n" : "");
+        const std::string expected = waitFor.empty() ? kOptionsHeading : waitFor;
+        ASSERT_TRUE(program_->waitForOutput(expected, 30s, expected == kMenuHeading ? 2 : 1))
+            << program_->output() << program_->errors();
+        if (expected != kMenuHeading) {
+            window_ = display_.findWindow("Camera");
+            ASSERT_FALSE(window_.empty()) << "no window \"Camera\" found with xdotool";
+        }
     }
 
     // Presses a key in the view and waits for the console text it writes.
-    void press(RunningProgram& program, const std::string& window, const std::string& key,
-               const std::string& text, int count = 1) {
-        ASSERT_TRUE(display_->pressKey(window, key)) << key;
-        EXPECT_TRUE(program.waitForOutput(text, 10s, count))
-            << "no '" << text << "' after key " << key << ":\n"
-            << program.output().substr(
-                   program.output().size() > 2000 ? program.output().size() - 2000 : 0);
+    void press(const std::string& key, const std::string& text, int count = 1) {
+        ASSERT_TRUE(display_.pressKey(window_, key)) << key;
+        EXPECT_TRUE(program_->waitForOutput(text, 10s, count))
+            << "no '" << text << "' after key " << key;
     }
 
-    TempDir dir_;
-    std::unique_ptr<VirtualDisplay> display_;
+    // Leaves the menu with "x"; the program must end with exit code 0.
+    void quit() {
+        program_->send("x\n");
+        EXPECT_EQ(program_->wait(), 0);
+    }
+
+    test::TempDir dir_;
+    test::VirtualDisplay display_;
+    std::unique_ptr<RunningProgram> program_;
+    std::string window_;
 };
 
-TEST_F(CameraViewTest, KeysWriteTheirTextsAndEscapeReturnsToTheMenu) {
-    cv::Mat plain(480, 640, CV_8UC3, cv::Scalar(255, 255, 255));
-    cv::circle(plain, cv::Point(320, 240), 90, cv::Scalar(0, 0, 0), cv::FILLED);
-    writeFrames(plain, 4000);
-    const auto program = start();
-    program->send("s\n");
-    ASSERT_TRUE(program->waitForOutput(kOptionsHeading, 20s)) << program->errors();
-    const std::string window = display_->findWindow("Camera");
-    ASSERT_FALSE(window.empty());
-
-    press(*program, window, "c", "Set code type to Color\n");
-    press(*program, window, "2", "\n");  // nothing selected: no text, checked below
-    press(*program, window, "n", "Noise [0,9]\n");
-    press(*program, window, "2", "Noise Level: 2\n");
-    press(*program, window, "h", kOptionsHeading, 2);
-    press(*program, window, "space", "No Distortion, code type = BlackAndWhite\n");
-    press(*program, window, "c", "Set code type to Color\n", 2);
-    press(*program, window, "Escape", kMenuHeading, 2);
-
-    const std::string out = program->output();
-    EXPECT_EQ(RunningProgram::occurrences(out, "Level: "), 1);
-    const std::string menu = out.substr(out.rfind(kMenuHeading));
-    EXPECT_NE(menu.find("c: code type          [Color]"), std::string::npos) << menu;
-    // The frame size that the capture delivers replaces the requested 0 x 0.
-    EXPECT_NE(menu.find("w: set frame width    [640]"), std::string::npos);
-    EXPECT_NE(menu.find("h: set frame height   [480]"), std::string::npos);
-
-    program->send("x\n");
-    program->closeInput();
-    EXPECT_EQ(program->wait(20s), 0);
-    const std::string json = dir_.read("decoder_settings.json");
-    EXPECT_NE(json.find("\"codeType\": \"Color\""), std::string::npos) << json;
-    EXPECT_NE(json.find("\"width\": 640"), std::string::npos);
-}
-
-TEST_F(CameraViewTest, DecodedFramesWriteOutputLinesWithTimeAndFrameRate) {
-    writeFrames(symbolFrame("Hello Camera"), 4000);
-    const auto program = start();
-    program->send("s\n");
-    ASSERT_TRUE(program->waitForOutput("Output:\tHello Camera", 30s))
-        << program->output().substr(0, 3000) << program->errors();
-    const std::string window = display_->findWindow("Camera");
-    ASSERT_FALSE(window.empty());
-    const std::string out = program->output();
-    const std::regex timed("Output:\tHello Camera\t[0-9]+ ms, \t[0-9]+ fps\n");
-    EXPECT_TRUE(std::regex_search(out, timed)) << out.substr(out.find("Output:"), 200);
-
-    press(*program, window, "t", "Output:\tHello Camera\n");
-    press(*program, window, "x", kMenuHeading, 2);
-    program->send("x\n");
-    program->closeInput();
-    EXPECT_EQ(program->wait(20s), 0);
-}
-
-TEST_F(CameraViewTest, BinarizedColourFramesDecodeNothingUntilBlackAndWhiteIsBack) {
-    writeFrames(symbolFrame("Binary view"), 4000);
-    const auto program = start();
-    program->send("s\n");
-    ASSERT_TRUE(program->waitForOutput("Output:\tBinary view", 30s)) << program->errors();
-    const std::string window = display_->findWindow("Camera");
-    ASSERT_FALSE(window.empty());
-    const int before = RunningProgram::occurrences(program->output(), "Output:");
+TEST_F(CameraViewTest, KeysChangeTheViewAndEscapeTakesTheCodeTypeBackToTheMenu) {
+    open(symbolFrame("Hello Camera"), 4000, -1, "Output:\tHello Camera");
+    const std::string timed = program_->output();
+    EXPECT_TRUE(
+        std::regex_search(timed, std::regex("Output:\tHello Camera\t[0-9]+ ms, \t[0-9]+ fps\n")))
+        << timed.substr(timed.find("Output:"), 200);
+    press("t", "Output:\tHello Camera\n");
     // The binarised preview still decodes as black-and-white...
-    press(*program, window, "b", "Output:\tBinary view", before + 3);
+    press("b", "Output:\tHello Camera\n", occurrences(program_->output(), "Output:") + 3);
     // ...but a one-channel frame cannot be a colour code: every decode fails silently.
-    press(*program, window, "c", "Set code type to Color\n");
+    press("c", "Set code type to Color\n");
     std::this_thread::sleep_for(1500ms);
-    const std::string colour = program->output();
-    const std::string afterToggle = colour.substr(colour.find("Set code type to Color\n"));
-    EXPECT_EQ(RunningProgram::occurrences(afterToggle, "Output:"), 0);
-    press(*program, window, "c", "Set code type to BlackAndWhite\n");
-    const std::string back = "Set code type to BlackAndWhite\n";
-    EXPECT_TRUE(program->waitForOutput(back, 5s));
-    const auto resumed = [&] {
-        const std::string out = program->output();
-        return out.find("Output:", out.find(back)) != std::string::npos;
-    };
-    for (int wait = 0; wait < 300 && !resumed(); ++wait) {
-        std::this_thread::sleep_for(50ms);
-    }
-    EXPECT_TRUE(resumed());
-    press(*program, window, "Escape", kMenuHeading, 2);
-    program->send("x\n");
-    program->closeInput();
-    EXPECT_EQ(program->wait(20s), 0);
+    const std::string colour = program_->output();
+    EXPECT_EQ(occurrences(colour.substr(colour.find("Set code type to Color\n")), "Output:"), 0);
+    ASSERT_TRUE(display_.pressKey(window_, "2"));  // no distortion selected: no text
+    press("n", "Noise [0,9]\n");
+    press("2", "Noise Level: 2\n");
+    press("h", kOptionsHeading, 2);
+    press("space", "No Distortion, code type = BlackAndWhite\n");
+    EXPECT_TRUE(
+        program_->waitForOutput("Output:", 15s, occurrences(program_->output(), "Output:") + 1));
+    press("c", "Set code type to Color\n", 2);
+    press("Escape", kMenuHeading, 2);
+
+    const std::string out = program_->output();
+    EXPECT_EQ(occurrences(out, "Level: "), 1);
+    const std::string menu = out.substr(out.rfind(kMenuHeading));
+    EXPECT_TRUE(contains(menu, "c: code type          [Color]")) << menu;
+    // The frame size that the capture delivers replaces the requested 0 x 0.
+    EXPECT_TRUE(contains(menu, "w: set frame width    [640]\nh: set frame height   [480]"));
+    quit();
+    const std::string json = dir_.read("decoder_settings.json");
+    EXPECT_TRUE(contains(json, "\"codeType\": \"Color\"") && contains(json, "\"width\": 640"))
+        << json;
 }
 
 TEST_F(CameraViewTest, SequenceThatEndsLeavesTheViewWithAMessage) {
     // An image sequence knows no camera modes and sizes: both requests are refused.
-    writeFrames(cv::Mat(480, 640, CV_8UC3, cv::Scalar(200, 200, 200)), 5, 0);
-    const auto program = start();
-    program->send("s\n");
-    ASSERT_TRUE(program->waitForOutput(kMenuHeading, 30s, 2)) << program->errors();
-    EXPECT_NE(program->errors().find("camera delivered no frame"), std::string::npos)
-        << program->errors();
-    const std::string out = program->output();
-    EXPECT_NE(out.find("Warning\tCamera mode 0 not supported. Use default mode.\n"),
-              std::string::npos);
-    EXPECT_NE(out.find("Warning\tFrame size 0 x 0 not supported. Use last valid size.\n"),
-              std::string::npos);
-    EXPECT_NE(out.substr(out.rfind(kMenuHeading)).find("m: set device mode    [Default]"),
-              std::string::npos);
-    program->send("x\n");
-    program->closeInput();
-    EXPECT_EQ(program->wait(20s), 0);
+    open(cv::Mat(480, 640, CV_8UC3, cv::Scalar(200, 200, 200)), 5, 0, kMenuHeading);
+    EXPECT_TRUE(contains(program_->errors(), "camera delivered no frame")) << program_->errors();
+    const std::string out = program_->output();
+    EXPECT_TRUE(contains(out, "Warning\tCamera mode 0 not supported. Use default mode.\n"));
+    EXPECT_TRUE(contains(out, "Warning\tFrame size 0 x 0 not supported. Use last valid size.\n"));
+    EXPECT_TRUE(contains(out.substr(out.rfind(kMenuHeading)), "m: set device mode    [Default]"));
+    quit();
 }
 
 TEST_F(CameraViewTest, PortraitFrameEndsTheViewWithTheLibraryError) {
-    writeFrames(cv::Mat(480, 100, CV_8UC3, cv::Scalar(255, 255, 255)), 50);
-    const auto program = start();
-    program->send("s\n");
-    ASSERT_TRUE(program->waitForOutput(kMenuHeading, 30s, 2)) << program->errors();
-    EXPECT_NE(program->errors().find("Error: OpenCV"), std::string::npos) << program->errors();
-    program->send("x\n");
-    program->closeInput();
-    EXPECT_EQ(program->wait(20s), 0);
+    open(cv::Mat(480, 100, CV_8UC3, cv::Scalar(255, 255, 255)), 50, -1, kMenuHeading);
+    EXPECT_TRUE(contains(program_->errors(), "Error: OpenCV")) << program_->errors();
+    quit();
 }
 
 TEST_F(CameraViewTest, ViewOptionOpensTheCameraWithoutTheMenu) {
-    writeFrames(symbolFrame("Direct"), 4000);
-    const auto program = start({"-v", "-lc", "1"});
-    program->closeInput();
-    ASSERT_TRUE(program->waitForOutput(kOptionsHeading, 20s)) << program->errors();
-    ASSERT_TRUE(program->waitForOutput("Debug\t", 20s));  // console threshold Debug
-    const std::string window = display_->findWindow("Camera");
-    ASSERT_FALSE(window.empty());
-    ASSERT_TRUE(display_->pressKey(window, "Escape"));
-    EXPECT_EQ(program->wait(20s), 0);
-    EXPECT_EQ(program->output().find(kMenuHeading), std::string::npos);
+    open(symbolFrame("Direct"), 4000, -1, "", {"-v", "-lc", "1"});
+    EXPECT_TRUE(program_->waitForOutput("Debug\t", 20s));  // console threshold Debug
+    ASSERT_TRUE(display_.pressKey(window_, "Escape"));
+    EXPECT_EQ(program_->wait(), 0);
+    EXPECT_FALSE(contains(program_->output(), kMenuHeading));
 }
 
 }  // namespace

@@ -1,21 +1,14 @@
-// Runs the built Quorview program as a child process in a working directory of its own, feeds its
-// standard input and collects its standard output and error while it runs.
+// Runs the built Quorview program as a child process in a working directory of its own.
 #pragma once
 
-#include <fcntl.h>
-#include <poll.h>
 #include <signal.h>
-#include <sys/types.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <map>
-#include <mutex>
-#include <optional>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -25,16 +18,16 @@ namespace qcl::test {
 
 namespace fs = std::filesystem;
 
-// The program under test: QUORVIEW_BINARY from the environment, else the one the build made.
-inline fs::path quorviewBinary() {
-    if (const char* path = std::getenv("QUORVIEW_BINARY")) {
-        return path;
+inline int occurrences(const std::string& text, const std::string& part) {
+    int count = 0;
+    for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) {
+        ++count;
     }
-#ifdef QUORVIEW_BINARY
-    return QUORVIEW_BINARY;
-#else
-    return fs::read_symlink("/proc/self/exe").parent_path().parent_path() / "app" / "Quorview";
-#endif
+    return count;
+}
+
+inline bool contains(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
 }
 
 // A fresh, empty directory that is removed again with the object.
@@ -54,14 +47,12 @@ class TempDir {
 
     const fs::path& path() const { return path_; }
     fs::path operator/(const std::string& name) const { return path_ / name; }
-
     void write(const std::string& name, const std::string& text) const {
         std::ofstream(path_ / name, std::ios::binary) << text;
     }
     std::string read(const std::string& name) const {
-        std::ifstream in(path_ / name, std::ios::binary);
         std::ostringstream text;
-        text << in.rdbuf();
+        text << std::ifstream(path_ / name, std::ios::binary).rdbuf();
         return text.str();
     }
 
@@ -69,218 +60,94 @@ class TempDir {
     fs::path path_;
 };
 
+// `word` as one word of a shell command.
+inline std::string quoted(const std::string& word) {
+    std::string text = "'";
+    for (const char c : word) {
+        text += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    }
+    return text + "'";
+}
+
+// The program, started through the shell: standard input is a pipe that the test writes to,
+// output and error streams go to files that the test reads while it runs. `environment` holds
+// NAME=value settings for the program only. A program still running after a minute is killed.
 class RunningProgram {
   public:
-    using Clock = std::chrono::steady_clock;
-
     RunningProgram(const fs::path& workingDirectory, const std::vector<std::string>& arguments,
-                   const std::map<std::string, std::string>& environment = {}) {
-        int in[2], out[2], err[2];
-        if (::pipe2(in, O_CLOEXEC) != 0 || ::pipe2(out, O_CLOEXEC) != 0 ||
-            ::pipe2(err, O_CLOEXEC) != 0) {
-            return;
+                   const std::vector<std::string>& environment = {}) {
+        std::string command = "cd " + quoted(workingDirectory) + " && exec timeout -s KILL 60 env";
+        for (const std::string& word : environment) {
+            command += " " + quoted(word);
         }
-        const std::string binary = quorviewBinary().string();
-        std::vector<std::string> argumentTexts{binary};
-        argumentTexts.insert(argumentTexts.end(), arguments.begin(), arguments.end());
-        std::vector<char*> argv;
-        for (std::string& text : argumentTexts) {
-            argv.push_back(text.data());
+        command += " " + quoted(QUORVIEW_BINARY);
+        for (const std::string& word : arguments) {
+            command += " " + quoted(word);
         }
-        argv.push_back(nullptr);
-        std::vector<std::string> environmentTexts = currentEnvironment(environment);
-        std::vector<char*> envp;
-        for (std::string& text : environmentTexts) {
-            envp.push_back(text.data());
-        }
-        envp.push_back(nullptr);
-        pid_ = ::fork();
-        if (pid_ == 0) {
-            ::dup2(in[0], 0);
-            ::dup2(out[1], 1);
-            ::dup2(err[1], 2);
-            if (::chdir(workingDirectory.c_str()) != 0) {
-                ::_exit(126);
-            }
-            ::execve(binary.c_str(), argv.data(), envp.data());
-            ::_exit(127);
-        }
-        ::close(in[0]);
-        ::close(out[1]);
-        ::close(err[1]);
-        stdin_ = in[1];
+        command += " >" + quoted(streams_ / "out") + " 2>" + quoted(streams_ / "err");
         ::signal(SIGPIPE, SIG_IGN);
-        readers_.emplace_back([this, fd = out[0]] { collect(fd, stdout_); });
-        readers_.emplace_back([this, fd = err[0]] { collect(fd, stderr_); });
+        input_ = ::popen(command.c_str(), "w");
     }
-
-    ~RunningProgram() {
-        closeInput();
-        if (pid_ > 0 && !exitCode_) {
-            ::kill(pid_, SIGKILL);
-            int status = 0;
-            ::waitpid(pid_, &status, 0);
-        }
-        for (std::thread& reader : readers_) {
-            reader.join();
-        }
-    }
+    ~RunningProgram() { wait(); }
     RunningProgram(const RunningProgram&) = delete;
     RunningProgram& operator=(const RunningProgram&) = delete;
 
-    bool started() const { return pid_ > 0; }
-
     void send(const std::string& text) {
-        if (stdin_ >= 0) {
-            const ssize_t written = ::write(stdin_, text.data(), text.size());
-            (void)written;
+        if (input_ != nullptr) {
+            std::fputs(text.c_str(), input_);
+            std::fflush(input_);
         }
     }
-    void closeInput() {
-        if (stdin_ >= 0) {
-            ::close(stdin_);
-            stdin_ = -1;
-        }
-    }
+    std::string output() const { return streams_.read("out"); }
+    std::string errors() const { return streams_.read("err"); }
 
-    std::string output() const {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return stdout_;
-    }
-    std::string errors() const {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return stderr_;
-    }
-
-    // Waits until standard output holds `text` at least `count` times; false after `timeout`.
-    bool waitForOutput(const std::string& text, std::chrono::milliseconds timeout, int count = 1) {
-        const auto end = Clock::now() + timeout;
-        while (Clock::now() < end) {
-            if (occurrences(output(), text) >= count) {
-                return true;
-            }
-            if (exitCode_ || finished()) {
-                return occurrences(output(), text) >= count;
+    // Waits until standard output holds `text` at least `count` times.
+    bool waitForOutput(const std::string& text, std::chrono::seconds timeout, int count = 1) {
+        const auto end = std::chrono::steady_clock::now() + timeout;
+        while (occurrences(output(), text) < count) {
+            if (std::chrono::steady_clock::now() > end) {
+                return false;
             }
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
         }
-        return false;
+        return true;
     }
 
-    // Exit code, or nullopt when the program is still running after `timeout` (it is then
-    // killed).
-    std::optional<int> wait(std::chrono::milliseconds timeout) {
-        const auto end = Clock::now() + timeout;
-        while (!finished() && Clock::now() < end) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        }
-        if (!exitCode_) {
-            ::kill(pid_, SIGKILL);
-            int status = 0;
-            ::waitpid(pid_, &status, 0);
-            exitCode_ = -1;
-            timedOut_ = true;
-        }
-        for (std::thread& reader : readers_) {
-            reader.join();
-        }
-        readers_.clear();
-        return timedOut_ ? std::nullopt : exitCode_;
-    }
-
-    static int occurrences(const std::string& text, const std::string& part) {
-        int count = 0;
-        for (std::size_t at = text.find(part); at != std::string::npos;
-             at = text.find(part, at + part.size())) {
-            ++count;
-        }
-        return count;
-    }
-
-    // This process's environment with `overrides` replacing or adding variables.
-    static std::vector<std::string> currentEnvironment(
-        const std::map<std::string, std::string>& overrides) {
-        std::vector<std::string> result;
-        for (char** entry = environ; *entry != nullptr; ++entry) {
-            const std::string text = *entry;
-            const std::string name = text.substr(0, text.find('='));
-            if (overrides.count(name) == 0) {
-                result.push_back(text);
-            }
-        }
-        for (const auto& [name, value] : overrides) {
-            result.push_back(name + "=" + value);
-        }
-        return result;
+    // Ends the input and waits for the program's end; its exit code (137 when it was killed).
+    int wait() {
+        const int status = input_ != nullptr ? ::pclose(input_) : -1;
+        input_ = nullptr;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
 
   private:
-    bool finished() {
-        if (exitCode_) {
-            return true;
-        }
-        int status = 0;
-        if (::waitpid(pid_, &status, WNOHANG) == pid_) {
-            exitCode_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-            return true;
-        }
-        return false;
-    }
-
-    void collect(int fd, std::string& into) {
-        char buffer[4096];
-        for (;;) {
-            const ssize_t n = ::read(fd, buffer, sizeof(buffer));
-            if (n <= 0) {
-                break;
-            }
-            std::lock_guard<std::mutex> lock(mutex_);
-            into.append(buffer, static_cast<std::size_t>(n));
-        }
-        ::close(fd);
-    }
-
-    pid_t pid_ = -1;
-    int stdin_ = -1;
-    std::optional<int> exitCode_;
-    bool timedOut_ = false;
-    mutable std::mutex mutex_;
-    std::string stdout_;
-    std::string stderr_;
-    std::vector<std::thread> readers_;
+    TempDir streams_;
+    FILE* input_ = nullptr;
 };
 
 // Environment for runs that open the capture library: its backends load system libraries
-// (GStreamer plugins, libusb, the GUI toolkit) that leave allocations behind at exit, which a
-// leak-checking sanitizer build would report as the program's failure. Our own code's leaks are
-// still checked by the in-process tests and by the runs that open no camera.
-inline std::map<std::string, std::string> captureEnvironment() {
+// (GStreamer plugins, the GUI toolkit) that leave allocations behind at exit, which a
+// leak-checking sanitizer build would report as the program's failure.
+inline std::vector<std::string> captureEnvironment() {
     const char* current = std::getenv("ASAN_OPTIONS");
-    std::string options = current != nullptr ? current : "";
-    options += options.empty() ? "detect_leaks=0" : ":detect_leaks=0";
-    return {{"ASAN_OPTIONS", options}};
+    return {"ASAN_OPTIONS=" + std::string(current != nullptr ? current : "") + ":detect_leaks=0"};
 }
 
-// Runs the program to its end with `input` as its whole standard input.
 struct ProgramResult {
-    std::optional<int> exitCode;  // nullopt: did not end in time
+    int exitCode;
     std::string output;
     std::string errors;
 };
 
+// Runs the program to its end with `input` as its whole standard input.
 inline ProgramResult runProgram(const fs::path& workingDirectory,
                                 const std::vector<std::string>& arguments,
                                 const std::string& input = std::string(),
-                                const std::map<std::string, std::string>& environment = {},
-                                std::chrono::milliseconds timeout = std::chrono::seconds(60)) {
+                                const std::vector<std::string>& environment = {}) {
     RunningProgram program(workingDirectory, arguments, environment);
     program.send(input);
-    program.closeInput();
-    ProgramResult result;
-    result.exitCode = program.wait(timeout);
-    result.output = program.output();
-    result.errors = program.errors();
-    return result;
+    const int exitCode = program.wait();
+    return {exitCode, program.output(), program.errors()};
 }
 
 }  // namespace qcl::test
