@@ -11,9 +11,7 @@
 #include "decoder/data/SamplingGrid.h"
 #include "reedsolomon/ReedSolomon.h"
 #include "support/LogCapture.h"
-#include "writer/FrameEncoder.h"
 #include "writer/ModuleStream.h"
-#include "writer/SymbolSizing.h"
 
 namespace qcl::test {
 
@@ -48,14 +46,16 @@ inline SamplingGrid makeGrid(int modulesPerRing, int ringCount, bool colour) {
     return grid;
 }
 
+// Whole bytes of the grid's module bits, at most one codeword.
 inline int capacityOf(const SamplingGrid& grid) {
-    return static_cast<int>(std::min<std::size_t>(
-        writer::gridBytes(grid.codeType, grid.modulesPerRing, grid.ringCount), 255));
+    return std::min((grid.modulesPerRing - kNonDataSlots) * grid.ringCount * grid.bitsPerModule / 8,
+                    255);
 }
 
+// t: 7.5 %, 15 %, 25 % or 30 % of the capacity (Low to High), rounded up.
 inline int capabilityFor(ECCtype strength, int capacity) {
-    return static_cast<int>(
-        writer::correctionCapability(strength, static_cast<std::size_t>(capacity)));
+    constexpr int kPerMille[] = {75, 150, 250, 300};
+    return (kPerMille[static_cast<int>(strength)] * capacity + 999) / 1000;
 }
 
 // Header (naming `headerStrength`), payload, checksum (XOR `checksumFlip`), zero fill up to

@@ -9,6 +9,7 @@
 #include "decoder/data/DataMask.h"
 #include "support/SeededRandom.h"
 #include "tests/decoder/data/DataPathFixture.h"
+#include "writer/SymbolSizing.h"
 
 namespace qcl {
 namespace {
