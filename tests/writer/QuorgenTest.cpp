@@ -1,0 +1,265 @@
+// Quorgen's command line, and the program itself writing a symbol that the reader reads back.
+#include "writer/QuorgenOptions.h"
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <opencv2/imgcodecs.hpp>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "decoder/Decoder.h"
+
+namespace qcl::writer {
+namespace {
+
+using Args = std::vector<std::string>;
+
+// The usage error for a command line, or "" when it is accepted.
+std::string usageError(const Args& args) {
+    try {
+        parseQuorgenArguments(args);
+    } catch (const UsageError& error) {
+        return error.what();
+    }
+    return "";
+}
+
+// A file name of this process alone: test programs may run side by side.
+std::string scratchPath(const std::string& name) {
+    return testing::TempDir() + "quorgen-test-" + std::to_string(::getpid()) + "-" + name;
+}
+
+void writeFile(const std::string& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+std::string readFile(const std::string& path) {
+    std::ostringstream text;
+    text << std::ifstream(path, std::ios::binary).rdbuf();
+    return text.str();
+}
+
+TEST(QuorgenOptions, DefaultsForAPlainText) {
+    const QuorgenOptions o = parseQuorgenArguments({"Hello"});
+    EXPECT_EQ(o.source, QuorgenOptions::Source::Text);
+    EXPECT_EQ(o.input, "Hello");
+    EXPECT_EQ(o.output, "quorel.png");
+    EXPECT_EQ(o.symbol.eccStrength, ECCtype::Medium);
+    EXPECT_EQ(o.symbol.codeType, CodeType::BlackAndWhite);
+    EXPECT_EQ(o.symbol.payloadType, PayloadType::Automatic);
+    EXPECT_EQ(o.symbol.layout, Layout::HorizontalShortSnake);
+    EXPECT_EQ(o.symbol.modulesPerRing, 0);
+    EXPECT_EQ(o.symbol.ringCount, 0);
+    EXPECT_EQ(o.symbol.mask, -1);
+    EXPECT_EQ(o.render.imageSize, kDefaultQuorgenImage);  // neither size, pitch nor diameter
+    EXPECT_EQ(o.render.quietZone, RenderOptions().quietZone);
+    EXPECT_FALSE(o.render.mirrored);
+    EXPECT_FALSE(o.verbose);
+    EXPECT_FALSE(o.help);
+}
+
+TEST(QuorgenOptions, EveryOptionInShortAndLongForm) {
+    const QuorgenOptions s = parseQuorgenArguments(
+        {"-o", "a.png",   "-e", "High", "-c",         "Color",  "-t",       "Ascii", "-m",
+         "48", "-r",      "3",  "-l",   "Vertical",   "--mask", "2",        "-d",    "300",
+         "-s", "800x600", "-q", "0",    "--rotation", "90",     "--mirror", "-v",    "Text"});
+    EXPECT_EQ(s.output, "a.png");
+    EXPECT_EQ(s.symbol.eccStrength, ECCtype::High);
+    EXPECT_EQ(s.symbol.codeType, CodeType::Color);
+    EXPECT_EQ(s.symbol.payloadType, PayloadType::Ascii);
+    EXPECT_EQ(s.symbol.modulesPerRing, 48);
+    EXPECT_EQ(s.symbol.ringCount, 3);
+    EXPECT_EQ(s.symbol.layout, Layout::Vertical);
+    EXPECT_EQ(s.symbol.mask, 2);
+    EXPECT_EQ(s.render.diameter, 300.0);
+    EXPECT_EQ(s.render.imageSize, cv::Size(800, 600));
+    EXPECT_EQ(s.render.quietZone, 0.0);
+    EXPECT_NEAR(s.render.startAngle, CV_PI / 2, 1e-12);
+    EXPECT_TRUE(s.render.mirrored);
+    EXPECT_TRUE(s.verbose);
+    EXPECT_EQ(s.input, "Text");
+
+    // Long forms; enumerations by number too.
+    const QuorgenOptions l = parseQuorgenArguments(
+        {"--output",     "b.png", "--ecc",     "0",      "--code-type", "1", "--type",  "7",
+         "--modules",    "80",    "--rings",   "9",      "--layout",    "5", "--pitch", "12.5",
+         "--quiet-zone", "3.5",   "--verbose", "--file", "payload.txt"});
+    EXPECT_EQ(l.output, "b.png");
+    EXPECT_EQ(l.symbol.eccStrength, ECCtype::Low);
+    EXPECT_EQ(l.symbol.codeType, CodeType::Color);
+    EXPECT_EQ(l.symbol.payloadType, static_cast<PayloadType>(7));
+    EXPECT_EQ(l.symbol.modulesPerRing, 80);
+    EXPECT_EQ(l.symbol.ringCount, 9);
+    EXPECT_EQ(l.symbol.layout, static_cast<Layout>(5));
+    EXPECT_EQ(l.render.ringPitch, 12.5);
+    EXPECT_EQ(l.render.quietZone, 3.5);
+    EXPECT_EQ(l.source, QuorgenOptions::Source::File);
+    EXPECT_EQ(l.input, "payload.txt");
+    // A pitch alone leaves the image size to the renderer.
+    EXPECT_EQ(l.render.imageSize, RenderOptions().imageSize);
+
+    const QuorgenOptions b = parseQuorgenArguments({"-b", "data.bin", "-p", "20"});
+    EXPECT_EQ(b.source, QuorgenOptions::Source::BinaryFile);
+    EXPECT_EQ(b.input, "data.bin");
+    EXPECT_EQ(parseQuorgenArguments({"-f", "x", "-d", "500"}).render.imageSize,
+              RenderOptions().imageSize);
+    // A single dash is a text, not an option.
+    EXPECT_EQ(parseQuorgenArguments({"-"}).input, "-");
+}
+
+TEST(QuorgenOptions, HelpNeedsNoPayload) {
+    EXPECT_TRUE(parseQuorgenArguments({"--help"}).help);
+    EXPECT_TRUE(parseQuorgenArguments({"-h"}).help);
+    EXPECT_TRUE(parseQuorgenArguments({"Text", "-f", "file", "-h"}).help);  // even with both
+    const std::string usage = kQuorgenUsage;
+    for (const char* option :
+         {"--file", "--binary-file", "--ecc", "--code-type", "--type", "--modules", "--rings",
+          "--layout", "--mask", "--output", "--pitch", "--diameter", "--size", "--quiet-zone",
+          "--rotation", "--mirror", "--verbose", "--help"}) {
+        EXPECT_NE(usage.find(option), std::string::npos) << option;
+    }
+}
+
+TEST(QuorgenOptions, BadValuesAreNamed) {
+    const std::vector<std::pair<Args, std::string>> cases = {
+        {{"-e", "Huge", "t"},
+         "unknown ECC strength 'Huge' (choose from Low, Medium, Quartile, High)"},
+        {{"-e", "high", "t"}, "unknown ECC strength 'high'"},  // names are case-sensitive
+        {{"-c", "2", "t"}, "unknown code type '2'"},
+        {{"-t", "Words", "t"}, "unknown payload type 'Words'"},
+        {{"-l", "Spiral", "t"}, "unknown layout 'Spiral'"},
+        {{"-m", "15", "t"}, "modules per ring must be a whole number from 16 to 80, not '15'"},
+        {{"-m", "81", "t"}, "from 16 to 80, not '81'"},
+        {{"-m", "32x", "t"}, "not '32x'"},
+        {{"-m", "", "t"}, "not ''"},
+        {{"-r", "1", "t"}, "ring count must be a whole number from 2 to 255, not '1'"},
+        {{"--mask", "5", "t"}, "mask must be a whole number from 0 to 4, not '5'"},
+        {{"-p", "0", "t"}, "ring pitch must be a positive number, not '0'"},
+        {{"-p", "-3", "t"}, "not '-3'"},
+        {{"-d", "nan", "t"}, "diameter must be a positive number, not 'nan'"},
+        {{"-d", "inf", "t"}, "not 'inf'"},
+        {{"-q", "-1", "t"}, "quiet zone must be a positive number, not '-1'"},
+        {{"-s", "640", "t"}, "image size must read WIDTHxHEIGHT, not '640'"},
+        {{"-s", "0x10", "t"}, "image width must be a whole number from 1 to 20000, not '0'"},
+        {{"-s", "10x", "t"}, "image height must be a whole number from 1 to 20000, not ''"},
+        {{"--rotation", "east", "t"}, "rotation must be a number of degrees, not 'east'"},
+        {{"--bogus", "1", "t"}, "unknown option '--bogus'"},
+        {{"t", "-o"}, "option '-o' needs a value"},
+        {{"one", "two"}, "more than one text given"},
+        {{"text", "-f", "file"}, "give either a text or a file, not both"},
+        {{}, "no payload given"},
+        {{"-v", "-o", "x.png"}, "no payload given"},
+    };
+    for (const auto& [args, expected] : cases) {
+        const std::string error = usageError(args);
+        EXPECT_NE(error.find(expected), std::string::npos)
+            << "arguments: " << ::testing::PrintToString(args) << "\nerror: " << error;
+    }
+    EXPECT_EQ(usageError({"-r", "255", "-q", "0", "--rotation", "-45.5", "t"}), "");
+}
+
+TEST(QuorgenOptions, PayloadFromTextAndFiles) {
+    QuorgenOptions text = parseQuorgenArguments({"0b0110"});
+    EXPECT_EQ(quorgenPayload(text), "0b0110");
+
+    const std::string file = scratchPath("payload.txt");
+    writeFile(file, "line one\nline two\n");
+    QuorgenOptions fromFile = parseQuorgenArguments({"--file", file});
+    EXPECT_EQ(quorgenPayload(fromFile), "line one\nline two\n");
+    EXPECT_EQ(fromFile.symbol.payloadType, PayloadType::Automatic);
+
+    writeFile(file, std::string("\x00\x7f\xa5\xff", 4));
+    QuorgenOptions binary = parseQuorgenArguments({"-t", "Ascii", "--binary-file", file});
+    EXPECT_EQ(quorgenPayload(binary), "0x007fa5ff");
+    EXPECT_EQ(binary.symbol.payloadType, PayloadType::Binary);
+    std::remove(file.c_str());
+
+    QuorgenOptions missing = parseQuorgenArguments({"--file", scratchPath("no-such-file")});
+    EXPECT_THROW(quorgenPayload(missing), std::runtime_error);
+}
+
+#ifdef QUORGEN_BINARY
+
+struct RunResult {
+    int exitCode = -1;
+    std::string out;
+    std::string err;
+};
+
+// Runs the built Quorgen with the arguments (each quoted for the shell).
+RunResult runQuorgen(const Args& args) {
+    const std::string out = scratchPath("stdout.txt");
+    const std::string err = scratchPath("stderr.txt");
+    std::string command = std::string("'") + QUORGEN_BINARY + "'";
+    for (const std::string& arg : args) {
+        command += " '" + arg + "'";
+    }
+    command += " > '" + out + "' 2> '" + err + "'";
+    const int status = std::system(command.c_str());
+    RunResult result;
+    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    result.out = readFile(out);
+    result.err = readFile(err);
+    std::remove(out.c_str());
+    std::remove(err.c_str());
+    return result;
+}
+
+TEST(QuorgenProgram, WritesASymbolTheReaderReadsBack) {
+    const std::string image = scratchPath("symbol.png");
+    const std::string text = "Quorgen round trip 2026";
+    const RunResult run =
+        runQuorgen({"-e", "Quartile", "--rotation", "33", "-v", "-o", image, text});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_NE(run.out.find("Wrote " + image + ": 640x640 px"), std::string::npos) << run.out;
+
+    const cv::Mat written = cv::imread(image, cv::IMREAD_COLOR);
+    ASSERT_FALSE(written.empty());
+    EXPECT_EQ(written.size(), kDefaultQuorgenImage);
+    EXPECT_EQ(decode(DecodeParameters(), written, true), text);
+    std::remove(image.c_str());
+}
+
+TEST(QuorgenProgram, FailuresExitWithAReason) {
+    const std::string image = scratchPath("never.png");
+    // More than the largest automatic symbol holds, and more than a frame header can count.
+    const RunResult tooLong = runQuorgen({"-o", image, std::string(250, 'x')});
+    EXPECT_EQ(tooLong.exitCode, 1);
+    EXPECT_NE(tooLong.err.find("Quorgen: cannot write the symbol: "), std::string::npos)
+        << tooLong.err;
+    EXPECT_NE(tooLong.err.find("payload bytes, at most"), std::string::npos) << tooLong.err;
+    const RunResult tooManyBits = runQuorgen({"-o", image, std::string(2000, 'x')});
+    EXPECT_EQ(tooManyBits.exitCode, 1);
+    EXPECT_NE(tooManyBits.err.find("payload bits, 2047 at most"), std::string::npos)
+        << tooManyBits.err;
+
+    // Fits some symbol, but not the one asked for.
+    const RunResult tooSmall =
+        runQuorgen({"-m", "16", "-r", "2", "-o", image, std::string(60, 'x')});
+    EXPECT_EQ(tooSmall.exitCode, 1);
+    EXPECT_NE(tooSmall.err.find("16 modules per ring and 2 rings hold"), std::string::npos)
+        << tooSmall.err;
+    EXPECT_TRUE(readFile(image).empty()) << "no image for a failed symbol";
+
+    const RunResult usage = runQuorgen({"--mask", "9", "t"});
+    EXPECT_EQ(usage.exitCode, 2);
+    EXPECT_NE(usage.err.find("mask must be a whole number"), std::string::npos) << usage.err;
+    EXPECT_NE(usage.err.find("Quorgen --help lists the options"), std::string::npos);
+
+    const RunResult help = runQuorgen({"--help"});
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_EQ(help.out, kQuorgenUsage);
+}
+
+#endif  // QUORGEN_BINARY
+
+}  // namespace
+}  // namespace qcl::writer

@@ -1,0 +1,234 @@
+#include "writer/QuorgenOptions.h"
+
+#include <cmath>
+#include <fstream>
+#include <iterator>
+
+#include "common/CodeTypes.h"
+
+namespace qcl::writer {
+
+namespace {
+
+// Largest image side accepted: keeps the image within memory.
+constexpr int kMaxImageSide = 20000;
+constexpr int kMaxRingCount = 255;
+
+// Strict lookup over an enumeration's names; its numbers are accepted too.
+template <typename Enum>
+Enum parseName(const std::string& what, const std::string& text, int first, int last) {
+    for (int value = first; value <= last; ++value) {
+        const Enum candidate = static_cast<Enum>(value);
+        if (text == toString(candidate) || text == std::to_string(value)) {
+            return candidate;
+        }
+    }
+    std::string names;
+    for (int value = first; value <= last; ++value) {
+        names += (value == first ? "" : ", ") + toString(static_cast<Enum>(value));
+    }
+    throw UsageError("unknown " + what + " '" + text + "' (choose from " + names + ")");
+}
+
+// The whole text read as a number by `convert` (std::stoi or std::stod); false when it is not
+// one, or has anything after it.
+template <typename Number, typename Convert>
+bool readWhole(const std::string& text, Convert convert, Number& value) {
+    std::size_t used = 0;
+    try {
+        value = convert(text, &used);
+    } catch (const std::exception&) {
+        return false;
+    }
+    return !text.empty() && used == text.size();
+}
+
+int parseInt(const std::string& what, const std::string& text, int minimum, int maximum) {
+    int value = 0;
+    const auto convert = [](const std::string& t, std::size_t* used) { return std::stoi(t, used); };
+    if (!readWhole(text, convert, value) || value < minimum || value > maximum) {
+        throw UsageError(what + " must be a whole number from " + std::to_string(minimum) + " to " +
+                         std::to_string(maximum) + ", not '" + text + "'");
+    }
+    return value;
+}
+
+double parseReal(const std::string& text, bool& ok) {
+    double value = 0.0;
+    const auto convert = [](const std::string& t, std::size_t* used) { return std::stod(t, used); };
+    ok = readWhole(text, convert, value) && std::isfinite(value);
+    return value;
+}
+
+double parsePositive(const std::string& what, const std::string& text, bool zeroAllowed) {
+    bool ok = false;
+    const double value = parseReal(text, ok);
+    if (!ok || value < 0 || (value == 0 && !zeroAllowed)) {
+        throw UsageError(what + " must be a positive number, not '" + text + "'");
+    }
+    return value;
+}
+
+cv::Size parseSize(const std::string& text) {
+    const std::size_t x = text.find('x');
+    if (x == std::string::npos) {
+        throw UsageError("image size must read WIDTHxHEIGHT, not '" + text + "'");
+    }
+    return {parseInt("image width", text.substr(0, x), 1, kMaxImageSide),
+            parseInt("image height", text.substr(x + 1), 1, kMaxImageSide)};
+}
+
+// Applies one option that takes a value.
+void applyValueOption(QuorgenOptions& o, const std::string& name, const std::string& value,
+                      bool& sizeGiven) {
+    using Source = QuorgenOptions::Source;
+    if (name == "-o" || name == "--output") {
+        o.output = value;
+    } else if (name == "-f" || name == "--file") {
+        o.source = Source::File;
+        o.input = value;
+    } else if (name == "-b" || name == "--binary-file") {
+        o.source = Source::BinaryFile;
+        o.input = value;
+    } else if (name == "-e" || name == "--ecc") {
+        o.symbol.eccStrength = parseName<ECCtype>("ECC strength", value, 0, 3);
+    } else if (name == "-c" || name == "--code-type") {
+        o.symbol.codeType = parseName<CodeType>("code type", value, 0, 1);
+    } else if (name == "-t" || name == "--type") {
+        o.symbol.payloadType = parseName<PayloadType>("payload type", value, 0, 7);
+    } else if (name == "-m" || name == "--modules") {
+        o.symbol.modulesPerRing = parseInt("modules per ring", value, 16, 80);
+    } else if (name == "-r" || name == "--rings") {
+        o.symbol.ringCount = parseInt("ring count", value, 2, kMaxRingCount);
+    } else if (name == "-l" || name == "--layout") {
+        o.symbol.layout = parseName<Layout>("layout", value, 0, 5);
+    } else if (name == "--mask") {
+        o.symbol.mask = parseInt("mask", value, 0, 4);
+    } else if (name == "-p" || name == "--pitch") {
+        o.render.ringPitch = parsePositive("ring pitch", value, false);
+    } else if (name == "-d" || name == "--diameter") {
+        o.render.diameter = parsePositive("diameter", value, false);
+    } else if (name == "-s" || name == "--size") {
+        o.render.imageSize = parseSize(value);
+        sizeGiven = true;
+    } else if (name == "-q" || name == "--quiet-zone") {
+        o.render.quietZone = parsePositive("quiet zone", value, true);
+    } else if (name == "--rotation") {
+        bool ok = false;
+        const double degrees = parseReal(value, ok);
+        if (!ok) {
+            throw UsageError("rotation must be a number of degrees, not '" + value + "'");
+        }
+        o.render.startAngle = degrees * CV_PI / 180.0;
+    } else {
+        throw UsageError("unknown option '" + name + "'");
+    }
+}
+
+std::string readFile(const std::string& name) {
+    std::ifstream in(name, std::ios::binary);
+    if (!in) {
+        throw std::runtime_error("cannot read '" + name + "'");
+    }
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+std::string hexText(const std::string& bytes) {
+    static const char* const kDigits = "0123456789abcdef";
+    std::string text = "0x";
+    for (const char c : bytes) {
+        const auto byte = static_cast<unsigned char>(c);
+        text += kDigits[byte >> 4];
+        text += kDigits[byte & 0x0F];
+    }
+    return text;
+}
+
+}  // namespace
+
+const char* const kQuorgenUsage = R"(Usage: Quorgen [options] TEXT
+       Quorgen [options] --file FILE
+       Quorgen [options] --binary-file FILE
+
+Writes a Quorel code symbol holding TEXT (or the bytes of FILE) into an image.
+
+Input:
+  TEXT                    the payload; "0b0101..." is stored as binary digits
+  -f, --file FILE         the payload is the contents of FILE, byte for byte
+  -b, --binary-file FILE  binary payload: the bytes of FILE, stored as "0x" and two
+                          hexadecimal digits per byte (the reader's hexadecimal output)
+Symbol:
+  -e, --ecc NAME          error correction: Low, Medium (default), Quartile, High
+  -c, --code-type NAME    BlackAndWhite (default) or Color
+  -t, --type NAME         payload type: Automatic (default: fewest bits), Digits, Letters,
+                          Numbers, Ascii, Binary, UTF8
+  -m, --modules N         modules per ring: 16, 32, 48, 64 or 80 (default: smallest fit)
+  -r, --rings N           data rings, at least 2 (default: smallest fit)
+  -l, --layout NAME       Horizontal, Vertical, VerticalSnake, HorizontalSnake,
+                          HorizontalShortSnake (default; the one Quorview reads), Scrambled
+      --mask N            data mask 0..4 (default: the most balanced)
+Image:
+  -o, --output FILE       image file to write (default quorel.png; PNG keeps it exact)
+  -p, --pitch PX          ring pitch: radial size of one module ring, in pixels
+  -d, --diameter PX       outer diameter of the symbol, in pixels
+  -s, --size WxH          image size (default 640x640, or just large enough for --pitch)
+  -q, --quiet-zone PX     white margin round the symbol, in pixels of a 640-pixel view
+                          (default 8)
+      --rotation DEG      angle of the start marker, degrees clockwise from 3 o'clock
+      --mirror            draw the mirror image
+  -v, --verbose           print the chosen size and geometry
+  -h, --help              this text
+)";
+
+QuorgenOptions parseQuorgenArguments(const std::vector<std::string>& args) {
+    QuorgenOptions o;
+    bool textGiven = false;
+    bool sizeGiven = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (arg == "-h" || arg == "--help") {
+            o.help = true;
+        } else if (arg == "-v" || arg == "--verbose") {
+            o.verbose = true;
+        } else if (arg == "--mirror") {
+            o.render.mirrored = true;
+        } else if (arg.size() > 1 && arg[0] == '-') {
+            if (i + 1 >= args.size()) {
+                throw UsageError("option '" + arg + "' needs a value");
+            }
+            applyValueOption(o, arg, args[++i], sizeGiven);
+        } else {
+            if (textGiven) {
+                throw UsageError("more than one text given; quote a text with blanks");
+            }
+            o.input = arg;
+            textGiven = true;
+        }
+    }
+    if (o.help) {
+        return o;
+    }
+    if (textGiven == (o.source != QuorgenOptions::Source::Text)) {
+        throw UsageError(textGiven ? "give either a text or a file, not both"
+                                   : "no payload given: a text, --file or --binary-file");
+    }
+    if (!sizeGiven && o.render.ringPitch <= 0 && o.render.diameter <= 0) {
+        o.render.imageSize = kDefaultQuorgenImage;
+    }
+    return o;
+}
+
+std::string quorgenPayload(QuorgenOptions& options) {
+    switch (options.source) {
+        case QuorgenOptions::Source::Text:
+            return options.input;
+        case QuorgenOptions::Source::File:
+            return readFile(options.input);
+        case QuorgenOptions::Source::BinaryFile:
+            options.symbol.payloadType = PayloadType::Binary;
+            return hexText(readFile(options.input));
+    }
+    return {};
+}
+
+}  // namespace qcl::writer

@@ -1,0 +1,47 @@
+// The command line of Quorgen, the symbol writer: what to write, how the symbol is built and how
+// it is drawn.
+#pragma once
+
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "writer/SymbolEncoder.h"
+#include "writer/SymbolRenderer.h"
+
+namespace qcl::writer {
+
+struct QuorgenOptions {
+    enum class Source { Text, File, BinaryFile };
+    Source source = Source::Text;
+    std::string input;  // the text itself or a file name
+    std::string output = "quorel.png";
+    SymbolOptions symbol;
+    RenderOptions render;
+    bool verbose = false;
+    bool help = false;  // print the usage text and nothing else
+};
+
+// A command line that cannot be followed; what() says which argument is wrong and why.
+struct UsageError : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+// Image the symbol fills when neither its size nor its ring pitch nor its diameter is given: the
+// reader's own working size.
+const cv::Size kDefaultQuorgenImage(640, 640);
+
+// The text that --help prints.
+extern const char* const kQuorgenUsage;
+
+// Reads the arguments that follow the program name. Exactly one payload is needed (a text, or
+// --file or --binary-file) unless --help is given. Enumeration values are taken by name or by
+// number. Throws UsageError.
+QuorgenOptions parseQuorgenArguments(const std::vector<std::string>& args);
+
+// The payload text: the text itself, a file's bytes, or a binary file's bytes as "0x" and two
+// lower-case hexadecimal digits per byte (the reader's hexadecimal output), which also sets the
+// payload type to Binary. Throws std::runtime_error when a file cannot be read.
+std::string quorgenPayload(QuorgenOptions& options);
+
+}  // namespace qcl::writer
