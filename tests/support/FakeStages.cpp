@@ -16,6 +16,14 @@ ChainRun::ChainRun(CodeType codeType) {
     context.threshold = kFakeThreshold;
 }
 
+DecodeContext ChainRun::markerContext(const StartMarkerCandidate& marker) const {
+    DecodeContext next = context;
+    next.modulesPerRing = 16;
+    next.transform = &identity;
+    next.startMarker = &marker;
+    return next;
+}
+
 StartMarkerCandidate fakeMarker(const cv::Size& size, std::int32_t plausibility, double length) {
     const cv::Point2d center(size.width * 0.5, size.height * 0.5);
     StartMarkerCandidate marker;

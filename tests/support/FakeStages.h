@@ -33,6 +33,9 @@ struct ChainRun {
     ChainRun& operator=(const ChainRun&) = delete;
 
     ErrorCode run(const StageFunctions& stages) { return StageChain(stages).run(context); }
+    // The context the levels below the start marker see: `marker` found in the plain view of a
+    // symbol of 16 modules per ring.
+    DecodeContext markerContext(const StartMarkerCandidate& marker) const;
 
     DecodeStatus status;
     std::string payload;
@@ -41,6 +44,7 @@ struct ChainRun {
     cv::Mat image;
     cv::Mat binary;
     DecodeContext context;
+    cv::Matx33d identity = cv::Matx33d::eye();
 };
 
 // A marker along +x from the image centre of an image of `size`.

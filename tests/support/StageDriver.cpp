@@ -48,12 +48,15 @@ RadialZebra measureRadialZebra(const cv::Mat& binary, const StartMarkerCandidate
 
 PlainPath runPlainPath(const cv::Mat& image, CodeType codeType, std::int32_t knownModulesPerRing) {
     PlainPath path;
-    path.threshold = binarizeImage(image, path.binary, static_cast<int>(codeType), Otsu);
+    cv::Mat conditioned;  // as the decode entry conditions its input
+    enhanceImage(image, conditioned);
+    path.threshold = binarizeImage(conditioned, path.binary, static_cast<int>(codeType), Otsu);
 
     cv::RotatedRect ellipse;
     if (const ErrorCode code = findCenter(path.binary, ellipse); code != Success) {
         return failAt(path, code, StageFindCenter);
     }
+    path.center = ellipse.center;
     path.innerRadius =
         static_cast<double>(std::max(ellipse.size.width, ellipse.size.height) * 0.5f);
 
@@ -91,7 +94,7 @@ PlainPath runPlainPath(const cv::Mat& image, CodeType codeType, std::int32_t kno
         return failAt(path, RadialZebraNotDetected, StageFindRadialZebra);
     }
 
-    path.warped = warpInputImage(path.binary, image, cv::Matx33d::eye(), marker);
+    path.warped = warpInputImage(path.binary, conditioned, cv::Matx33d::eye(), marker);
     SamplingGrid grid;
     grid.image = &path.warped;
     grid.codeType = codeType;
@@ -122,12 +125,14 @@ const RenderedPath& renderedPlainPath(const SymbolSpec& spec) {
 }
 
 std::vector<SymbolSpec> stageSweepSpecs() {
-    std::vector<SymbolSpec> specs = standardSymbolSpecs(2026, 2);
+    std::vector<SymbolSpec> specs = standardSymbolSpecs(20261206, 2);
     const std::size_t standard = specs.size();
-    // A black-centre copy of the third shape (five rings) of every modules-per-ring value.
+    // A black-centre copy of the third shape (five rings, 460 px) of every modules-per-ring
+    // value, in a 480 px image.
     for (std::size_t i = 0; i < standard; i += 8) {
         SymbolSpec spec = specs[i + 4];
         spec.blackCenter = true;
+        spec.imageSize = {480, 480};
         specs.push_back(spec);
     }
     return specs;

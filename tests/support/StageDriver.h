@@ -23,6 +23,7 @@ struct PlainPath {
     Stage stage = StageDecode;  // the stage that failed (or the last one run)
     cv::Mat binary;             // working image (the centre disc painted in)
     int threshold = 0;
+    cv::Point2d center;  // of the centre disc's ellipse
     double innerRadius = 0.0;
     InnerZebra innerZebra;
     ErrorCode innerZebraCode = Success;  // kept when a known modulesPerRing stood in for it
@@ -55,7 +56,8 @@ struct RenderedPath {
 const RenderedPath& renderedPlainPath(const SymbolSpec& spec);
 
 // The symbols the stage tests sweep: the standard specs (every modules-per-ring value, several
-// sizes, random rotations, black-and-white and colour) and a black-centre symbol per value.
+// sizes, random rotations, black-and-white and colour) and a black-centre symbol per value in a
+// smaller image.
 std::vector<SymbolSpec> stageSweepSpecs();
 
 }  // namespace qcl::test
