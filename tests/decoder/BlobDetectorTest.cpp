@@ -3,10 +3,14 @@
 #include <gtest/gtest.h>
 #include <opencv2/imgproc.hpp>
 
-#include <memory>
+#include <algorithm>
+#include <functional>
 
 namespace qcl {
 namespace {
+
+const cv::Scalar kWhite(255);
+const cv::Scalar kBlack(0);
 
 // The parameters centre finding uses, without the area filter unless asked.
 cv::SimpleBlobDetector::Params whiteBlobParams() {
@@ -24,135 +28,78 @@ cv::SimpleBlobDetector::Params whiteBlobParams() {
     return params;
 }
 
-cv::Mat blackImage() {
-    return cv::Mat(200, 200, CV_8UC1, cv::Scalar(0));
-}
+// A filled disc of centre (x, y) and radius w when h is 0, else a w x h rectangle from (x, y).
+struct Shape {
+    int x, y, w, h = 0;
+    int value = 255;
+};
 
-TEST(BlobDetectorTest, DiscGivesOneKeypointWithRadiusAsSize) {
-    cv::Mat image = blackImage();
-    cv::circle(image, {100, 90}, 20, cv::Scalar(255), cv::FILLED);
-    auto detector = std::make_shared<BlobDetector>(whiteBlobParams());
-    std::vector<cv::KeyPoint> keypoints;
-    detector->detect(image, keypoints);
-    ASSERT_EQ(keypoints.size(), 1u);
-    EXPECT_NEAR(keypoints[0].pt.x, 100.0, 0.5);
-    EXPECT_NEAR(keypoints[0].pt.y, 90.0, 0.5);
-    EXPECT_NEAR(keypoints[0].size, 20.0, 1.0);
-    EXPECT_EQ(keypoints[0].angle, -1.0f);
-    EXPECT_EQ(keypoints[0].class_id, -1);
-    ASSERT_EQ(detector->blobContours.size(), 1u);
-    ASSERT_EQ(detector->blobMoments.size(), 1u);
-    const cv::Rect box = cv::boundingRect(detector->blobContours[0]);
-    EXPECT_EQ(box, cv::Rect(80, 70, 41, 41));
-    EXPECT_NEAR(detector->blobMoments[0].m00, CV_PI * 20 * 20, CV_PI * 2 * 20 * 1.0);
-}
+struct Expected {
+    float x, y, size;  // size < 0: not checked
+};
 
-TEST(BlobDetectorTest, HoleBoundaryOfARingIsNotReported) {
-    cv::Mat image = blackImage();
-    cv::circle(image, {100, 100}, 60, cv::Scalar(255), cv::FILLED);
-    cv::circle(image, {100, 100}, 40, cv::Scalar(0), cv::FILLED);
-    cv::circle(image, {100, 100}, 10, cv::Scalar(255), cv::FILLED);
-    BlobDetector detector(whiteBlobParams());
-    std::vector<cv::KeyPoint> keypoints;
-    detector.detect(image, keypoints);
-    // The hole's boundary (radius about 40) has a white centroid pixel but runs the other way.
-    for (const cv::KeyPoint& keypoint : keypoints) {
-        EXPECT_FALSE(std::abs(keypoint.size - 40.0f) < 3.0f) << keypoint.size;
+// Detects blobs in the shapes drawn on black; `blobs` by increasing size, then x.
+void expectBlobs(const char* name, const std::vector<Shape>& shapes,
+                 const std::function<void(cv::SimpleBlobDetector::Params&)>& tweak,
+                 const std::vector<Expected>& blobs) {
+    SCOPED_TRACE(name);
+    cv::Mat image(200, 200, CV_8UC1, kBlack);
+    for (const Shape& s : shapes) {
+        if (s.h == 0) {
+            cv::circle(image, {s.x, s.y}, s.w, cv::Scalar(s.value), cv::FILLED);
+        } else {
+            cv::rectangle(image, cv::Rect(s.x, s.y, s.w, s.h), cv::Scalar(s.value), cv::FILLED);
+        }
     }
-    std::vector<float> sizes;
-    for (const cv::KeyPoint& keypoint : keypoints) {
-        sizes.push_back(keypoint.size);
+    cv::SimpleBlobDetector::Params params = whiteBlobParams();
+    if (tweak) {
+        tweak(params);
     }
-    ASSERT_EQ(keypoints.size(), 2u);
-    std::sort(sizes.begin(), sizes.end());
-    EXPECT_NEAR(sizes[0], 10.0, 1.0);
-    EXPECT_NEAR(sizes[1], 60.0, 1.0);
-    EXPECT_EQ(detector.blobContours.size(), 2u);
-}
-
-TEST(BlobDetectorTest, BlackBlobsWhenAskedForColourZero) {
-    cv::Mat image(200, 200, CV_8UC1, cv::Scalar(255));
-    cv::circle(image, {60, 60}, 15, cv::Scalar(0), cv::FILLED);
-    auto params = whiteBlobParams();
-    params.blobColor = 0;
     BlobDetector detector(params);
-    std::vector<cv::KeyPoint> keypoints;
+    std::vector<cv::KeyPoint> keypoints{cv::KeyPoint(1, 1, 1)};  // replaced, not appended to
     detector.detect(image, keypoints);
-    // The disc's boundary is a hole of the white region around it: the winding test drops it.
-    // The white background's own outline is left, and its centroid pixel is white.
-    EXPECT_TRUE(keypoints.empty());
+    ASSERT_EQ(keypoints.size(), blobs.size());
+    ASSERT_EQ(detector.blobContours.size(), keypoints.size());
+    ASSERT_EQ(detector.blobMoments.size(), keypoints.size());
+    for (std::size_t i = 0; i < keypoints.size(); ++i) {
+        // Keypoint i belongs to outline i and moments i.
+        const cv::Moments& m = detector.blobMoments[i];
+        EXPECT_NEAR(m.m10 / m.m00, keypoints[i].pt.x, 0.5);
+        EXPECT_NEAR(cv::moments(detector.blobContours[i]).m00, m.m00, 1e-6);
+    }
+    std::sort(keypoints.begin(), keypoints.end(), [](const auto& a, const auto& b) {
+        return a.size != b.size ? a.size < b.size : a.pt.x < b.pt.x;
+    });
+    for (std::size_t i = 0; i < keypoints.size(); ++i) {
+        EXPECT_NEAR(keypoints[i].pt.x, blobs[i].x, 0.5) << i;
+        EXPECT_NEAR(keypoints[i].pt.y, blobs[i].y, 0.5) << i;
+        if (blobs[i].size > 0) {
+            EXPECT_NEAR(keypoints[i].size, blobs[i].size, 1.0) << i;
+        }
+    }
 }
 
-TEST(BlobDetectorTest, RepeatabilityAboveOneGivesNothing) {
-    cv::Mat image = blackImage();
-    cv::circle(image, {100, 100}, 20, cv::Scalar(255), cv::FILLED);
-    auto params = whiteBlobParams();
-    params.minRepeatability = 2;
-    BlobDetector detector(params);
-    std::vector<cv::KeyPoint> keypoints{cv::KeyPoint(1, 1, 1)};
-    detector.detect(image, keypoints);
-    EXPECT_TRUE(keypoints.empty());
-    EXPECT_TRUE(detector.blobContours.empty());
-    EXPECT_TRUE(detector.blobMoments.empty());
-}
-
-TEST(BlobDetectorTest, OnePixelSpeckIsSkipped) {
-    cv::Mat image = blackImage();
-    image.at<std::uint8_t>(50, 50) = 255;
-    cv::circle(image, {120, 120}, 12, cv::Scalar(255), cv::FILLED);
-    BlobDetector detector(whiteBlobParams());
-    std::vector<cv::KeyPoint> keypoints;
-    detector.detect(image, keypoints);
-    ASSERT_EQ(keypoints.size(), 1u);
-    EXPECT_NEAR(keypoints[0].pt.x, 120.0, 0.5);
-}
-
-TEST(BlobDetectorTest, CloseDiscsAreBothReported) {
-    cv::Mat image = blackImage();
-    cv::circle(image, {80, 100}, 8, cv::Scalar(255), cv::FILLED);
-    cv::circle(image, {100, 100}, 8, cv::Scalar(255), cv::FILLED);  // 20 px apart, below 25
-    BlobDetector detector(whiteBlobParams());
-    std::vector<cv::KeyPoint> keypoints;
-    detector.detect(image, keypoints);
-    ASSERT_EQ(keypoints.size(), 2u);
-    EXPECT_NEAR(std::abs(keypoints[0].pt.x - keypoints[1].pt.x), 20.0, 0.5);
-}
-
-TEST(BlobDetectorTest, AreaFilterBoundsAreLowInclusiveHighExclusive) {
-    cv::Mat image = blackImage();
-    cv::rectangle(image, cv::Rect(20, 20, 11, 11), cv::Scalar(255), cv::FILLED);    // area 100
-    cv::rectangle(image, cv::Rect(100, 100, 21, 21), cv::Scalar(255), cv::FILLED);  // area 400
-    auto params = whiteBlobParams();
-    params.filterByArea = true;
-    params.minArea = 100;
-    params.maxArea = 400;
-    BlobDetector detector(params);
-    std::vector<cv::KeyPoint> keypoints;
-    detector.detect(image, keypoints);
-    ASSERT_EQ(keypoints.size(), 1u);
-    EXPECT_NEAR(keypoints[0].pt.x, 25.0, 0.01);
-}
-
-TEST(BlobDetectorTest, CircularityFilterDropsALongBar) {
-    cv::Mat image = blackImage();
-    cv::rectangle(image, cv::Rect(10, 10, 150, 3), cv::Scalar(255), cv::FILLED);
-    cv::circle(image, {100, 120}, 20, cv::Scalar(255), cv::FILLED);
-    auto params = whiteBlobParams();
-    params.minCircularity = 0.5f;
-    BlobDetector detector(params);
-    std::vector<cv::KeyPoint> keypoints;
-    detector.detect(image, keypoints);
-    ASSERT_EQ(keypoints.size(), 1u);
-    EXPECT_NEAR(keypoints[0].pt.y, 120.0, 0.5);
-}
-
-TEST(BlobDetectorTest, ParamsRoundTrip) {
-    auto params = whiteBlobParams();
-    BlobDetector detector(params);
-    params.minArea = 123.0f;
-    detector.setParams(params);
-    EXPECT_EQ(detector.getParams().minArea, 123.0f);
-    EXPECT_EQ(detector.getParams().blobColor, 255);
+TEST(BlobDetectorTest, ReportedBlobsAndFilters) {
+    using Params = cv::SimpleBlobDetector::Params;
+    expectBlobs("disc: size is the radius", {{100, 90, 20}}, nullptr, {{100, 90, 20}});
+    expectBlobs("ring round a dot: the hole's boundary is no blob",
+                {{100, 100, 60}, {100, 100, 40, 0, 0}, {100, 100, 10}}, nullptr,
+                {{100, 100, 10}, {100, 100, 60}});
+    expectBlobs("discs closer than minDistBetweenBlobs", {{80, 100, 8}, {100, 100, 8}}, nullptr,
+                {{80, 100, 8}, {100, 100, 8}});
+    expectBlobs("one-pixel speck has area 0", {{50, 50, 1, 1}, {120, 120, 12}}, nullptr,
+                {{120, 120, 12}});
+    // The outline of an 11 px square has area 100, of a 21 px one 400.
+    expectBlobs(
+        "area limits: low inclusive, high exclusive", {{20, 20, 11, 11}, {100, 100, 21, 21}},
+        [](Params& p) { p.filterByArea = true, p.minArea = 100, p.maxArea = 400; }, {{25, 25, -1}});
+    expectBlobs("circularity drops a long bar", {{10, 10, 150, 3}, {100, 120, 20}},
+                [](Params& p) { p.minCircularity = 0.5f; }, {{100, 120, 20}});
+    // On white, a black disc is a hole of the white region around it.
+    expectBlobs("black blobs", {{0, 0, 200, 200}, {60, 60, 15, 0, 0}},
+                [](Params& p) { p.blobColor = 0; }, {});
+    expectBlobs("repeatability above one", {{100, 100, 20}},
+                [](Params& p) { p.minRepeatability = 2; }, {});
 }
 
 }  // namespace

@@ -1,12 +1,10 @@
 #include "decoder/CenterFinder.h"
 
-#include "imaging/Preprocessing.h"
-#include "support/SymbolFixtures.h"
-
 #include <gtest/gtest.h>
 #include <opencv2/imgproc.hpp>
 
-#include <cmath>
+#include <utility>
+#include <vector>
 
 namespace qcl {
 namespace {
@@ -14,95 +12,64 @@ namespace {
 const cv::Scalar kBlack(0);
 const cv::Scalar kWhite(255);
 
-// White image with a black ring round a white disc at the image centre, like a symbol's centre.
-cv::Mat discInRing(int size, int discRadius, int ringRadius) {
+// A filled disc of centre (x, y) and radius w when h is 0, else a w x h rectangle from (x, y).
+struct Shape {
+    int x, y, w, h, value;
+};
+
+// Draws the shapes on a white square of side `size` and expects the disc at (centre, centre)
+// with the larger axis `axis`, and the (x, y) -> value pixels afterwards.
+void expectDisc(const char* name, int size, const std::vector<Shape>& shapes, double centre,
+                double centreTolerance, double axis, double axisTolerance,
+                const std::vector<std::pair<cv::Point, int>>& pixels = {}) {
+    SCOPED_TRACE(name);
     cv::Mat image(size, size, CV_8UC1, kWhite);
-    const cv::Point center(size / 2, size / 2);
-    cv::circle(image, center, ringRadius, kBlack, cv::FILLED);
-    cv::circle(image, center, discRadius, kWhite, cv::FILLED);
-    return image;
-}
-
-float largerAxis(const cv::RotatedRect& box) {
-    return std::max(box.size.width, box.size.height);
-}
-
-TEST(CenterFinderTest, WhiteDiscIsFoundAndRepainted) {
-    cv::Mat image = discInRing(320, 30, 70);
-    // A black speck inside the disc: the repaint fills it.
-    cv::rectangle(image, cv::Rect(170, 158, 3, 3), kBlack, cv::FILLED);
-    cv::RotatedRect ellipse;
-    ASSERT_EQ(findCenter(image, ellipse), Success);
-    EXPECT_NEAR(ellipse.center.x, 160.0, 1.0);
-    EXPECT_NEAR(ellipse.center.y, 160.0, 1.0);
-    EXPECT_NEAR(largerAxis(ellipse), 60.0, 3.0);
-    EXPECT_EQ(image.at<std::uint8_t>(159, 171), 255);
-    // The ring outside the ellipse stays black.
-    EXPECT_EQ(image.at<std::uint8_t>(160, 160 + 50), 0);
-}
-
-TEST(CenterFinderTest, RepaintedEdgeIsAntialiased) {
-    cv::Mat image = discInRing(320, 30, 70);
-    cv::RotatedRect ellipse;
-    ASSERT_EQ(findCenter(image, ellipse), Success);
-    int grey = 0;
-    for (int x = 0; x < image.cols; ++x) {
-        const int value = image.at<std::uint8_t>(160, x);
-        grey += value != 0 && value != 255;
+    for (const Shape& s : shapes) {
+        if (s.h == 0) {
+            cv::circle(image, {s.x, s.y}, s.w, cv::Scalar(s.value), cv::FILLED);
+        } else {
+            cv::rectangle(image, cv::Rect(s.x, s.y, s.w, s.h), cv::Scalar(s.value), cv::FILLED);
+        }
     }
-    EXPECT_GT(grey, 0);
-}
-
-TEST(CenterFinderTest, BlackDiscIsRepairedAndFound) {
-    cv::Mat image = discInRing(400, 40, 100);
-    cv::circle(image, {200, 200}, 14, kBlack, cv::FILLED);
     cv::RotatedRect ellipse;
     ASSERT_EQ(findCenter(image, ellipse), Success);
-    EXPECT_NEAR(ellipse.center.x, 200.0, 2.0);
-    EXPECT_NEAR(ellipse.center.y, 200.0, 2.0);
-    // The black disc has become white; the ring round the white disc is still there.
-    EXPECT_EQ(image.at<std::uint8_t>(200, 200), 255);
-    EXPECT_EQ(image.at<std::uint8_t>(200, 212), 255);
-    EXPECT_EQ(image.at<std::uint8_t>(200, 200 + 70), 0);
-    EXPECT_LT(largerAxis(ellipse), 2 * 100.0);
+    EXPECT_NEAR(ellipse.center.x, centre, centreTolerance);
+    EXPECT_NEAR(ellipse.center.y, centre, centreTolerance);
+    EXPECT_NEAR(std::max(ellipse.size.width, ellipse.size.height), axis, axisTolerance);
+    for (const auto& [at, value] : pixels) {
+        EXPECT_EQ(image.at<std::uint8_t>(at), value) << at;
+    }
+    // The repainted ellipse is antialiased: grey values along its edge.
+    EXPECT_GT(cv::countNonZero((image > 0) & (image < 255)), 0);
 }
 
-TEST(CenterFinderTest, SmallestBlobAroundTheEstimateWins) {
-    // Disc r 25 in a black ring, in a white annulus to r 80, in a black ring to r 100.
-    cv::Mat image(400, 400, CV_8UC1, kWhite);
-    cv::circle(image, {200, 200}, 100, kBlack, cv::FILLED);
-    cv::circle(image, {200, 200}, 80, kWhite, cv::FILLED);
-    cv::circle(image, {200, 200}, 50, kBlack, cv::FILLED);
-    cv::circle(image, {200, 200}, 25, kWhite, cv::FILLED);
-    cv::RotatedRect ellipse;
-    ASSERT_EQ(findCenter(image, ellipse), Success);
-    EXPECT_NEAR(largerAxis(ellipse), 50.0, 3.0);
-    EXPECT_EQ(image.at<std::uint8_t>(200, 200 + 60), 255);  // annulus untouched
-    EXPECT_EQ(image.at<std::uint8_t>(200, 200 + 40), 0);
-}
-
-TEST(CenterFinderTest, OpeningsCutThinBridgesToTheDisc) {
-    cv::Mat image = discInRing(320, 30, 90);
-    // A 2 px white bridge joins the disc to the background: disc and background are one region,
-    // too large for the area filter. The decoy keeps keypoints coming, so the openings run.
-    cv::rectangle(image, cv::Rect(185, 159, 80, 2), kWhite, cv::FILLED);
-    cv::circle(image, {160, 230}, 15, kWhite, cv::FILLED);
-    cv::RotatedRect ellipse;
-    ASSERT_EQ(findCenter(image, ellipse), Success);
-    EXPECT_NEAR(ellipse.center.x, 160.0, 1.5);
-    EXPECT_NEAR(ellipse.center.y, 160.0, 1.5);
-    EXPECT_NEAR(largerAxis(ellipse), 60.0, 4.0);
-}
-
-TEST(CenterFinderTest, SmallDiscFoundWithoutAreaLimits) {
+TEST(CenterFinderTest, DiscFoundAndRepaintedWhite) {
+    expectDisc("white disc in a ring, a black speck inside", 320,
+               {{160, 160, 70, 0, 0}, {160, 160, 30, 0, 255}, {170, 158, 3, 3, 0}}, 160, 1.0, 60,
+               3.0, {{{171, 159}, 255}, {{210, 160}, 0}});
+    expectDisc("black centre repaired first", 400,
+               {{200, 200, 100, 0, 0}, {200, 200, 40, 0, 255}, {200, 200, 14, 0, 0}}, 200, 2.0, 80,
+               4.0, {{{200, 200}, 255}, {{212, 200}, 255}, {{270, 200}, 0}});
+    expectDisc("smallest blob round the estimate wins", 400,
+               {{200, 200, 100, 0, 0},
+                {200, 200, 80, 0, 255},
+                {200, 200, 50, 0, 0},
+                {200, 200, 25, 0, 255}},
+               200, 1.0, 50, 3.0, {{{260, 200}, 255}, {{240, 200}, 0}});
+    // A 2 px white bridge joins the disc to the background: one region, too large for the area
+    // filter. The decoy keeps keypoints coming, so the openings run.
+    expectDisc("openings cut a thin bridge", 320,
+               {{160, 160, 90, 0, 0},
+                {160, 160, 30, 0, 255},
+                {185, 159, 80, 2, 255},
+                {160, 230, 15, 0, 255}},
+               160, 1.5, 60, 4.0);
     // Radius 6 is below the smallest area of the first four attempts (D / 32 = 10).
-    cv::Mat image = discInRing(320, 6, 40);
-    cv::RotatedRect ellipse;
-    ASSERT_EQ(findCenter(image, ellipse), Success);
-    EXPECT_NEAR(largerAxis(ellipse), 12.0, 2.5);
+    expectDisc("small disc found without area limits", 320,
+               {{160, 160, 40, 0, 0}, {160, 160, 6, 0, 255}}, 160, 1.5, 12, 2.5);
 }
 
-TEST(CenterFinderTest, NoRoundWhiteBlobFails) {
+TEST(CenterFinderTest, NoRoundWhiteBlobOrNoImageFails) {
     // Upright white stripes 5 px wide on black: never circular enough, so no keypoint in any
     // attempt; the estimate falls on a white stripe, so no black-centre repair either.
     cv::Mat image(201, 201, CV_8UC1, kBlack);
@@ -116,40 +83,9 @@ TEST(CenterFinderTest, NoRoundWhiteBlobFails) {
     cv::RotatedRect ellipse;
     EXPECT_EQ(findCenter(image, ellipse), InnerCircleNotFound);
     EXPECT_EQ(cv::countNonZero(image != before), 0);
-}
 
-TEST(CenterFinderTest, EmptyImageFails) {
-    cv::Mat image;
-    cv::RotatedRect ellipse;
-    EXPECT_EQ(findCenter(image, ellipse), InnerCircleNotFound);
-}
-
-TEST(CenterFinderTest, RenderedBlackCentresAreRepainted) {
-    for (int m : {16, 48, 80}) {
-        test::SymbolSpec spec;
-        spec.modulesPerRing = m;
-        spec.ringCount = 3;
-        spec.blackCenter = true;
-        spec.rotation = 0.7 * m;
-        const test::TestSymbol symbol = test::renderTestSymbol(spec);
-        ASSERT_GT(symbol.geometry.blackCenterRadius, 0.0);
-        cv::Mat binary;
-        binarizeImage(symbol.image, binary, 0, Otsu);
-        const cv::Point center(cvRound(symbol.geometry.center.x),
-                               cvRound(symbol.geometry.center.y));
-        ASSERT_EQ(binary.at<std::uint8_t>(center), 0) << spec;
-        cv::RotatedRect ellipse;
-        ASSERT_EQ(findCenter(binary, ellipse), Success) << spec;
-        EXPECT_LT(cv::norm(cv::Point2d(ellipse.center) - symbol.geometry.center), 1.5) << spec;
-        EXPECT_NEAR(largerAxis(ellipse), 2 * symbol.geometry.discRadius, 3.0) << spec;
-        EXPECT_EQ(binary.at<std::uint8_t>(center), 255) << spec;
-        // The thin black below the notches survives the repaint.
-        const double floor = symbol.geometry.notchFloorRadius() - 1.0;
-        for (int slot : {5, 7}) {
-            const cv::Point2d p = symbol.geometry.pointAt(floor, slot + 0.5);
-            EXPECT_EQ(binary.at<std::uint8_t>(cvRound(p.y), cvRound(p.x)), 0) << spec;
-        }
-    }
+    cv::Mat empty;
+    EXPECT_EQ(findCenter(empty, ellipse), InnerCircleNotFound);
 }
 
 }  // namespace

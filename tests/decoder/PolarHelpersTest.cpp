@@ -1,10 +1,12 @@
 #include "decoder/PolarHelpers.h"
 
 #include <gtest/gtest.h>
-#include <opencv2/imgproc.hpp>
 
 #include <cmath>
+#include <functional>
 #include <string>
+
+#include "support/PolarPainter.h"
 
 namespace qcl {
 namespace {
@@ -20,245 +22,132 @@ cv::Mat rowImage(const std::string& pattern) {
     return image;
 }
 
-const cv::Point2d kRight(1.0, 0.0);
-
-TEST(RayRunTest, SinglePixelRunBridgesOneOtherPixel) {
-    const cv::Mat image = rowImage("bwbbbww");
-    cv::Point2d point(0.0, 0.0);
-    EXPECT_EQ(countBlackRun(point, kRight, image, false), 4);
-    EXPECT_DOUBLE_EQ(point.x, 5.0);  // first white pixel after the run
+void expectRun(const char* pattern, cv::Point2d start, bool black, bool skip, int count,
+               cv::Point2d end, cv::Point2d step = {1, 0}) {
+    SCOPED_TRACE(std::string(pattern) + (black ? " black" : " white") + (skip ? " skip" : "") +
+                 " from x " + std::to_string(start.x));
+    const cv::Mat image = rowImage(pattern);
+    EXPECT_EQ(
+        black ? countBlackRun(start, step, image, skip) : countWhiteRun(start, step, image, skip),
+        count);
+    EXPECT_EQ(start, end);
 }
 
-TEST(RayRunTest, LongerRunIsNotBridged) {
-    const cv::Mat image = rowImage("bbwwbbbw");
-    cv::Point2d point(0.0, 0.0);
-    EXPECT_EQ(countBlackRun(point, kRight, image, false), 2);
-    EXPECT_DOUBLE_EQ(point.x, 2.0);
-    // The caller can go on from where the run ended.
-    EXPECT_EQ(countWhiteRun(point, kRight, image, false), 2);
-    EXPECT_EQ(countBlackRun(point, kRight, image, false), 3);
+TEST(RayRunTest, CountsBridgesAndWhereTheWalkStops) {
+    expectRun("bwbbbww", {0, 0}, true, false, 4, {5, 0});       // a run of one bridges one pixel
+    expectRun("bbwwbbbw", {0, 0}, true, false, 2, {2, 0});      // a longer run does not
+    expectRun("wbwwb", {0, 0}, false, false, 3, {4, 0});        // white runs bridge too
+    expectRun("wwwbbw", {0, 0}, true, true, 2, {5, 0});         // skipOther
+    expectRun("wwwbbw", {0, 0}, true, false, 0, {0, 0});        // no skip: nothing counted
+    expectRun("wwww", {0, 0}, true, true, 0, {4, 0});           // skipped out of the image
+    expectRun("wbbb", {1, 0}, true, false, 3, {4, 0});          // ends at the border
+    expectRun("bbbb", {-3, 0}, true, true, 0, {-3, 0});         // starts outside: stays
+    expectRun("bbbb", {0, 5}, false, true, 0, {0, 5});          // below the image: stays
+    expectRun("wwwbw", {2.5, 0}, true, false, 1, {4.5, 0});     // 2.5 reads column 3, bridges
+    expectRun("wwwbw", {-0.5, 0}, false, false, 0, {-0.5, 0});  // -0.5 rounds to -1
+    expectRun("bbbb", {0, 0}, true, false, 0, {0, 0}, {0, 0});  // a standing walk ends at once
 }
 
-TEST(RayRunTest, WhiteRunBridgesToo) {
-    const cv::Mat image = rowImage("wbwwb");
-    cv::Point2d point(0.0, 0.0);
-    EXPECT_EQ(countWhiteRun(point, kRight, image, false), 3);
-    EXPECT_DOUBLE_EQ(point.x, 4.0);
-}
-
-TEST(RayRunTest, SkipOtherSkipsLeadingPixels) {
-    const cv::Mat image = rowImage("wwwbbw");
-    cv::Point2d point(0.0, 0.0);
-    EXPECT_EQ(countBlackRun(point, kRight, image, true), 2);
-    EXPECT_DOUBLE_EQ(point.x, 5.0);
-    point = {0.0, 0.0};
-    EXPECT_EQ(countBlackRun(point, kRight, image, false), 0);
-    EXPECT_DOUBLE_EQ(point.x, 0.0);
-}
-
-TEST(RayRunTest, RayStartingOutsideCountsNothingAndStays) {
-    const cv::Mat image = rowImage("bbbb");
-    for (bool skip : {false, true}) {
-        cv::Point2d point(-3.0, 0.0);
-        EXPECT_EQ(countBlackRun(point, kRight, image, skip), 0);
-        EXPECT_DOUBLE_EQ(point.x, -3.0);
-        point = {0.0, 5.0};
-        EXPECT_EQ(countWhiteRun(point, kRight, image, skip), 0);
-        EXPECT_DOUBLE_EQ(point.y, 5.0);
-    }
-}
-
-TEST(RayRunTest, SkipOtherToTheBorderLeavesPointOutside) {
-    const cv::Mat image = rowImage("wwww");
-    cv::Point2d point(0.0, 0.0);
-    EXPECT_EQ(countBlackRun(point, kRight, image, true), 0);
-    EXPECT_DOUBLE_EQ(point.x, 4.0);
-}
-
-TEST(RayRunTest, RunEndsAtTheImageBorder) {
-    const cv::Mat image = rowImage("wbbb");
-    cv::Point2d point(1.0, 0.0);
-    EXPECT_EQ(countBlackRun(point, kRight, image, false), 3);
-    EXPECT_DOUBLE_EQ(point.x, 4.0);
-}
-
-TEST(RayRunTest, PixelTestRoundsHalfAwayFromZero) {
-    // Column 2 is white, 3 black: x = 2.5 must read column 3 (ties to even would read 2).
-    const cv::Mat image = rowImage("wwwbw");
-    cv::Point2d point(2.5, 0.0);
-    EXPECT_EQ(countBlackRun(point, kRight, image, false), 1);
-    // -0.5 rounds to -1: outside the image.
-    point = {-0.5, 0.0};
-    EXPECT_EQ(countWhiteRun(point, kRight, image, false), 0);
-    EXPECT_DOUBLE_EQ(point.x, -0.5);
-}
-
-TEST(RayRunTest, DiagonalStepReadsRoundedPositions) {
-    cv::Mat image(10, 10, CV_8UC1, cv::Scalar(255));
-    for (int i = 0; i < 5; ++i) {
-        image.at<std::uint8_t>(i, i) = 0;
-    }
-    cv::Point2d point(0.0, 0.0);
-    EXPECT_EQ(countBlackRun(point, cv::Point2d(1.0, 1.0), image, false), 5);
-    EXPECT_DOUBLE_EQ(point.y, 5.0);
-}
-
-// 401 x 401 white image with centre (200.5, 200.5).
+// 401 x 401 white image with black sectors [lo, hi) x [inner, outer) about (200.5, 200.5).
 const cv::Point2d kCenter(200.5, 200.5);
-
-// Black sector between angles lo and hi from radius inner to outer.
-void drawSector(cv::Mat& image, double lo, double hi, double inner, double outer) {
-    for (int y = 0; y < image.rows; ++y) {
-        for (int x = 0; x < image.cols; ++x) {
-            const double dx = x - kCenter.x;
-            const double dy = y - kCenter.y;
-            const double rho = std::hypot(dx, dy);
-            const double phi = lo + std::fmod(std::atan2(dy, dx) - lo + 4 * kPi, 2 * kPi);
-            if (rho >= inner && rho < outer && phi >= lo && phi < hi) {
-                image.at<std::uint8_t>(y, x) = 0;
+struct Sector {
+    double lo, hi, inner, outer;
+};
+cv::Mat sectors(const std::vector<Sector>& black) {
+    return test::paintPolar({401, 401}, kCenter, [&](double rho, double angle) {
+        for (const Sector& s : black) {
+            const double phi = s.lo + std::fmod(angle - s.lo + 4 * kPi, 2 * kPi);
+            if (rho >= s.inner && rho < s.outer && phi < s.hi) {
+                return true;
             }
         }
-    }
+        return false;
+    });
 }
 
-cv::Mat whiteImage() {
-    return cv::Mat(401, 401, CV_8UC1, cv::Scalar(255));
+double markerEdge(const cv::Mat& image, double start, double step) {
+    return findMarkerEdgeAngle(start, step, image, kCenter, 20.0, 130, 0.8);
 }
 
-TEST(EdgeSearchTest, MarkerEdgesOnBothSidesOfABar) {
-    cv::Mat image = whiteImage();
-    drawSector(image, -0.1, 0.1, 20.0, 150.0);
-    const double right = findMarkerEdgeAngle(0.0, kPi / 180, image, kCenter, 20.0, 130, 0.8);
-    const double left = findMarkerEdgeAngle(0.0, -kPi / 180, image, kCenter, 20.0, 130, 0.8);
-    // Rounding near the start radius lets grazing rays still hit: the edge lies a little outside.
-    EXPECT_NEAR(right, 0.1, 0.02);
-    EXPECT_NEAR(left, -0.1, 0.02);
+// Rounding near the start radius lets grazing rays still hit: an edge lies a little outside.
+void expectMarkerEdges(const char* name, const std::vector<Sector>& bar, double edge) {
+    SCOPED_TRACE(name);
+    const cv::Mat image = sectors(bar);
+    EXPECT_NEAR(markerEdge(image, 0.0, kPi / 180), edge, 0.02);
+    EXPECT_NEAR(markerEdge(image, 0.0, -kPi / 180), -edge, 0.02);
 }
 
-TEST(EdgeSearchTest, MarkerBridgesShortWhiteGapInsideTheBar) {
-    cv::Mat image = whiteImage();
-    drawSector(image, -0.1, 0.1, 20.0, 60.0);
-    drawSector(image, -0.1, 0.1, 64.0, 150.0);
-    // The first black run is 40 long; without the bridge no ray would hit and the search
-    // would return its start.
-    const double right = findMarkerEdgeAngle(0.0, kPi / 180, image, kCenter, 20.0, 130, 0.8);
-    EXPECT_NEAR(right, 0.1, 0.02);
+TEST(EdgeSearchTest, MarkerEdgesOfABarAndOfABarWithAWhiteGap) {
+    expectMarkerEdges("solid", {{-0.1, 0.1, 20, 150}}, 0.1);
+    expectMarkerEdges("short gap bridged", {{-0.1, 0.1, 20, 60}, {-0.1, 0.1, 64, 150}}, 0.1);
+    // Not bridged: no ray hits, the search returns its start.
+    expectMarkerEdges("long gap", {{-0.1, 0.1, 20, 60}, {-0.1, 0.1, 100, 150}}, 0.0);
 }
 
-TEST(EdgeSearchTest, LongWhiteGapIsNotBridged) {
-    cv::Mat image = whiteImage();
-    drawSector(image, -0.1, 0.1, 20.0, 60.0);
-    drawSector(image, -0.1, 0.1, 100.0, 150.0);
-    EXPECT_DOUBLE_EQ(findMarkerEdgeAngle(0.0, kPi / 180, image, kCenter, 20.0, 130, 0.8), 0.0);
-}
-
-TEST(EdgeSearchTest, TinyInitialStepReturnsStart) {
-    cv::Mat image = whiteImage();
-    drawSector(image, -0.1, 0.1, 20.0, 150.0);
-    EXPECT_DOUBLE_EQ(findMarkerEdgeAngle(0.05, 0.00025, image, kCenter, 20.0, 130, 0.8), 0.05);
-    EXPECT_DOUBLE_EQ(findMarkerEdgeAngle(0.05, -0.0002, image, kCenter, 20.0, 130, 0.8), 0.05);
+TEST(EdgeSearchTest, TinyStepOrAMissAtTheStartReturnsTheStart) {
+    const cv::Mat image = sectors({{-0.1, 0.1, 20, 150}});
+    EXPECT_DOUBLE_EQ(markerEdge(image, 0.05, 0.00025), 0.05);
+    EXPECT_DOUBLE_EQ(markerEdge(image, 0.05, -0.0002), 0.05);
     EXPECT_DOUBLE_EQ(findRunEdgeAngle(0.05, 0.0001, image, kCenter, 20.0, 30, 0.9), 0.05);
+    EXPECT_DOUBLE_EQ(markerEdge(image, 1.0, kPi / 180), 1.0);
+    EXPECT_DOUBLE_EQ(markerEdge(image, 1.0, -kPi / 180), 1.0);
 }
 
 TEST(EdgeSearchTest, FeatureThatNeverEndsStopsAfterAQuarterTurn) {
     const cv::Mat image(401, 401, CV_8UC1, cv::Scalar(0));
     const double step = kPi / 180;
-    const double edge = findMarkerEdgeAngle(1.0, step, image, kCenter, 20.0, 100, 0.8);
-    EXPECT_GT(edge, 1.0 + kPi / 2);
-    EXPECT_LE(edge, 1.0 + kPi / 2 + step + 1e-9);
-    const double back = findMarkerEdgeAngle(1.0, -step, image, kCenter, 20.0, 100, 0.8);
-    EXPECT_LT(back, 1.0 - kPi / 2);
-    EXPECT_GE(back, 1.0 - kPi / 2 - step - 1e-9);
-}
-
-TEST(EdgeSearchTest, MissAtTheStartReturnsStart) {
-    cv::Mat image = whiteImage();
-    drawSector(image, -0.1, 0.1, 20.0, 150.0);
-    EXPECT_DOUBLE_EQ(findMarkerEdgeAngle(1.0, kPi / 180, image, kCenter, 20.0, 130, 0.8), 1.0);
-    EXPECT_DOUBLE_EQ(findMarkerEdgeAngle(1.0, -kPi / 180, image, kCenter, 20.0, 130, 0.8), 1.0);
+    for (const double sign : {1.0, -1.0}) {
+        const double beyond = (markerEdge(image, 1.0, sign * step) - 1.0) * sign - kPi / 2;
+        EXPECT_GT(beyond, 0.0) << sign;
+        EXPECT_LE(beyond, step + 1e-9) << sign;
+    }
 }
 
 TEST(EdgeSearchTest, RunEdgesOfAShortPlaceInARing) {
-    cv::Mat image = whiteImage();
     // Ring 20..60 black everywhere except a short place at [0.5, 0.7) where it is 20..26.
-    drawSector(image, 0.7, 0.5 + 2 * kPi, 20.0, 60.0);
-    drawSector(image, 0.5, 0.7, 20.0, 26.0);
-    const double left = findRunEdgeAngle(0.6, -kPi / 1800, image, kCenter, 20.0, 26, 0.9);
-    const double right = findRunEdgeAngle(0.6, kPi / 180, image, kCenter, 20.0, 26, 0.9);
-    EXPECT_NEAR(left, 0.5, 0.025);
-    EXPECT_NEAR(right, 0.7, 0.025);
-    EXPECT_GT(right - left, 0.18);
+    const cv::Mat image = sectors({{0.7, 0.5 + 2 * kPi, 20, 60}, {0.5, 0.7, 20, 26}});
+    EXPECT_NEAR(findRunEdgeAngle(0.6, -kPi / 1800, image, kCenter, 20.0, 26, 0.9), 0.5, 0.025);
+    EXPECT_NEAR(findRunEdgeAngle(0.6, kPi / 180, image, kCenter, 20.0, 26, 0.9), 0.7, 0.025);
 }
 
-TEST(AngularGridTest, EmptySelectionGivesEmptyGrid) {
-    EXPECT_TRUE(fitAngularGrid({1.0, 2.0}, {}, 4, true).empty());
+// Slots on an even grid of n from `start`, measured where `measured` holds, else interpolated.
+std::vector<GridSlot> evenGrid(double start, int n, const std::function<bool(int)>& measured) {
+    std::vector<GridSlot> grid;
+    for (int i = 0; i < n; ++i) {
+        grid.push_back({start + i * 2 * kPi / n, 0.0f, i, !measured(i)});
+    }
+    return grid;
 }
 
-TEST(AngularGridTest, SingleAngleFilledRoundTheCircle) {
-    const auto grid = fitAngularGrid({1.0}, {0}, 4, true);
-    ASSERT_EQ(grid.size(), 4u);
-    for (int i = 0; i < 4; ++i) {
-        EXPECT_NEAR(grid[i].angle, 1.0 + i * kPi / 2, 1e-12) << i;
-        EXPECT_EQ(grid[i].slot, i);
-        EXPECT_EQ(grid[i].interpolated, i != 0);
-        EXPECT_EQ(grid[i].radius, 0.0f);
+void expectGrid(const char* name, const std::vector<double>& angles,
+                const std::vector<int>& selected, int n, bool fill,
+                const std::vector<GridSlot>& expected) {
+    SCOPED_TRACE(name);
+    const std::vector<GridSlot> grid = fitAngularGrid(angles, selected, n, fill);
+    ASSERT_EQ(grid.size(), expected.size());
+    for (std::size_t i = 0; i < grid.size(); ++i) {
+        EXPECT_NEAR(grid[i].angle, expected[i].angle, 1e-9) << i;
+        EXPECT_EQ(grid[i].radius, 0.0f) << i;
+        EXPECT_EQ(grid[i].slot, expected[i].slot) << i;
+        EXPECT_EQ(grid[i].interpolated, expected[i].interpolated) << i;
     }
 }
 
-TEST(AngularGridTest, SingleAngleWithoutFillGivesOneSlot) {
-    const auto grid = fitAngularGrid({1.0}, {0}, 4, false);
-    ASSERT_EQ(grid.size(), 1u);
-    EXPECT_DOUBLE_EQ(grid[0].angle, 1.0);
-    EXPECT_EQ(grid[0].slot, 0);
-    EXPECT_FALSE(grid[0].interpolated);
-}
-
-TEST(AngularGridTest, SecondAngleInTheSameSlotIsIgnored) {
-    const auto grid = fitAngularGrid({0.1, 0.15, 1.7}, {0, 1, 2}, 4, false);
-    ASSERT_EQ(grid.size(), 2u);
-    EXPECT_DOUBLE_EQ(grid[0].angle, 0.1);
-    EXPECT_DOUBLE_EQ(grid[1].angle, 1.7);
-    EXPECT_EQ(grid[1].slot, 1);
-}
-
-TEST(AngularGridTest, RotatesSoTheSmallestAngleComesFirst) {
-    // Interpolation past 2 pi wraps: the smallest angle is an interpolated slot.
-    const auto grid = fitAngularGrid({5.0}, {0}, 4, true);
-    ASSERT_EQ(grid.size(), 4u);
-    EXPECT_NEAR(grid[0].angle, 5.0 + kPi / 2 - 2 * kPi, 1e-12);
-    EXPECT_TRUE(grid[0].interpolated);
-    EXPECT_DOUBLE_EQ(grid[3].angle, 5.0);
-    EXPECT_FALSE(grid[3].interpolated);
-    EXPECT_EQ(grid[3].slot, 3);
-}
-
-TEST(AngularGridTest, GapBetweenSelectedTakesUnselectedRawAngle) {
-    const double step = kPi / 4;
-    const std::vector<double> angles{1.0, 1.0 + 2 * step + 0.01, 1.0 + 3 * step};
-    const auto grid = fitAngularGrid(angles, {0, 2}, 8, false);
-    ASSERT_EQ(grid.size(), 3u);
-    EXPECT_EQ(grid[1].slot, 2);
-    EXPECT_DOUBLE_EQ(grid[1].angle, angles[1]);
-    EXPECT_FALSE(grid[1].interpolated);
-    EXPECT_EQ(grid[2].slot, 3);
-}
-
-TEST(AngularGridTest, MissingSlotsAreInterpolatedEvenly) {
-    const double step = 2 * kPi / 16;
-    std::vector<double> angles;
-    std::vector<int> selected;
-    for (int i = 0; i < 16; ++i) {
-        if (i % 3 != 1) {
-            selected.push_back(static_cast<int>(angles.size()));
-            angles.push_back(0.2 + i * step);
-        }
-    }
-    const auto grid = fitAngularGrid(angles, selected, 16, true);
-    ASSERT_EQ(grid.size(), 16u);
-    for (int i = 0; i < 16; ++i) {
-        EXPECT_NEAR(grid[i].angle, 0.2 + i * step, 1e-9) << i;
-        EXPECT_EQ(grid[i].interpolated, i % 3 == 1) << i;
-    }
+TEST(AngularGridTest, SnapsSelectedAnglesAndFillsOrLeavesGaps) {
+    const double s = kPi / 4;
+    expectGrid("empty selection", {1.0, 2.0}, {}, 4, true, {});
+    expectGrid("one angle filled", {1.0}, {0}, 4, true, evenGrid(1.0, 4, [](int i) { return !i; }));
+    expectGrid("one angle alone", {1.0}, {0}, 4, false, {{1.0, 0.0f, 0, false}});
+    expectGrid("second in the same slot ignored", {0.1, 0.15, 1.7}, {0, 1, 2}, 4, false,
+               {{0.1, 0.0f, 0, false}, {1.7, 0.0f, 1, false}});
+    // Interpolation past 2 pi wraps: the smallest angle, an interpolated one, comes first.
+    expectGrid("rotated to the smallest angle", {5.0}, {0}, 4, true,
+               evenGrid(5.0 + 2 * s - 2 * kPi, 4, [](int i) { return i == 3; }));
+    const double raw = 1.0 + 2 * s + 0.01;
+    expectGrid("gap takes an unselected raw angle", {1.0, raw, 1.0 + 3 * s}, {0, 2}, 8, false,
+               {{1.0, 0.0f, 0, false}, {raw, 0.0f, 2, false}, {1.0 + 3 * s, 0.0f, 3, false}});
+    expectGrid("gaps between and after interpolated", {0.2, 0.2 + 2 * s}, {0, 1}, 8, true,
+               evenGrid(0.2, 8, [](int i) { return i == 0 || i == 2; }));
 }
 
 }  // namespace

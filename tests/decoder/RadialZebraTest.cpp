@@ -1,21 +1,18 @@
 #include "decoder/RadialZebra.h"
 
 #include <gtest/gtest.h>
-#include <opencv2/imgproc.hpp>
 
 #include <algorithm>
 #include <string>
 #include <utility>
 #include <vector>
 
-#include "support/FakeStages.h"
+#include "support/LogCapture.h"
 #include "support/PolarPainter.h"
-#include "support/StageDriver.h"
 
 namespace qcl {
 namespace {
 
-using test::LogCapture;
 using test::paintPolar;
 
 const cv::Size kSize(400, 400);
@@ -30,95 +27,53 @@ cv::Mat bands(const std::vector<std::pair<int, int>>& black) {
     });
 }
 
-bool contains(const std::vector<std::string>& lines, const std::string& line) {
-    return std::find(lines.begin(), lines.end(), line) != lines.end();
-}
-
-// Twice the module angle 0 puts the three rays of the walk on top of each other, at angle 0.
-RadialZebra walk(const cv::Mat& image, int p1, int rOut, int p0, std::vector<std::string>* log) {
-    LogCapture capture(LogLevel::All);
-    const RadialZebra zebra = findRadialZebra(image, 0.0, 0.0, p1, rOut, p0);
-    if (log != nullptr) {
-        *log = capture.lines();
+// Walks black bands [from, to) with p1, rOut and p0 (twice the module angle 0 puts the three rays
+// of the walk on top of each other) and expects the rings, radii (unless 0) and log lines.
+void expectWalk(const char* name, const std::vector<std::pair<int, int>>& black,
+                std::vector<int> radii, int rings, double first = 0, double last = 0,
+                const std::vector<std::string>& lines = {}) {
+    SCOPED_TRACE(name);
+    test::LogCapture log(LogLevel::All);
+    const RadialZebra z = findRadialZebra(bands(black), 0.0, 0.0, radii[0], radii[1], radii[2]);
+    EXPECT_EQ(z.ringCount, rings);
+    if (first > 0) {
+        EXPECT_DOUBLE_EQ(z.firstRingRadius, first);
+        EXPECT_DOUBLE_EQ(z.lastRingRadius, last);
+        EXPECT_DOUBLE_EQ(z.innerEdge, radii[2]);
+        EXPECT_DOUBLE_EQ(z.outerEdge, radii[1]);
     }
-    return zebra;
+    for (const std::string& line : lines) {
+        EXPECT_TRUE(log.contains("\t" + line + "\n")) << line << " in " << log.text();
+    }
 }
 
-TEST(FindRadialZebra, EvenModulesGiveRingsAndRadii) {
-    std::vector<std::string> log;
-    const RadialZebra z = walk(bands({{40, 52}, {64, 76}, {88, 100}}), 40, 100, 16, &log);
-    // Five modules of 12: 4 rings; pitch (100 - 16) / 7 = 12.
-    EXPECT_EQ(z.ringCount, 4);
-    EXPECT_DOUBLE_EQ(z.lastRingRadius, 82.0);
-    EXPECT_DOUBLE_EQ(z.firstRingRadius, 46.0);
-    EXPECT_DOUBLE_EQ(z.angle, 0.0);
-    EXPECT_DOUBLE_EQ(z.innerEdge, 16.0);
-    EXPECT_DOUBLE_EQ(z.outerEdge, 100.0);
-    // rOut - p1 = 60: W = (20 + 5) / 2 = 12, maxVar = 144.
-    EXPECT_TRUE(contains(log, "Radial Zebra var < maxVar : 0 < 144"))
-        << ::testing::PrintToString(log);
-    EXPECT_TRUE(contains(log, "Radial Zebra minRadius, maxRadius: 40, 100"));
-    EXPECT_TRUE(contains(log, "Radial Zebra module sizes: [12,12,12,12,12,]"));
-    EXPECT_TRUE(contains(log, "first module is white: 0"));
-    EXPECT_TRUE(contains(log, "firstModuleOffset: 0"));
-}
-
-TEST(FindRadialZebra, VarianceFromWUpToWSquaredUsesHalfTheInnerGap) {
-    // Sizes [41, 19]: variance 121, above W = 12 and below 144. The module size is then
-    // (p1 - p0) / 2 = 15: round(90 / 15) - 3 = 3 rings (the mean, 30, would give 2).
-    RadialZebra z = walk(bands({{81, 100}}), 40, 100, 10, nullptr);
-    EXPECT_EQ(z.ringCount, 3);
-    EXPECT_DOUBLE_EQ(z.lastRingRadius, 100.0 - 1.5 * 15.0);
-    EXPECT_DOUBLE_EQ(z.firstRingRadius, 15.0 * 0.5 + 40.0);
-    // Sizes [42, 18]: variance 144 is not below maxVar.
-    z = walk(bands({{82, 100}}), 40, 100, 10, nullptr);
-    EXPECT_EQ(z.ringCount, 0);
-}
-
-TEST(FindRadialZebra, OnePixelBlackAtTheStartIsNotTheFirstModule) {
-    std::vector<std::string> log;
-    const RadialZebra z = walk(bands({{40, 41}, {53, 65}, {77, 89}}), 40, 88, 16, &log);
-    EXPECT_TRUE(contains(log, "blackPixels: 12")) << ::testing::PrintToString(log);
-    EXPECT_TRUE(contains(log, "whitePixels: 12"));
-    EXPECT_TRUE(contains(log, "first module is white: 1"));
-    EXPECT_TRUE(contains(log, "firstModuleOffset: 0"));
-    EXPECT_TRUE(contains(log, "Radial Zebra module sizes: [12,12,12,12,]"));
-    EXPECT_EQ(z.ringCount, 3);
-}
-
-TEST(FindRadialZebra, LastWhiteModuleIsSplitOrMerged) {
-    std::vector<std::string> log;
-    // A last white run of 24 reaching rOut holds two modules.
-    RadialZebra z = walk(bands({{40, 52}, {64, 76}, {100, 110}}), 40, 100, 16, &log);
-    EXPECT_TRUE(contains(log, "Radial Zebra module sizes: [12,12,12,12,12,]"))
-        << ::testing::PrintToString(log);
-    EXPECT_EQ(z.ringCount, 4);
-    // A last white run of 8 of which 6 lie beyond rOut: the 2 left join the module before.
-    z = walk(bands({{40, 52}, {64, 76}, {88, 98}, {106, 120}}), 40, 100, 16, &log);
-    EXPECT_TRUE(contains(log, "Radial Zebra module sizes: [12,12,12,12,12,]"))
-        << ::testing::PrintToString(log);
-    EXPECT_EQ(z.ringCount, 4);
-}
-
-TEST(FindRadialZebra, RingCountIsNeverOne) {
-    // Two modules of 30: count - 1 = 1 and round(70 / 30) - 3 = -1, so 2 rings.
-    const RadialZebra z = walk(bands({{70, 100}}), 40, 100, 30, nullptr);
-    EXPECT_EQ(z.ringCount, 2);
-    EXPECT_DOUBLE_EQ(z.lastRingRadius, 100.0 - 1.5 * 14.0);
-    EXPECT_DOUBLE_EQ(z.firstRingRadius, 7.0 + 40.0);
-}
-
-TEST(FindRadialZebra, LastRingNotBeyondTheFirstIsNoZebra) {
+TEST(FindRadialZebra, RingsAndRadiiFromTheWalk) {
+    const std::string twelves = "Radial Zebra module sizes: [12,12,12,12,12,]";
+    // Five modules of 12: 4 rings; pitch (100 - 16) / 7 = 12. rOut - p1 = 60: W = (20 + 5) / 2 =
+    // 12 and maxVar = 144.
+    expectWalk("even modules", {{40, 52}, {64, 76}, {88, 100}}, {40, 100, 16}, 4, 46.0, 82.0,
+               {"Radial Zebra var < maxVar : 0 < 144", "Radial Zebra minRadius, maxRadius: 40, 100",
+                twelves, "first module is white: 0", "firstModuleOffset: 0"});
+    // Sizes [41, 19]: variance 121, above W and below W^2, so the module size is (p1 - p0) / 2 =
+    // 15: round(90 / 15) - 3 = 3 rings (the mean, 30, would give 2).
+    expectWalk("variance between W and W squared", {{81, 100}}, {40, 100, 10}, 3, 47.5, 77.5);
+    expectWalk("variance W squared", {{82, 100}}, {40, 100, 10}, 0);
+    expectWalk("one black pixel at the start is no module", {{40, 41}, {53, 65}, {77, 89}},
+               {40, 88, 16}, 3, 0, 0,
+               {"blackPixels: 12", "whitePixels: 12", "first module is white: 1",
+                "firstModuleOffset: 0", "Radial Zebra module sizes: [12,12,12,12,]"});
+    expectWalk("last white run of 24 holds two modules", {{40, 52}, {64, 76}, {100, 110}},
+               {40, 100, 16}, 4, 0, 0, {twelves});
+    expectWalk("last white run of 2 before rOut joins the module before",
+               {{40, 52}, {64, 76}, {88, 98}, {106, 120}}, {40, 100, 16}, 4, 0, 0, {twelves});
+    // Two modules of 30: count - 1 = 1 and round(70 / 30) - 3 = -1.
+    expectWalk("ring count never 1", {{70, 100}}, {40, 100, 30}, 2, 47.0, 79.0);
     // Sizes [5, 5] from p1 = 90 with p0 = 0: 17 rings of pitch 5, first = last = 92.5.
-    EXPECT_EQ(walk(bands({{95, 100}}), 90, 100, 0, nullptr).ringCount, 0);
-    // No module at all.
-    EXPECT_EQ(walk(cv::Mat(kSize, CV_8UC1, cv::Scalar(255)), 40, 100, 16, nullptr).ringCount, 0);
-}
-
-TEST(FindRadialZebra, NoModuleSizeIsNoZebra) {
-    // Variance 121 > W calls for the size (p1 - p0) / 2, which is 0 here: no ring estimate.
-    EXPECT_EQ(walk(bands({{81, 100}}), 40, 100, 40, nullptr).ringCount, 0);
-    EXPECT_EQ(walk(bands({{81, 100}}), 40, 100, 60, nullptr).ringCount, 0);
+    expectWalk("last ring not beyond the first", {{95, 100}}, {90, 100, 0}, 0);
+    expectWalk("no module", {}, {40, 100, 16}, 0);
+    // Variance 121 > W calls for the size (p1 - p0) / 2: 0 or less gives no ring estimate.
+    expectWalk("zero module size", {{81, 100}}, {40, 100, 40}, 0);
+    expectWalk("negative module size", {{81, 100}}, {40, 100, 60}, 0);
 }
 
 TEST(RadialProbe, MedianOfThreeRays) {
@@ -149,58 +104,24 @@ TEST(WarpInputImage, WhitensOutsideTheRingAndGivesThreeChannels) {
     ASSERT_EQ(warped.type(), CV_8UC3);
     ASSERT_EQ(warped.size(), kSize);
     // Kept: radii 18 to 62 (trunc(60.4) + 2).
-    auto at = [&](double radius) {
-        return warped.at<cv::Vec3b>(cv::Point(kCenter + cv::Point2d(radius, 0.0)));
-    };
-    const cv::Vec3b white(255, 255, 255);
-    const cv::Vec3b black(0, 0, 0);
-    EXPECT_EQ(at(0), white);
-    EXPECT_EQ(at(16), white);
-    EXPECT_EQ(at(19), black);
-    EXPECT_EQ(at(40), black);
-    EXPECT_EQ(at(61), black);
-    EXPECT_EQ(at(64), white);
-    EXPECT_EQ(warped.at<cv::Vec3b>(0, 0), white);
-}
-
-TEST(WarpInputImage, AppliesTheTransformWithReplicatedBorder) {
+    for (const auto& [radius, value] : std::vector<std::pair<int, int>>{
+             {0, 255}, {16, 255}, {19, 0}, {40, 0}, {61, 0}, {64, 255}, {199, 255}}) {
+        EXPECT_EQ(warped.at<cv::Vec3b>(cv::Point(kCenter) + cv::Point(radius, 0)),
+                  cv::Vec3b::all(static_cast<uchar>(value)))
+            << radius;
+    }
+    // A shift right by 100 px, no hole: the left border column is replicated into the gap.
     cv::Mat colour(kSize, CV_8UC3, cv::Scalar(10, 20, 30));
     colour.colRange(0, 200).setTo(cv::Scalar(40, 50, 60));
-    StartMarkerCandidate marker;
-    marker.innerPoint = kCenter;  // no hole: the whole disc is kept
+    marker.innerPoint = kCenter;
     marker.outerPoint = kCenter + cv::Point2d(150.0, 0.0);
-    // Shift right by 100 px: the left border column is replicated into the gap.
-    const cv::Matx33d shift(1, 0, 100, 0, 1, 0, 0, 0, 1);
-    const cv::Mat warped = warpInputImage(colour, colour, shift, marker);
-    EXPECT_EQ(warped.at<cv::Vec3b>(200, 50), cv::Vec3b(40, 50, 60));      // from the border
-    EXPECT_EQ(warped.at<cv::Vec3b>(200, 290), cv::Vec3b(40, 50, 60));     // from column 190
-    EXPECT_EQ(warped.at<cv::Vec3b>(200, 310), cv::Vec3b(10, 20, 30));     // from column 210
-    EXPECT_EQ(warped.at<cv::Vec3b>(200, 399), cv::Vec3b(255, 255, 255));  // outside the ring
+    const cv::Mat shifted =
+        warpInputImage(colour, colour, cv::Matx33d(1, 0, 100, 0, 1, 0, 0, 0, 1), marker);
+    EXPECT_EQ(shifted.at<cv::Vec3b>(200, 50), cv::Vec3b(40, 50, 60));      // from the border
+    EXPECT_EQ(shifted.at<cv::Vec3b>(200, 290), cv::Vec3b(40, 50, 60));     // from column 190
+    EXPECT_EQ(shifted.at<cv::Vec3b>(200, 310), cv::Vec3b(10, 20, 30));     // from column 210
+    EXPECT_EQ(shifted.at<cv::Vec3b>(200, 399), cv::Vec3b(255, 255, 255));  // outside the ring
 }
-
-}  // namespace
-}  // namespace qcl
-
-namespace qcl {
-namespace {
-
-class RenderedRadialZebra : public ::testing::TestWithParam<test::SymbolSpec> {};
-
-// The drawn rings are found, their radii within a quarter pitch, and every module reads back.
-TEST_P(RenderedRadialZebra, RingsRadiiAndModules) {
-    const test::RenderedPath& run = test::renderedPlainPath(GetParam());
-    ASSERT_TRUE(run.error.empty()) << run.error;
-    ASSERT_GT(run.path.stage, StageFindRadialZebra) << "failed with " << run.path.code;
-    const SymbolGeometry& g = run.symbol.geometry;
-    const RadialZebra& zebra = run.path.radialZebra;
-    ASSERT_EQ(zebra.ringCount, g.ringCount);
-    EXPECT_NEAR(zebra.firstRingRadius, g.ringCenterRadius(0), g.pitch / 4);
-    EXPECT_NEAR(zebra.lastRingRadius, g.ringCenterRadius(g.ringCount - 1), g.pitch / 4);
-    ASSERT_EQ(run.path.warped.type(), CV_8UC3);
-    EXPECT_EQ(run.path.modules, run.symbol.modules);
-}
-
-INSTANTIATE_TEST_SUITE_P(Sweep, RenderedRadialZebra, ::testing::ValuesIn(test::stageSweepSpecs()));
 
 }  // namespace
 }  // namespace qcl

@@ -1,26 +1,24 @@
 #include "decoder/StageChain.h"
 
 #include <gtest/gtest.h>
-
 #include <opencv2/imgproc.hpp>
 
-#include <algorithm>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "support/FakeStages.h"
+#include "support/PolarPainter.h"
+#include "support/StageDriver.h"
 
 namespace qcl {
 namespace {
 
+using test::ChainRun;
 using test::fakeMarker;
 using test::LogCapture;
 using test::succeedingStages;
 
-using test::ChainRun;
 const cv::Size kImageSize = test::kFakeImageSize;
-const cv::Point kMarkPixel = test::kFakeMarkPixel;
 
 // The one black pixel of a working image, or (-1, -1).
 cv::Point blackPixel(const cv::Mat& binary) {
@@ -33,58 +31,23 @@ cv::Matx33d translation(double dx, double dy) {
     return {1, 0, dx, 0, 1, dy, 0, 0, 1};
 }
 
-// Inner zebra whose edge points lie (dx, dy) away from their ideal places, so that transform 1
-// is the translation by (-dx, -dy).
-void shiftInnerZebra(StageFunctions& stages, float dx, float dy) {
-    const auto ideal = stages.findInnerZebra;
-    stages.findInnerZebra = [ideal, dx, dy](const cv::Mat& binary, double radius,
-                                            InnerZebra& zebra) {
-        const ErrorCode code = ideal(binary, radius, zebra);
-        for (RingPoint& edge : zebra.edges) {
-            edge.position += cv::Point2f(dx, dy);
-        }
-        return code;
-    };
-}
-
-// A centre ellipse (dx, 0) away from the image centre: the affine view is the shift by (-dx, 0).
-void shiftCenter(StageFunctions& stages, float dx) {
-    stages.findCenter = [dx](cv::Mat& binary, cv::RotatedRect& ellipse) {
-        ellipse = cv::RotatedRect(cv::Point2f(binary.cols * 0.5f + dx, binary.rows * 0.5f),
-                                  cv::Size2f(20, 20), 0.0f);
-        return Success;
-    };
-}
-
-void expectNear(const cv::Matx33d& actual, const cv::Matx33d& expected, const std::string& what) {
-    for (int i = 0; i < 9; ++i) {
-        EXPECT_NEAR(actual.val[i], expected.val[i], 1e-4) << what << " element " << i;
-    }
-}
-
-TEST(StageChainTrace, HeadOnSymbolTakesTheFirstPathOnly) {
-    ChainRun run;
-    LogCapture log(LogLevel::Debug);
-    ASSERT_EQ(run.run(succeedingStages()), Success);
-    const std::vector<std::string> expected = {
-        " findCenter",           "  findInnerZebra",      "   perspectiveTransform",
-        "   |normal image",      "    findStartMarker",   "     findOuterZebra",
-        "      findRadialZebra", "       readMaskedData",
-    };
-    EXPECT_EQ(log.trace(), expected);
-    EXPECT_EQ(run.payload, "payload");
-    EXPECT_EQ(run.status.errorCode, 0);
-}
-
+// The log names every view in order. The centre's half larger axis and four times the inner
+// zebra's slot count reach the marker search in every view.
 TEST(StageChainTrace, EveryViewIsTriedInOrderWhenNoMarkerIsFound) {
     ChainRun run;
     StageFunctions stages = succeedingStages();
-    stages.findStartMarker = [](const cv::Mat&, double, std::int32_t) {
+    stages.findCenter = [](cv::Mat& binary, cv::RotatedRect& ellipse) {
+        ellipse = cv::RotatedRect(cv::Point2f(binary.cols * 0.5f, binary.rows * 0.5f),
+                                  cv::Size2f(13.0f, 17.0f), 30.0f);
+        return Success;
+    };
+    stages.findStartMarker = [](const cv::Mat&, double innerRadius, std::int32_t perRing) {
+        EXPECT_DOUBLE_EQ(innerRadius, 8.5);
+        EXPECT_EQ(perRing, 4 * test::kFakeSlotCount);
         return std::vector<StartMarkerCandidate>{};
     };
     LogCapture log(LogLevel::Debug);
     EXPECT_EQ(run.run(stages), StartMarkerNotDetected);
-
     const std::vector<std::string> views = {
         "  findInnerZebra",        "   perspectiveTransform", "   |normal image",
         "    findStartMarker",     "   |transform 1",         "    findStartMarker",
@@ -100,32 +63,30 @@ TEST(StageChainTrace, EveryViewIsTriedInOrderWhenNoMarkerIsFound) {
     EXPECT_EQ(run.status.stage, StageFindStartMarker);
 }
 
-TEST(StageChainViews, MarkerSearchSeesTheEightViewsInOrder) {
+// Every view and correction is tried in order, each composed on the left of the view it
+// corrects: the marker search sees the moved mark pixel, the warp gets the composed matrix.
+TEST(StageChainViews, EightViewsEachWithAndWithoutTransform2) {
     ChainRun run;
     StageFunctions stages = succeedingStages();
-    shiftInnerZebra(stages, 2.0f, 1.0f);
-    shiftCenter(stages, 3.0f);
+    // Inner zebra edges (2, 1) off their ideal places: transform 1 is the shift by (-2, -1).
+    stages.findInnerZebra = [](const cv::Mat& binary, double radius, InnerZebra& zebra) {
+        const ErrorCode code = succeedingStages().findInnerZebra(binary, radius, zebra);
+        for (RingPoint& edge : zebra.edges) {
+            edge.position += cv::Point2f(2.0f, 1.0f);
+        }
+        return code;
+    };
+    // A centre ellipse (3, 0) off the image centre: the affine view is the shift by (-3, 0).
+    stages.findCenter = [](cv::Mat& binary, cv::RotatedRect& ellipse) {
+        ellipse = cv::RotatedRect(cv::Point2f(binary.cols * 0.5f + 3, binary.rows * 0.5f),
+                                  cv::Size2f(20, 20), 0.0f);
+        return Success;
+    };
     std::vector<cv::Point> seen;
     stages.findStartMarker = [&seen](const cv::Mat& binary, double, std::int32_t) {
         seen.push_back(blackPixel(binary));
-        return std::vector<StartMarkerCandidate>{};
+        return std::vector<StartMarkerCandidate>{fakeMarker(binary.size())};
     };
-    run.run(stages);
-    const int mirrorX = kImageSize.width - 1;
-    const std::vector<cv::Point> expected = {
-        {5, 7}, {3, 6}, {mirrorX - 5, 7}, {mirrorX - 5 - 2, 6},  // identity view
-        {2, 7}, {0, 6}, {mirrorX - 2, 7}, {mirrorX - 2 - 2, 6},  // affine view
-    };
-    EXPECT_EQ(seen, expected);
-    // findCenter works on the caller's working image; the views are copies.
-    EXPECT_EQ(blackPixel(run.binary), kMarkPixel);
-}
-
-TEST(StageChainViews, TransformsComposeNewCorrectionsOnTheLeft) {
-    ChainRun run;
-    StageFunctions stages = succeedingStages();
-    shiftInnerZebra(stages, 2.0f, 1.0f);
-    shiftCenter(stages, 3.0f);
     const cv::Matx33d m = translation(0, 5);
     stages.applyTransform2 = [m](const cv::Mat& binary, const OuterZebra&, StartMarkerCandidate&,
                                  cv::Mat& corrected, cv::Matx33d& homography) {
@@ -140,19 +101,23 @@ TEST(StageChainViews, TransformsComposeNewCorrectionsOnTheLeft) {
         transforms.push_back(transform);
         return image.clone();
     };
-    int frames = 0;
-    stages.decodeFrame = [&frames](const SamplingGrid&, const ModuleList&, std::string*,
-                                   std::uint8_t*, std::uint8_t*) {
-        ++frames;
-        return EccCannotCorrect;
-    };
+    stages.decodeFrame = [](const SamplingGrid&, const ModuleList&, std::string*, std::uint8_t*,
+                            std::uint8_t*) { return EccCannotCorrect; };
     EXPECT_EQ(run.run(stages), EccCannotCorrect);
 
+    const int mirrorX = kImageSize.width - 1;
+    const std::vector<cv::Point> views = {
+        {5, 7}, {3, 6}, {mirrorX - 5, 7}, {mirrorX - 5 - 2, 6},  // identity view
+        {2, 7}, {0, 6}, {mirrorX - 2, 7}, {mirrorX - 2 - 2, 6},  // affine view
+    };
+    EXPECT_EQ(seen, views);
+    EXPECT_EQ(blackPixel(run.binary), test::kFakeMarkPixel) << "the views are copies";
+
     const cv::Matx33d h = translation(-2, -1);
+    // The mirror's translation is the width, not the width - 1.
     const cv::Matx33d f(-1, 0, kImageSize.width, 0, 1, 0, 0, 0, 1);
-    const cv::Matx33d a = translation(-3, 0);
     std::vector<cv::Matx33d> expected;
-    for (const cv::Matx33d& base : {cv::Matx33d::eye(), a}) {
+    for (const cv::Matx33d& base : {cv::Matx33d::eye(), translation(-3, 0)}) {
         for (const cv::Matx33d& view : {base, h * base, f * base, h * f * base}) {
             expected.push_back(view);
             expected.push_back(m * view);
@@ -160,44 +125,18 @@ TEST(StageChainViews, TransformsComposeNewCorrectionsOnTheLeft) {
     }
     ASSERT_EQ(transforms.size(), expected.size());
     for (std::size_t i = 0; i < expected.size(); ++i) {
-        expectNear(transforms[i], expected[i], "path " + std::to_string(i));
-    }
-    EXPECT_EQ(frames, static_cast<int>(expected.size()) * kMaskCount);
-    EXPECT_EQ(run.status.errorCode, EccCannotCorrect);
-    EXPECT_EQ(run.status.stage, StageReadMaskedData);
-}
-
-TEST(StageChainLevels, CentreAndInnerZebraFindingsTravelDown) {
-    ChainRun run;
-    StageFunctions stages = succeedingStages();
-    stages.findCenter = [](cv::Mat& binary, cv::RotatedRect& ellipse) {
-        ellipse = cv::RotatedRect(cv::Point2f(binary.cols * 0.5f, binary.rows * 0.5f),
-                                  cv::Size2f(13.0f, 17.0f), 30.0f);
-        return Success;
-    };
-    std::vector<double> radii;
-    std::vector<std::int32_t> modules;
-    stages.findStartMarker = [&](const cv::Mat&, double innerRadius, std::int32_t perRing) {
-        radii.push_back(innerRadius);
-        modules.push_back(perRing);
-        return std::vector<StartMarkerCandidate>{};
-    };
-    run.run(stages);
-    ASSERT_EQ(radii.size(), 8u);
-    for (std::size_t i = 0; i < radii.size(); ++i) {
-        EXPECT_DOUBLE_EQ(radii[i], 8.5) << "the affine view keeps the radius too";
-        EXPECT_EQ(modules[i], 4 * test::kFakeSlotCount);
+        EXPECT_LT(cv::norm(transforms[i] - expected[i], cv::NORM_INF), 1e-4) << "path " << i;
     }
 }
 
-TEST(StageChainLevels, FailedCentreEndsThePassAtOnce) {
+TEST(StageChainLevels, FailedCentreEndsThePass) {
     ChainRun run;
     StageFunctions stages = succeedingStages();
     int innerCalls = 0;
     stages.findCenter = [](cv::Mat&, cv::RotatedRect&) { return InnerCircleNotFound; };
     stages.findInnerZebra = [&innerCalls](const cv::Mat&, double, InnerZebra&) {
         ++innerCalls;
-        return PerspectiveMarkersNotDetected;
+        return Success;
     };
     EXPECT_EQ(run.run(stages), InnerCircleNotFound);
     EXPECT_EQ(innerCalls, 0);
@@ -205,47 +144,15 @@ TEST(StageChainLevels, FailedCentreEndsThePassAtOnce) {
     EXPECT_EQ(run.status.stage, StageFindCenter);
 }
 
-TEST(StageChainLevels, InnerZebraFailureIsTriedInBothViews) {
-    ChainRun run;
-    StageFunctions stages = succeedingStages();
-    int calls = 0;
-    stages.findInnerZebra = [&calls](const cv::Mat&, double, InnerZebra&) {
-        return ++calls == 1 ? WrongNumberOfPerspectiveMarkers : PerspectiveMarkersNotDetected;
-    };
-    EXPECT_EQ(run.run(stages), PerspectiveMarkersNotDetected);
-    EXPECT_EQ(calls, 2);
-    EXPECT_EQ(run.status.errorCode, WrongNumberOfPerspectiveMarkers) << "first of one depth stays";
-    EXPECT_EQ(run.status.stage, StageFindInnerZebra);
-}
-
-TEST(StageChainCandidates, SortedByPlausibilityThenLengthAndWeakOnesPassedOver) {
-    std::vector<StartMarkerCandidate> found = {
-        fakeMarker(kImageSize, 11, 10.0), fakeMarker(kImageSize, 9, 30.0),
-        fakeMarker(kImageSize, 10, 12.0), fakeMarker(kImageSize, 11, 14.0),
-        fakeMarker(kImageSize, 3, 40.0),
-    };
-    const std::vector<StartMarkerCandidate> tried = candidatesToTry(found);
-    ASSERT_EQ(tried.size(), 3u);
-    EXPECT_EQ(tried[0].plausibility, 11);
-    EXPECT_DOUBLE_EQ(tried[0].outerPoint.x - tried[0].innerPoint.x, 14.0);
-    EXPECT_EQ(tried[1].plausibility, 11);
-    EXPECT_DOUBLE_EQ(tried[1].outerPoint.x - tried[1].innerPoint.x, 10.0);
-    EXPECT_EQ(tried[2].plausibility, 10);
-
-    const std::vector<StartMarkerCandidate> weak =
-        candidatesToTry({fakeMarker(kImageSize, 6), fakeMarker(kImageSize, 9)});
-    ASSERT_EQ(weak.size(), 1u) << "the first candidate is always tried";
-    EXPECT_EQ(weak[0].plausibility, 9);
-    EXPECT_TRUE(candidatesToTry({}).empty());
-}
-
+// Higher plausibility first, then the longer marker; after the first, only 10 or more.
 TEST(StageChainCandidates, LevelTriesCandidatesInOrderAndReportsTheLastCode) {
     ChainRun run;
     StageFunctions stages = succeedingStages();
     stages.findStartMarker = [](const cv::Mat& binary, double, std::int32_t) {
-        return std::vector<StartMarkerCandidate>{fakeMarker(binary.size(), 11, 10.0),
-                                                 fakeMarker(binary.size(), 9, 20.0),
-                                                 fakeMarker(binary.size(), 10, 30.0)};
+        const cv::Size size = binary.size();
+        return std::vector<StartMarkerCandidate>{
+            fakeMarker(size, 11, 10.0), fakeMarker(size, 9, 30.0), fakeMarker(size, 10, 12.0),
+            fakeMarker(size, 11, 14.0), fakeMarker(size, 3, 40.0)};
     };
     std::vector<double> lengths;
     stages.findOuterZebra = [&lengths](const cv::Mat& binary, std::int32_t,
@@ -253,21 +160,21 @@ TEST(StageChainCandidates, LevelTriesCandidatesInOrderAndReportsTheLastCode) {
         lengths.push_back(start.x - binary.cols * 0.5 - test::kFakeDiscDiameter / 2);
         return WrongNumberOfOuterZebraModules;
     };
-    DecodeContext marker = run.context;
-    marker.modulesPerRing = 16;
-    EXPECT_EQ(StageChain(stages).findStartMarkerLevel(marker), WrongNumberOfOuterZebraModules);
-    EXPECT_EQ(lengths, (std::vector<double>{10.0, 30.0}));
+    DecodeContext context = run.context;
+    context.modulesPerRing = 16;
+    EXPECT_EQ(StageChain(stages).findStartMarkerLevel(context), WrongNumberOfOuterZebraModules);
+    EXPECT_EQ(lengths, (std::vector<double>{14.0, 10.0, 12.0}));
     EXPECT_EQ(run.status.stage, StageFindOuterZebra);
+
+    const auto weak = candidatesToTry({fakeMarker(kImageSize, 6), fakeMarker(kImageSize, 9)});
+    ASSERT_EQ(weak.size(), 1u) << "the first candidate is always tried";
+    EXPECT_EQ(weak[0].plausibility, 9);
 }
 
 TEST(StageChainOuterZebra, StartPointsFartherFirstAndOneWhenEqual) {
     const cv::Point2d center(20, 15);
     StartMarkerCandidate marker = fakeMarker(kImageSize);
     EXPECT_EQ(outerZebraStartPoints(marker, center).size(), 1u);
-
-    marker.measuredOuterPoint = marker.outerPoint + cv::Point2d(3, 0);
-    EXPECT_EQ(outerZebraStartPoints(marker, center),
-              (std::vector<cv::Point2d>{marker.measuredOuterPoint, marker.outerPoint}));
     marker.measuredOuterPoint = marker.outerPoint - cv::Point2d(3, 0);
     EXPECT_EQ(outerZebraStartPoints(marker, center),
               (std::vector<cv::Point2d>{marker.outerPoint, marker.measuredOuterPoint}));
@@ -276,6 +183,52 @@ TEST(StageChainOuterZebra, StartPointsFartherFirstAndOneWhenEqual) {
     marker.measuredOuterPoint = center + cv::Point2d(10, 0);
     EXPECT_EQ(outerZebraStartPoints(marker, center).front(), marker.outerPoint);
 }
+
+// The chain's first path on rendered symbols (every modules-per-ring value, several sizes,
+// rotations, black-and-white and colour, black centres): what each stage finds against what was
+// drawn.
+class RenderedSymbolStages : public ::testing::TestWithParam<test::SymbolSpec> {};
+
+TEST_P(RenderedSymbolStages, EachStageFindsWhatWasDrawn) {
+    const test::RenderedPath& run = test::renderedPlainPath(GetParam());
+    ASSERT_TRUE(run.error.empty()) << run.error;
+    const test::PlainPath& path = run.path;
+    const SymbolGeometry& g = run.symbol.geometry;
+    ASSERT_GT(path.stage, StageFindCenter) << "failed with " << path.code;
+    EXPECT_LT(cv::norm(path.center - g.center), 1.5);
+    EXPECT_NEAR(path.innerRadius, g.discRadius, 1.5);
+    EXPECT_NE(path.binary.at<std::uint8_t>(cv::Point(g.center)), 0) << "a black centre repainted";
+
+    ASSERT_EQ(path.innerZebraCode, Success);
+    EXPECT_EQ(4 * path.innerZebra.slotCount, g.modulesPerRing);
+    EXPECT_NEAR(path.innerZebra.radius, g.notchFloorRadius(), 2.0);
+
+    ASSERT_GT(path.stage, StageFindStartMarker) << "failed with " << path.code;
+    const StartMarkerCandidate& marker = path.candidates.front();
+    EXPECT_LT(test::angularDistance(marker.angle, g.startAngle), 0.25 * g.moduleAngle());
+    EXPECT_GE(marker.plausibility, 6);
+    EXPECT_NEAR(cv::norm(marker.outerPoint - g.center), g.outerRadius(), 2.0 + g.pitch / 4);
+
+    ASSERT_GT(path.stage, StageFindOuterZebra) << "failed with " << path.code;
+    const OuterZebra& outer = path.outerZebra;
+    EXPECT_EQ(outer.slotCount, g.modulesPerRing / 2);
+    EXPECT_NEAR(outer.radius, g.outerRadius(), 1.5);  // the hull hugs the rim's outer edge
+    EXPECT_EQ(outer.modules.size(), static_cast<std::size_t>(g.modulesPerRing / 2));
+    for (const RingPoint& p : outer.modules) {
+        const double slot = test::angularDistance(p.angle, g.startAngle) / g.moduleAngle();
+        EXPECT_LT(std::abs(slot - std::round(slot)), 0.25) << p.angle;
+        EXPECT_EQ(static_cast<int>(std::round(slot)) % 2, 0) << p.angle;
+    }
+
+    ASSERT_EQ(path.stage, StageReadMaskedData) << "failed with " << path.code;
+    const RadialZebra& radial = path.radialZebra;
+    ASSERT_EQ(radial.ringCount, g.ringCount);
+    EXPECT_NEAR(radial.firstRingRadius, g.ringCenterRadius(0), g.pitch / 4);
+    EXPECT_NEAR(radial.lastRingRadius, g.ringCenterRadius(g.ringCount - 1), g.pitch / 4);
+    EXPECT_EQ(path.modules, run.symbol.modules);
+}
+
+INSTANTIATE_TEST_SUITE_P(Sweep, RenderedSymbolStages, ::testing::ValuesIn(test::stageSweepSpecs()));
 
 }  // namespace
 }  // namespace qcl
