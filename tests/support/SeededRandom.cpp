@@ -22,7 +22,8 @@ std::string SeededRandom::text(std::size_t length, const std::string& alphabet) 
     std::string out;
     out.reserve(length);
     for (std::size_t i = 0; i < length; ++i) {
-        out += alphabet[static_cast<std::size_t>(uniformInt(0, static_cast<int>(alphabet.size()) - 1))];
+        out += alphabet[static_cast<std::size_t>(
+            uniformInt(0, static_cast<int>(alphabet.size()) - 1))];
     }
     return out;
 }

@@ -10,18 +10,18 @@
 namespace qcl::test {
 
 class SeededRandom {
-public:
+  public:
     explicit SeededRandom(std::uint32_t seed) : seed_(seed), engine_(seed) {}
 
     std::uint32_t seed() const { return seed_; }
     std::mt19937& engine() { return engine_; }
 
-    int uniformInt(int lo, int hi);             // inclusive range
-    double uniformReal(double lo, double hi);   // [lo, hi)
+    int uniformInt(int lo, int hi);            // inclusive range
+    double uniformReal(double lo, double hi);  // [lo, hi)
     std::vector<std::uint8_t> bytes(std::size_t count);
     std::string text(std::size_t length, const std::string& alphabet);
 
-private:
+  private:
     std::uint32_t seed_;
     std::mt19937 engine_;
 };
