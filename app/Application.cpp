@@ -1,9 +1,11 @@
 #include "app/Application.h"
 
+#include <opencv2/core/utils/logger.hpp>
 #include <opencv2/imgcodecs.hpp>
 
 #include <exception>
 #include <iostream>
+#include <stdexcept>
 
 #include "app/CameraView.h"
 #include "app/CommandLine.h"
@@ -99,6 +101,11 @@ void decodeImageFile(const std::string& path, const Settings& settings) {
     Stopwatch stopwatch;
     stopwatch.start();
     try {
+        if (image.empty()) {
+            // Said in the reader's own words rather than as the image library's assertion text.
+            throw std::runtime_error("Image file '" + path +
+                                     "' cannot be read: it is missing, unreadable or not an image");
+        }
         const std::string payload = decode(parameters, image, true);
         stopwatch.stop();
         if (!payload.empty()) {
@@ -115,6 +122,8 @@ void decodeImageFile(const std::string& path, const Settings& settings) {
 }
 
 int runApplication(const std::vector<std::string>& arguments) {
+    // The program reports its own failures; the image library's warnings would only repeat them.
+    cv::utils::logging::setLogLevel(cv::utils::logging::LOG_LEVEL_ERROR);
     writeBanner();
     const ChoiceLists choices = makeChoiceLists();
     Settings settings;

@@ -37,7 +37,11 @@ TEST_F(ProgramTest, UnreadableFileIsLoggedAndTimedWhateverTheSettingsSay) {
                         0),
               0U)
         << out;
-    EXPECT_TRUE(contains(out, "\nError\t")) << out;
+    EXPECT_TRUE(contains(out,
+                         "\nError\tImage file 'missing.png' cannot be read: it is missing, "
+                         "unreadable or not an image\n"))
+        << out;
+    EXPECT_EQ(result.errors, "") << "no warning of the image library's own";
     EXPECT_FALSE(contains(out, "Encoded text is: ") || contains(out, "No data found"));
     EXPECT_FALSE(contains(out, "Decoding"));  // an Info line, below Warning
     const std::size_t ms = out.rfind(" ms\n");
