@@ -17,13 +17,13 @@ namespace {
 using qcl::test::RenderedPath;
 
 const RenderedPath& largeSymbol() {
-    qcl::test::SymbolSpec spec;
-    spec.modulesPerRing = 80;
-    spec.ringCount = 9;
-    spec.diameter = 620;
-    spec.rotation = 0.9;
-    spec.seed = 11;
-    const RenderedPath& run = qcl::test::renderedPlainPath(spec);
+    qcl::test::SymbolSetup setup;
+    setup.modulesPerRing = 80;
+    setup.ringCount = 9;
+    setup.diameter = 620;
+    setup.rotation = 0.9;
+    setup.seed = 11;
+    const RenderedPath& run = qcl::test::renderedPlainPath(setup);
     if (run.path.stage != qcl::StageReadMaskedData) {
         throw std::runtime_error("benchmark symbol does not read on the plain path");
     }

@@ -187,7 +187,7 @@ TEST(StageChainOuterZebra, StartPointsFartherFirstAndOneWhenEqual) {
 // The chain's first path on rendered symbols (every modules-per-ring value, several sizes,
 // rotations, black-and-white and colour, black centres): what each stage finds against what was
 // drawn.
-class RenderedSymbolStages : public ::testing::TestWithParam<test::SymbolSpec> {};
+class RenderedSymbolStages : public ::testing::TestWithParam<test::SymbolSetup> {};
 
 TEST_P(RenderedSymbolStages, EachStageFindsWhatWasDrawn) {
     const test::RenderedPath& run = test::renderedPlainPath(GetParam());
@@ -228,7 +228,8 @@ TEST_P(RenderedSymbolStages, EachStageFindsWhatWasDrawn) {
     EXPECT_EQ(path.modules, run.symbol.modules);
 }
 
-INSTANTIATE_TEST_SUITE_P(Sweep, RenderedSymbolStages, ::testing::ValuesIn(test::stageSweepSpecs()));
+INSTANTIATE_TEST_SUITE_P(Sweep, RenderedSymbolStages,
+                         ::testing::ValuesIn(test::stageSweepSetups()));
 
 }  // namespace
 }  // namespace qcl

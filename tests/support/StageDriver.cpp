@@ -107,16 +107,16 @@ PlainPath runPlainPath(const cv::Mat& image, CodeType codeType, std::int32_t kno
     return path;
 }
 
-const RenderedPath& renderedPlainPath(const SymbolSpec& spec) {
+const RenderedPath& renderedPlainPath(const SymbolSetup& setup) {
     static std::map<std::string, std::unique_ptr<RenderedPath>> cache;
     std::ostringstream key;
-    key << spec;
+    key << setup;
     std::unique_ptr<RenderedPath>& entry = cache[key.str()];
     if (!entry) {
         entry = std::make_unique<RenderedPath>();
-        entry->symbol = renderTestSymbol(spec);
+        entry->symbol = renderTestSymbol(setup);
         try {
-            entry->path = runPlainPath(entry->symbol.image, spec.codeType, spec.modulesPerRing);
+            entry->path = runPlainPath(entry->symbol.image, setup.codeType, setup.modulesPerRing);
         } catch (const std::exception& e) {
             entry->error = e.what();
         }
@@ -124,18 +124,18 @@ const RenderedPath& renderedPlainPath(const SymbolSpec& spec) {
     return *entry;
 }
 
-std::vector<SymbolSpec> stageSweepSpecs() {
-    std::vector<SymbolSpec> specs = standardSymbolSpecs(20261206, 2);
-    const std::size_t standard = specs.size();
+std::vector<SymbolSetup> stageSweepSetups() {
+    std::vector<SymbolSetup> setups = standardSymbolSetups(20261206, 2);
+    const std::size_t standard = setups.size();
     // A black-centre copy of the third shape (five rings, 460 px) of every modules-per-ring
     // value, in a 480 px image.
     for (std::size_t i = 0; i < standard; i += 8) {
-        SymbolSpec spec = specs[i + 4];
-        spec.blackCenter = true;
-        spec.imageSize = {480, 480};
-        specs.push_back(spec);
+        SymbolSetup setup = setups[i + 4];
+        setup.blackCenter = true;
+        setup.imageSize = {480, 480};
+        setups.push_back(setup);
     }
-    return specs;
+    return setups;
 }
 
 }  // namespace qcl::test

@@ -52,12 +52,12 @@ struct RenderedPath {
 };
 
 // Renders the symbol and runs the plain path on it (the drawn modules-per-ring standing in for a
-// failed inner zebra), once per spec and test program: the stage tests of one program share it.
-const RenderedPath& renderedPlainPath(const SymbolSpec& spec);
+// failed inner zebra), once per setup and test program: the stage tests of one program share it.
+const RenderedPath& renderedPlainPath(const SymbolSetup& setup);
 
-// The symbols the stage tests sweep: the standard specs (every modules-per-ring value, several
+// The symbols the stage tests sweep: the standard setups (every modules-per-ring value, several
 // sizes, random rotations, black-and-white and colour) and a black-centre symbol per value in a
 // smaller image.
-std::vector<SymbolSpec> stageSweepSpecs();
+std::vector<SymbolSetup> stageSweepSetups();
 
 }  // namespace qcl::test

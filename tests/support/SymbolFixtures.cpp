@@ -33,26 +33,26 @@ ModuleList randomModules(std::int32_t modulesPerRing, std::int32_t ringCount, Co
     return modules;
 }
 
-RenderOptions renderOptionsFor(const SymbolSpec& spec) {
+RenderOptions renderOptionsFor(const SymbolSetup& setup) {
     RenderOptions options;
-    options.ringPitch = spec.pitch;
-    options.diameter = spec.diameter;
-    options.imageSize = spec.imageSize;
-    options.startAngle = spec.rotation;
-    options.blackCenter = spec.blackCenter;
-    options.blackCenterRadius = spec.blackCenterRadius;
-    options.mirrored = spec.mirrored;
-    options.centerOffset = spec.centerOffset;
-    options.supersampling = spec.supersampling;
-    options.discRadius = spec.discRadius;
-    options.dark = spec.dark;
-    options.light = spec.light;
+    options.ringPitch = setup.pitch;
+    options.diameter = setup.diameter;
+    options.imageSize = setup.imageSize;
+    options.startAngle = setup.rotation;
+    options.blackCenter = setup.blackCenter;
+    options.blackCenterRadius = setup.blackCenterRadius;
+    options.mirrored = setup.mirrored;
+    options.centerOffset = setup.centerOffset;
+    options.supersampling = setup.supersampling;
+    options.discRadius = setup.discRadius;
+    options.dark = setup.dark;
+    options.light = setup.light;
     return options;
 }
 
-TestSymbol renderTestSymbol(const SymbolSpec& spec, const ModuleList& modules) {
-    const SymbolRenderer renderer(spec.modulesPerRing, spec.ringCount, spec.codeType,
-                                  renderOptionsFor(spec));
+TestSymbol renderTestSymbol(const SymbolSetup& setup, const ModuleList& modules) {
+    const SymbolRenderer renderer(setup.modulesPerRing, setup.ringCount, setup.codeType,
+                                  renderOptionsFor(setup));
     TestSymbol symbol;
     symbol.modules = modules;
     symbol.image = renderer.render(modules);
@@ -60,38 +60,38 @@ TestSymbol renderTestSymbol(const SymbolSpec& spec, const ModuleList& modules) {
     return symbol;
 }
 
-TestSymbol renderTestSymbol(const SymbolSpec& spec) {
+TestSymbol renderTestSymbol(const SymbolSetup& setup) {
     return renderTestSymbol(
-        spec, randomModules(spec.modulesPerRing, spec.ringCount, spec.codeType, spec.seed));
+        setup, randomModules(setup.modulesPerRing, setup.ringCount, setup.codeType, setup.seed));
 }
 
-std::ostream& operator<<(std::ostream& os, const SymbolSpec& spec) {
-    os << "M=" << spec.modulesPerRing << " D=" << spec.ringCount << " " << spec.codeType;
-    if (spec.pitch > 0) {
-        os << " pitch=" << spec.pitch;
-    } else if (spec.diameter > 0) {
-        os << " diameter=" << spec.diameter;
+std::ostream& operator<<(std::ostream& os, const SymbolSetup& setup) {
+    os << "M=" << setup.modulesPerRing << " D=" << setup.ringCount << " " << setup.codeType;
+    if (setup.pitch > 0) {
+        os << " pitch=" << setup.pitch;
+    } else if (setup.diameter > 0) {
+        os << " diameter=" << setup.diameter;
     }
-    os << " image=" << spec.imageSize.width << "x" << spec.imageSize.height
-       << " rotation=" << spec.rotation << " seed=" << spec.seed;
-    if (spec.discRadius > 0) {
-        os << " disc=" << spec.discRadius;
+    os << " image=" << setup.imageSize.width << "x" << setup.imageSize.height
+       << " rotation=" << setup.rotation << " seed=" << setup.seed;
+    if (setup.discRadius > 0) {
+        os << " disc=" << setup.discRadius;
     }
-    if (spec.blackCenter) {
+    if (setup.blackCenter) {
         os << " blackCenter";
     }
-    if (spec.mirrored) {
+    if (setup.mirrored) {
         os << " mirrored";
     }
-    if (spec.centerOffset != cv::Point2d(0, 0)) {
-        os << " offset=" << spec.centerOffset;
+    if (setup.centerOffset != cv::Point2d(0, 0)) {
+        os << " offset=" << setup.centerOffset;
     }
     return os;
 }
 
-std::vector<SymbolSpec> standardSymbolSpecs(std::uint32_t seed, int rotationsPerShape) {
+std::vector<SymbolSetup> standardSymbolSetups(std::uint32_t seed, int rotationsPerShape) {
     SeededRandom random(seed);
-    std::vector<SymbolSpec> specs;
+    std::vector<SymbolSetup> setups;
     for (int m : kModulesPerRingChoices) {
         const double smallest = minimumRingPitch(m);
         // {rings, pitch, diameter}: smallest pitch, a middle size, the largest diameter.
@@ -103,19 +103,19 @@ std::vector<SymbolSpec> standardSymbolSpecs(std::uint32_t seed, int rotationsPer
             {2, smallest, 0}, {3, smallest + 3, 0}, {5, 0, 460}, {9, 0, kLargestDiameter}};
         for (const auto& shape : shapes) {
             for (int r = 0; r < rotationsPerShape; ++r) {
-                SymbolSpec spec;
-                spec.modulesPerRing = m;
-                spec.ringCount = shape.rings;
-                spec.pitch = shape.pitch;
-                spec.diameter = shape.diameter;
-                spec.rotation = random.uniformReal(0.0, 2.0 * CV_PI);
-                spec.seed = static_cast<std::uint32_t>(random.uniformInt(1, 1 << 30));
-                spec.codeType = r % 2 == 1 ? CodeType::Color : CodeType::BlackAndWhite;
-                specs.push_back(spec);
+                SymbolSetup setup;
+                setup.modulesPerRing = m;
+                setup.ringCount = shape.rings;
+                setup.pitch = shape.pitch;
+                setup.diameter = shape.diameter;
+                setup.rotation = random.uniformReal(0.0, 2.0 * CV_PI);
+                setup.seed = static_cast<std::uint32_t>(random.uniformInt(1, 1 << 30));
+                setup.codeType = r % 2 == 1 ? CodeType::Color : CodeType::BlackAndWhite;
+                setups.push_back(setup);
             }
         }
     }
-    return specs;
+    return setups;
 }
 
 namespace {

@@ -16,7 +16,7 @@
 
 namespace qcl::test {
 
-struct SymbolSpec {
+struct SymbolSetup {
     std::int32_t modulesPerRing = 32;
     std::int32_t ringCount = 3;
     CodeType codeType = CodeType::BlackAndWhite;
@@ -45,17 +45,17 @@ struct TestSymbol {
 ModuleList randomModules(std::int32_t modulesPerRing, std::int32_t ringCount, CodeType codeType,
                          std::uint32_t seed);
 
-RenderOptions renderOptionsFor(const SymbolSpec& spec);
-TestSymbol renderTestSymbol(const SymbolSpec& spec);
+RenderOptions renderOptionsFor(const SymbolSetup& setup);
+TestSymbol renderTestSymbol(const SymbolSetup& setup);
 // Same, with the given module values instead of random ones.
-TestSymbol renderTestSymbol(const SymbolSpec& spec, const ModuleList& modules);
+TestSymbol renderTestSymbol(const SymbolSetup& setup, const ModuleList& modules);
 
 // One line that replays the case, printed by GoogleTest for parameterised tests and failures.
-std::ostream& operator<<(std::ostream& os, const SymbolSpec& spec);
+std::ostream& operator<<(std::ostream& os, const SymbolSetup& setup);
 
 // The set of sizes and code shapes the stage tests sweep: every modules-per-ring value, sizes from
 // the smallest supported pitch up to a ~620 px diameter, several rotations; BW and colour.
-std::vector<SymbolSpec> standardSymbolSpecs(std::uint32_t seed, int rotationsPerShape = 3);
+std::vector<SymbolSetup> standardSymbolSetups(std::uint32_t seed, int rotationsPerShape = 3);
 
 // What the reader's own stages make of a rendered symbol, compared with the truth. The chain runs
 // as in decode() (resize, enhancement, both binarisations, every view and alternative); instead of

@@ -12,7 +12,7 @@ namespace qcl {
 namespace {
 
 using test::renderTestSymbol;
-using test::SymbolSpec;
+using test::SymbolSetup;
 
 constexpr double kPi = 3.14159265358979323846;
 
@@ -92,7 +92,7 @@ TEST(SymbolRendererSize, RejectsImpossibleSymbols) {
     EXPECT_THROW(renderer.render(ModuleList(27 * 3, 2)), std::invalid_argument);
 }
 
-class SymbolRendererSweep : public ::testing::TestWithParam<SymbolSpec> {};
+class SymbolRendererSweep : public ::testing::TestWithParam<SymbolSetup> {};
 
 TEST_P(SymbolRendererSweep, EveryDataModuleShowsItsValueAtItsCentre) {
     const test::TestSymbol s = renderTestSymbol(GetParam());
@@ -167,8 +167,8 @@ TEST_P(SymbolRendererSweep, InnerZebraHasOneNotchPerFourSlotsAndAGap) {
 }
 
 TEST_P(SymbolRendererSweep, QuietZoneIsLightAndColoursStayInDataModules) {
-    const SymbolSpec spec = GetParam();
-    const test::TestSymbol s = renderTestSymbol(spec);
+    const SymbolSetup setup = GetParam();
+    const test::TestSymbol s = renderTestSymbol(setup);
     const SymbolGeometry& g = s.geometry;
     const int m = g.modulesPerRing;
     for (int y = 0; y < s.image.rows; ++y) {
@@ -180,7 +180,7 @@ TEST_P(SymbolRendererSweep, QuietZoneIsLightAndColoursStayInDataModules) {
             }
             const bool grey = c[0] == c[1] && c[1] == c[2];
             if (!grey) {
-                ASSERT_EQ(spec.codeType, CodeType::Color) << x << "," << y;
+                ASSERT_EQ(setup.codeType, CodeType::Color) << x << "," << y;
                 const int slot = slotOf(g, x, y);
                 ASSERT_GE(rho, g.ringInnerRadius(0) - 1.0) << x << "," << y;
                 ASSERT_LE(rho, g.outerZebraInnerRadius() + 1.0) << x << "," << y;
@@ -190,32 +190,32 @@ TEST_P(SymbolRendererSweep, QuietZoneIsLightAndColoursStayInDataModules) {
     }
 }
 
-SymbolSpec sweepSpec(int m, int rings, double pitch, CodeType type, double rotation,
-                     bool mirrored = false, bool blackCenter = false) {
-    SymbolSpec spec;
-    spec.modulesPerRing = m;
-    spec.ringCount = rings;
-    spec.pitch = pitch;
-    spec.imageSize = cv::Size(0, 0);
-    spec.codeType = type;
-    spec.rotation = rotation;
-    spec.mirrored = mirrored;
-    spec.blackCenter = blackCenter;
-    spec.seed = static_cast<std::uint32_t>(m * 100 + rings);
-    return spec;
+SymbolSetup sweepSetup(int m, int rings, double pitch, CodeType type, double rotation,
+                       bool mirrored = false, bool blackCenter = false) {
+    SymbolSetup setup;
+    setup.modulesPerRing = m;
+    setup.ringCount = rings;
+    setup.pitch = pitch;
+    setup.imageSize = cv::Size(0, 0);
+    setup.codeType = type;
+    setup.rotation = rotation;
+    setup.mirrored = mirrored;
+    setup.blackCenter = blackCenter;
+    setup.seed = static_cast<std::uint32_t>(m * 100 + rings);
+    return setup;
 }
 
-INSTANTIATE_TEST_SUITE_P(Shapes, SymbolRendererSweep,
-                         ::testing::Values(sweepSpec(16, 2, 23, CodeType::BlackAndWhite, 0.0),
-                                           sweepSpec(32, 3, 30, CodeType::Color, 1.1),
-                                           sweepSpec(48, 4, 24, CodeType::BlackAndWhite, 2.9, true),
-                                           sweepSpec(64, 5, 23, CodeType::Color, 4.4, false, true),
-                                           sweepSpec(80, 6, 26, CodeType::BlackAndWhite, 5.9, true,
-                                                     true)));
+INSTANTIATE_TEST_SUITE_P(
+    Shapes, SymbolRendererSweep,
+    ::testing::Values(sweepSetup(16, 2, 23, CodeType::BlackAndWhite, 0.0),
+                      sweepSetup(32, 3, 30, CodeType::Color, 1.1),
+                      sweepSetup(48, 4, 24, CodeType::BlackAndWhite, 2.9, true),
+                      sweepSetup(64, 5, 23, CodeType::Color, 4.4, false, true),
+                      sweepSetup(80, 6, 26, CodeType::BlackAndWhite, 5.9, true, true)));
 
 TEST(SymbolRendererVariants, BlackCentreLeavesAWhiteAnnulus) {
     const test::TestSymbol s =
-        renderTestSymbol(sweepSpec(48, 3, 30, CodeType::BlackAndWhite, 0.7, false, true));
+        renderTestSymbol(sweepSetup(48, 3, 30, CodeType::BlackAndWhite, 0.7, false, true));
     const SymbolGeometry& g = s.geometry;
     ASSERT_GT(g.blackCenterRadius, 0.0);
     EXPECT_LE(g.blackCenterRadius, g.discRadius - 13.0);
@@ -228,11 +228,11 @@ TEST(SymbolRendererVariants, BlackCentreLeavesAWhiteAnnulus) {
 }
 
 TEST(SymbolRendererVariants, MirrorRunsSlotsCounterClockwise) {
-    const SymbolSpec plainSpec = sweepSpec(32, 3, 25, CodeType::BlackAndWhite, 0.4);
-    SymbolSpec mirrorSpec = plainSpec;
-    mirrorSpec.mirrored = true;
-    const test::TestSymbol plain = renderTestSymbol(plainSpec);
-    const test::TestSymbol mirror = renderTestSymbol(mirrorSpec);
+    const SymbolSetup plainSetup = sweepSetup(32, 3, 25, CodeType::BlackAndWhite, 0.4);
+    SymbolSetup mirrorSetup = plainSetup;
+    mirrorSetup.mirrored = true;
+    const test::TestSymbol plain = renderTestSymbol(plainSetup);
+    const test::TestSymbol mirror = renderTestSymbol(mirrorSetup);
     const cv::Point2d c = plain.geometry.center;
     const double r = plain.geometry.innerZebraOuterRadius() - 2.0;
     const double step = plain.geometry.moduleAngle();
@@ -247,11 +247,11 @@ TEST(SymbolRendererVariants, MirrorRunsSlotsCounterClockwise) {
 }
 
 TEST(SymbolRendererVariants, AntialiasingOnlyTouchesEdges) {
-    SymbolSpec spec = sweepSpec(32, 3, 24, CodeType::BlackAndWhite, 0.25);
-    spec.supersampling = 1;
-    const cv::Mat hard = renderTestSymbol(spec).image;
-    spec.supersampling = 4;
-    const cv::Mat soft = renderTestSymbol(spec).image;
+    SymbolSetup setup = sweepSetup(32, 3, 24, CodeType::BlackAndWhite, 0.25);
+    setup.supersampling = 1;
+    const cv::Mat hard = renderTestSymbol(setup).image;
+    setup.supersampling = 4;
+    const cv::Mat soft = renderTestSymbol(setup).image;
     ASSERT_EQ(hard.size(), soft.size());
     int grey = 0;
     int hardGrey = 0;
@@ -283,7 +283,8 @@ TEST(SymbolFixtures, RandomModulesAreSeededAndInRange) {
 
 // The maps the photograph helpers report take drawn features to where the new image shows them.
 TEST(SymbolFixtures, PhotographMapsFollowTheImage) {
-    const test::TestSymbol s = renderTestSymbol(sweepSpec(32, 3, 30, CodeType::BlackAndWhite, 0.8));
+    const test::TestSymbol s =
+        renderTestSymbol(sweepSetup(32, 3, 30, CodeType::BlackAndWhite, 0.8));
     const SymbolGeometry& g = s.geometry;
     const cv::Point2d marker = g.pointAt(g.ringCenterRadius(1), 0.0);
     const cv::Point2d beside = g.pointAt(g.ringCenterRadius(1), -1.0);  // white ring slot
@@ -310,7 +311,7 @@ TEST(SymbolFixtures, PhotographMapsFollowTheImage) {
 }
 
 TEST(SymbolFixtures, NoiseAndJpegKeepTheImageShape) {
-    const test::TestSymbol s = renderTestSymbol(sweepSpec(16, 2, 24, CodeType::Color, 0.1));
+    const test::TestSymbol s = renderTestSymbol(sweepSetup(16, 2, 24, CodeType::Color, 0.1));
     const cv::Mat noisy = test::addGaussianNoise(s.image, 4.0, 3);
     ASSERT_EQ(noisy.size(), s.image.size());
     ASSERT_EQ(noisy.type(), s.image.type());
@@ -324,45 +325,45 @@ TEST(SymbolFixtures, NoiseAndJpegKeepTheImageShape) {
 
 // The reader's own stages on rendered symbols: the geometry is right when they find it on their
 // first path and measure what was drawn.
-void expectReadAsDrawn(const SymbolSpec& spec, const test::ReadBack& r, bool firstPath) {
-    EXPECT_TRUE(r.decoded) << spec << "\n" << r;
-    EXPECT_EQ(r.firstPath, firstPath) << spec << "\n" << r;
-    EXPECT_EQ(r.modulesPerRing, spec.modulesPerRing) << spec << "\n" << r;
-    EXPECT_DOUBLE_EQ(r.moduleAccuracy, 1.0) << spec << "\n" << r;
+void expectReadAsDrawn(const SymbolSetup& setup, const test::ReadBack& r, bool firstPath) {
+    EXPECT_TRUE(r.decoded) << setup << "\n" << r;
+    EXPECT_EQ(r.firstPath, firstPath) << setup << "\n" << r;
+    EXPECT_EQ(r.modulesPerRing, setup.modulesPerRing) << setup << "\n" << r;
+    EXPECT_DOUBLE_EQ(r.moduleAccuracy, 1.0) << setup << "\n" << r;
 }
 
-class SymbolReadability : public ::testing::TestWithParam<SymbolSpec> {};
+class SymbolReadability : public ::testing::TestWithParam<SymbolSetup> {};
 
 TEST_P(SymbolReadability, ReaderFindsTheSymbolWhereItWasDrawn) {
-    const SymbolSpec spec = GetParam();
-    const test::TestSymbol symbol = renderTestSymbol(spec);
-    const test::ReadBack r = test::readBackSymbol(symbol, spec.codeType);
-    expectReadAsDrawn(spec, r, true);
-    EXPECT_EQ(r.markerCandidates, 1) << spec << "\n" << r;
-    EXPECT_LT(std::abs(r.markerAngleError), 0.3) << spec << "\n" << r;
-    EXPECT_EQ(r.ringCount, spec.ringCount) << spec << "\n" << r;
-    EXPECT_LT(std::abs(r.firstRingError), 3.0) << spec << "\n" << r;
-    EXPECT_LT(std::abs(r.lastRingError), 3.0) << spec << "\n" << r;
+    const SymbolSetup setup = GetParam();
+    const test::TestSymbol symbol = renderTestSymbol(setup);
+    const test::ReadBack r = test::readBackSymbol(symbol, setup.codeType);
+    expectReadAsDrawn(setup, r, true);
+    EXPECT_EQ(r.markerCandidates, 1) << setup << "\n" << r;
+    EXPECT_LT(std::abs(r.markerAngleError), 0.3) << setup << "\n" << r;
+    EXPECT_EQ(r.ringCount, setup.ringCount) << setup << "\n" << r;
+    EXPECT_LT(std::abs(r.firstRingError), 3.0) << setup << "\n" << r;
+    EXPECT_LT(std::abs(r.lastRingError), 3.0) << setup << "\n" << r;
 }
 
 // Every modules-per-ring value from the smallest supported pitch to a 620 px diameter.
 INSTANTIATE_TEST_SUITE_P(StandardShapes, SymbolReadability,
-                         ::testing::ValuesIn(test::standardSymbolSpecs(2024, 1)));
+                         ::testing::ValuesIn(test::standardSymbolSetups(2024, 1)));
 
 TEST(SymbolReadabilityVariants, BlackCentreMirrorAndLargeImage) {
-    SymbolSpec black = sweepSpec(80, 4, 24, CodeType::BlackAndWhite, 2.2, false, true);
+    SymbolSetup black = sweepSetup(80, 4, 24, CodeType::BlackAndWhite, 2.2, false, true);
     black.imageSize = cv::Size(640, 640);
     const test::TestSymbol blackSymbol = renderTestSymbol(black);
     expectReadAsDrawn(black, test::readBackSymbol(blackSymbol, black.codeType), true);
 
     // The mirror image reads through the reader's flipped view, not on its first path.
-    SymbolSpec mirror = sweepSpec(48, 3, 25, CodeType::Color, 0.9, true);
+    SymbolSetup mirror = sweepSetup(48, 3, 25, CodeType::Color, 0.9, true);
     mirror.imageSize = cv::Size(640, 640);
     const test::TestSymbol mirrorSymbol = renderTestSymbol(mirror);
     expectReadAsDrawn(mirror, test::readBackSymbol(mirrorSymbol, mirror.codeType), false);
 
     // Above 640 px every size doubles and the reader's shrink brings it back.
-    SymbolSpec large = sweepSpec(64, 5, 2 * minimumRingPitch(64), CodeType::BlackAndWhite, 4.0);
+    SymbolSetup large = sweepSetup(64, 5, 2 * minimumRingPitch(64), CodeType::BlackAndWhite, 4.0);
     large.imageSize = cv::Size(1280, 1280);
     const test::TestSymbol largeSymbol = renderTestSymbol(large);
     EXPECT_DOUBLE_EQ(largeSymbol.geometry.workingScale, 2.0);
@@ -370,18 +371,18 @@ TEST(SymbolReadabilityVariants, BlackCentreMirrorAndLargeImage) {
 }
 
 TEST(SymbolReadabilityVariants, SurvivesBlurNoiseAndJpeg) {
-    SymbolSpec spec = sweepSpec(32, 3, minimumRingPitch(32), CodeType::BlackAndWhite, 1.3);
-    spec.imageSize = cv::Size(640, 640);
-    const test::TestSymbol symbol = renderTestSymbol(spec);
+    SymbolSetup setup = sweepSetup(32, 3, minimumRingPitch(32), CodeType::BlackAndWhite, 1.3);
+    setup.imageSize = cv::Size(640, 640);
+    const test::TestSymbol symbol = renderTestSymbol(setup);
     expectReadAsDrawn(
-        spec, test::readBackSymbol(symbol, spec.codeType, test::gaussianBlur(symbol.image, 1.0)),
+        setup, test::readBackSymbol(symbol, setup.codeType, test::gaussianBlur(symbol.image, 1.0)),
         true);
-    expectReadAsDrawn(spec,
-                      test::readBackSymbol(symbol, spec.codeType,
+    expectReadAsDrawn(setup,
+                      test::readBackSymbol(symbol, setup.codeType,
                                            test::addGaussianNoise(symbol.image, 4.0, 7), false),
                       true);
     expectReadAsDrawn(
-        spec, test::readBackSymbol(symbol, spec.codeType, test::jpegRoundTrip(symbol.image, 75)),
+        setup, test::readBackSymbol(symbol, setup.codeType, test::jpegRoundTrip(symbol.image, 75)),
         true);
 }
 
@@ -396,10 +397,10 @@ TEST(SymbolReadabilityVariants, MinimumPitchFollowsTheImageSize) {
     EXPECT_DOUBLE_EQ(minimumRingPitch(32, cv::Size(1280, 960)), 2 * 19.0);
     EXPECT_DOUBLE_EQ(minimumRingPitch(20), 0.0);
     // A smaller image: its minimum pitch reads too.
-    SymbolSpec spec =
-        sweepSpec(64, 4, minimumRingPitch(64, cv::Size(480, 480)), CodeType::BlackAndWhite, 5.1);
-    spec.imageSize = cv::Size(480, 480);
-    expectReadAsDrawn(spec, test::readBackSymbol(renderTestSymbol(spec), spec.codeType), true);
+    SymbolSetup setup =
+        sweepSetup(64, 4, minimumRingPitch(64, cv::Size(480, 480)), CodeType::BlackAndWhite, 5.1);
+    setup.imageSize = cv::Size(480, 480);
+    expectReadAsDrawn(setup, test::readBackSymbol(renderTestSymbol(setup), setup.codeType), true);
 }
 
 }  // namespace

@@ -159,20 +159,20 @@ TEST(ReadMaskedData, UnusableGridsThrowWrongGrid) {
     }
 }
 
-class RenderedSampling : public ::testing::TestWithParam<test::SymbolSpec> {};
+class RenderedSampling : public ::testing::TestWithParam<test::SymbolSetup> {};
 
 // With the drawn ring radii and marker angle, sampling reads back exactly the drawn values, in
 // the reader's order (outermost ring first, from the slot after the marker's), also after a
 // slight blur.
 TEST_P(RenderedSampling, ReadsTheDrawnModules) {
-    const test::SymbolSpec& spec = GetParam();
-    const test::TestSymbol symbol = test::renderTestSymbol(spec);
+    const test::SymbolSetup& setup = GetParam();
+    const test::TestSymbol symbol = test::renderTestSymbol(setup);
     const SymbolGeometry& g = symbol.geometry;
     const RadialZebra zebra =
         zebraOf(g.ringCount, g.ringCenterRadius(0), g.ringCenterRadius(g.ringCount - 1));
     for (const double blur : {0.0, 1.0}) {
         const cv::Mat image = blur > 0 ? test::gaussianBlur(symbol.image, blur) : symbol.image;
-        const SamplingGrid grid = gridFor(image, spec.codeType, g.modulesPerRing, g.ringCount);
+        const SamplingGrid grid = gridFor(image, setup.codeType, g.modulesPerRing, g.ringCount);
         const cv::Point2d centre(image.cols * 0.5, image.rows * 0.5);
         EXPECT_EQ(readMaskedData(grid, centre, g.startAngle, zebra), symbol.modules)
             << "blur " << blur;
@@ -180,7 +180,7 @@ TEST_P(RenderedSampling, ReadsTheDrawnModules) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Sweep, RenderedSampling,
-                         ::testing::ValuesIn(test::standardSymbolSpecs(4711, 2)));
+                         ::testing::ValuesIn(test::standardSymbolSetups(4711, 2)));
 
 }  // namespace
 }  // namespace qcl
