@@ -80,8 +80,9 @@ int outlineStep(int longer) {
 }
 
 // Every drawn outline pixel lies within this many pixels, across and along, of the walk along the
-// polygon with rounded corners: half a pixel each for drawing the exact edge, rounding its
-// corners, walking the rounded edge and clipping it, and the walk's own step of one pixel.
+// polygon with rounded corners: drawn pixels stray half a pixel from the exact edge, rounding the
+// corners moves the edge by up to half a pixel, and the walk stays within a pixel of the rounded
+// edge (half a pixel more where it is clipped): at most 2.5, so 2 in whole pixels.
 constexpr int kOutlineReach = 2;
 
 // Moves the marked pixels of `scratch` in columns x0..x1 and rows y0..y1 (clipped to the image) to
