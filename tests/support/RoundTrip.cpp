@@ -106,11 +106,9 @@ std::string fillingPayload(PayloadType type, const writer::SymbolOptions& option
     return fitting.substr(0, std::max<std::size_t>(1, wanted));
 }
 
-ReadResult readSymbol(const cv::Mat& image, CodeType codeType, BinaryFormat format, bool enhance,
-                      Layout layout) {
+ReadResult readSymbol(const cv::Mat& image, CodeType codeType, BinaryFormat format, bool enhance) {
     DecodeParameters parameters;
     parameters.codeType = codeType;
-    parameters.layout = layout;
     parameters.binaryFormat = format;
     ReadResult result;
     try {

@@ -36,8 +36,7 @@ struct ReadResult {
 
 // Decodes as the command line does (HorizontalShortSnake layout, enhancement on unless asked).
 ReadResult readSymbol(const cv::Mat& image, CodeType codeType,
-                      BinaryFormat format = BinaryFormat::Binary, bool enhance = true,
-                      Layout layout = Layout::HorizontalShortSnake);
+                      BinaryFormat format = BinaryFormat::Binary, bool enhance = true);
 
 // The decode rate of a batch, for reports: "name: decoded/total (percent)".
 struct RateCounter {

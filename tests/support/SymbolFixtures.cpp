@@ -40,13 +40,7 @@ RenderOptions renderOptionsFor(const SymbolSetup& setup) {
     options.imageSize = setup.imageSize;
     options.startAngle = setup.rotation;
     options.blackCenter = setup.blackCenter;
-    options.blackCenterRadius = setup.blackCenterRadius;
     options.mirrored = setup.mirrored;
-    options.centerOffset = setup.centerOffset;
-    options.supersampling = setup.supersampling;
-    options.discRadius = setup.discRadius;
-    options.dark = setup.dark;
-    options.light = setup.light;
     return options;
 }
 
@@ -74,17 +68,11 @@ std::ostream& operator<<(std::ostream& os, const SymbolSetup& setup) {
     }
     os << " image=" << setup.imageSize.width << "x" << setup.imageSize.height
        << " rotation=" << setup.rotation << " seed=" << setup.seed;
-    if (setup.discRadius > 0) {
-        os << " disc=" << setup.discRadius;
-    }
     if (setup.blackCenter) {
         os << " blackCenter";
     }
     if (setup.mirrored) {
         os << " mirrored";
-    }
-    if (setup.centerOffset != cv::Point2d(0, 0)) {
-        os << " offset=" << setup.centerOffset;
     }
     return os;
 }
@@ -133,14 +121,11 @@ double shareRight(const ModuleList& read, const ModuleList& truth) {
 
 }  // namespace
 
-ReadBack readBackSymbol(const TestSymbol& symbol, CodeType codeType, const cv::Mat& photo,
-                        bool enhance) {
-    const cv::Mat& image = photo.empty() ? symbol.image : photo;
+ReadBack readBackSymbol(const TestSymbol& symbol, CodeType codeType) {
     const SymbolGeometry& g = symbol.geometry;
     // Truth radii in pixels of the reader's working image.
-    const double longer = std::max(image.cols, image.rows);
-    const double toWorking =
-        (longer > 640.0 ? 640.0 / longer : 1.0) * image.cols / g.imageSize.width;
+    const double longer = std::max(symbol.image.cols, symbol.image.rows);
+    const double toWorking = longer > 640.0 ? 640.0 / longer : 1.0;
     ReadBack result;
     bool firstSeen = false;
     bool pathGood = false;
@@ -212,7 +197,7 @@ ReadBack readBackSymbol(const TestSymbol& symbol, CodeType codeType, const cv::M
     DecodeParameters parameters;
     parameters.codeType = codeType;
     try {
-        decode(parameters, image, enhance, stages);
+        decode(parameters, symbol.image, true, stages);
         result.decoded = true;
     } catch (const QCException& error) {
         result.failure = error.code;
@@ -256,20 +241,17 @@ cv::Mat jpegRoundTrip(const cv::Mat& image, int quality) {
     return cv::imdecode(buffer, cv::IMREAD_COLOR);
 }
 
-cv::Mat rotateAndScale(const cv::Mat& image, double angle, double scale, cv::Matx23d* transform) {
+cv::Mat rotateAndScale(const cv::Mat& image, double angle, double scale) {
     const cv::Point2f centre(image.cols / 2.0f, image.rows / 2.0f);
     // getRotationMatrix2D turns counter-clockwise on screen for a positive angle in degrees.
     const cv::Mat map = cv::getRotationMatrix2D(centre, -angle * 180.0 / CV_PI, scale);
     cv::Mat out;
     cv::warpAffine(image, out, map, image.size(), cv::INTER_LINEAR, cv::BORDER_CONSTANT,
                    cv::Scalar::all(255));
-    if (transform != nullptr) {
-        *transform = cv::Matx23d(map);
-    }
     return out;
 }
 
-cv::Mat tilt(const cv::Mat& image, double strength, double angle, cv::Matx33d* transform) {
+cv::Mat tilt(const cv::Mat& image, double strength, double angle) {
     const double cx = image.cols / 2.0;
     const double cy = image.rows / 2.0;
     const double a = 2.0 * strength / std::max(image.cols, image.rows);
@@ -280,9 +262,6 @@ cv::Mat tilt(const cv::Mat& image, double strength, double angle, cv::Matx33d* t
     cv::Mat out;
     cv::warpPerspective(image, out, cv::Mat(map), image.size(), cv::INTER_LINEAR,
                         cv::BORDER_CONSTANT, cv::Scalar::all(255));
-    if (transform != nullptr) {
-        *transform = map;
-    }
     return out;
 }
 

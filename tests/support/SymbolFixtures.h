@@ -24,15 +24,9 @@ struct SymbolSetup {
     double diameter = 0.0;         // outer diameter in px, used when pitch is 0
     cv::Size imageSize{640, 640};  // 0 x 0: smallest square around the symbol
     double rotation = 0.0;         // image angle of the start marker (radians, +x towards +y)
-    bool blackCenter = false;
-    double blackCenterRadius = 0.0;  // px; 0: the largest the reader tolerates
+    bool blackCenter = false;      // as large as the reader tolerates
     bool mirrored = false;
-    cv::Point2d centerOffset{0, 0};
-    double discRadius = 0.0;  // forces the centre disc radius (px); 0: the writer's rule
-    std::uint32_t seed = 1;   // module values
-    int supersampling = 4;
-    std::uint8_t dark = 0;
-    std::uint8_t light = 255;
+    std::uint32_t seed = 1;  // module values
 };
 
 struct TestSymbol {
@@ -75,10 +69,8 @@ struct ReadBack {
     double moduleAccuracy = 0.0;  // share of modules right on the decoded (else first) reading
 };
 
-// `photo` replaces the rendered image when given (a degraded copy of the same size or a resized
-// one); the truth angles and radii are only meaningful for an unrotated, unmirrored photo.
-ReadBack readBackSymbol(const TestSymbol& symbol, CodeType codeType, const cv::Mat& photo = {},
-                        bool enhance = true);
+// The truth angles and radii are only meaningful for an unmirrored symbol.
+ReadBack readBackSymbol(const TestSymbol& symbol, CodeType codeType);
 std::ostream& operator<<(std::ostream& os, const ReadBack& result);
 
 // "Photographs" of a rendered image.
@@ -86,11 +78,10 @@ cv::Mat gaussianBlur(const cv::Mat& image, double sigma);
 cv::Mat addGaussianNoise(const cv::Mat& image, double sigma, std::uint32_t seed);
 cv::Mat jpegRoundTrip(const cv::Mat& image, int quality);
 // Rotates by `angle` (radians, +x towards +y) and scales by `scale` about the image centre into
-// an image of the same size; `transform` (optional) receives the 2x3 map of points.
-cv::Mat rotateAndScale(const cv::Mat& image, double angle, double scale,
-                       cv::Matx23d* transform = nullptr);
+// an image of the same size.
+cv::Mat rotateAndScale(const cv::Mat& image, double angle, double scale);
 // Tilts the image plane: a perspective map whose scale changes by +-`strength` across the image
-// along direction `angle`; `transform` (optional) receives the 3x3 map of points.
-cv::Mat tilt(const cv::Mat& image, double strength, double angle, cv::Matx33d* transform = nullptr);
+// along direction `angle`.
+cv::Mat tilt(const cv::Mat& image, double strength, double angle);
 
 }  // namespace qcl::test
