@@ -202,45 +202,5 @@ TEST(SymbolRendererVariants, BlackCentreLeavesAWhiteAnnulus) {
     }
 }
 
-// The reader's own stages on rendered symbols: the geometry is right when they find it on their
-// first path (a mirror image: through the flipped view) and measure what was drawn.
-class SymbolReadability : public ::testing::TestWithParam<SymbolSetup> {};
-
-TEST_P(SymbolReadability, ReaderFindsTheSymbolWhereItWasDrawn) {
-    const SymbolSetup setup = GetParam();
-    const test::TestSymbol symbol = renderTestSymbol(setup);
-    const test::ReadBack r = test::readBackSymbol(symbol, setup.codeType);
-    EXPECT_TRUE(r.decoded) << setup << "\n" << r;
-    EXPECT_EQ(r.firstPath, !setup.mirrored) << setup << "\n" << r;
-    EXPECT_EQ(r.modulesPerRing, setup.modulesPerRing) << setup << "\n" << r;
-    EXPECT_DOUBLE_EQ(r.moduleAccuracy, 1.0) << setup << "\n" << r;
-    if (!setup.mirrored && symbol.geometry.workingScale == 1.0) {
-        EXPECT_EQ(r.markerCandidates, 1) << setup << "\n" << r;
-        EXPECT_LT(std::abs(r.markerAngleError), 0.3) << setup << "\n" << r;
-        EXPECT_EQ(r.ringCount, setup.ringCount) << setup << "\n" << r;
-        EXPECT_LT(std::abs(r.firstRingError), 3.0) << setup << "\n" << r;
-        EXPECT_LT(std::abs(r.lastRingError), 3.0) << setup << "\n" << r;
-    }
-}
-
-std::vector<SymbolSetup> readabilitySetups() {
-    // Every modules-per-ring value from the smallest supported pitch to a 620 px diameter ...
-    std::vector<SymbolSetup> setups = test::standardSymbolSetups(2024, 1);
-    // ... a black centre, a mirror image, a 1280 px image and the smallest pitch of a 480 px one.
-    setups.push_back(sweepSetup(80, 4, 24, CodeType::BlackAndWhite, 2.2, false, true));
-    setups.push_back(sweepSetup(48, 3, 25, CodeType::Color, 0.9, true));
-    setups.push_back(sweepSetup(64, 5, 2 * minimumRingPitch(64), CodeType::BlackAndWhite, 4.0));
-    setups.back().imageSize = cv::Size(1280, 1280);
-    setups.push_back(
-        sweepSetup(64, 4, minimumRingPitch(64, {480, 480}), CodeType::BlackAndWhite, 5.1));
-    setups.back().imageSize = cv::Size(480, 480);
-    for (std::size_t i = setups.size() - 4; i + 2 < setups.size(); ++i) {
-        setups[i].imageSize = cv::Size(640, 640);
-    }
-    return setups;
-}
-
-INSTANTIATE_TEST_SUITE_P(Shapes, SymbolReadability, ::testing::ValuesIn(readabilitySetups()));
-
 }  // namespace
 }  // namespace qcl
