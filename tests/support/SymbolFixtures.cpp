@@ -8,16 +8,12 @@
 #include <random>
 #include <stdexcept>
 
-#include "decoder/Decoder.h"
-#include "decoder/StageChain.h"
 #include "support/SeededRandom.h"
 
 namespace qcl::test {
 
 namespace {
 constexpr int kModulesPerRingChoices[] = {16, 32, 48, 64, 80};
-// A reading with this share of modules right stands in for a successful frame decode.
-constexpr double kDecodedShare = 0.95;
 // Largest symbol the sweeps draw into a 640-px image (8 px quiet zone on each side remain).
 constexpr double kLargestDiameter = 620.0;
 }  // namespace
@@ -104,115 +100,6 @@ std::vector<SymbolSetup> standardSymbolSetups(std::uint32_t seed, int rotationsP
         }
     }
     return setups;
-}
-
-namespace {
-
-double shareRight(const ModuleList& read, const ModuleList& truth) {
-    if (read.size() != truth.size() || truth.empty()) {
-        return 0.0;
-    }
-    std::size_t right = 0;
-    for (std::size_t i = 0; i < truth.size(); ++i) {
-        right += read[i] == truth[i];
-    }
-    return static_cast<double>(right) / static_cast<double>(truth.size());
-}
-
-}  // namespace
-
-ReadBack readBackSymbol(const TestSymbol& symbol, CodeType codeType) {
-    const SymbolGeometry& g = symbol.geometry;
-    // Truth radii in pixels of the reader's working image.
-    const double longer = std::max(symbol.image.cols, symbol.image.rows);
-    const double toWorking = longer > 640.0 ? 640.0 / longer : 1.0;
-    ReadBack result;
-    bool firstSeen = false;
-    bool pathGood = false;
-    bool plainInnerZebra = false;
-    int innerZebraSearches = 0;
-    int markerSearches = 0;
-    StageFunctions stages = realStages();
-    const auto innerZebra = stages.findInnerZebra;
-    stages.findInnerZebra = [&](const cv::Mat& binary, double radius, InnerZebra& zebra) {
-        const ErrorCode code = innerZebra(binary, radius, zebra);
-        if (++innerZebraSearches == 1) {
-            plainInnerZebra = code == Success;
-        }
-        if (result.modulesPerRing == 0 && code == Success) {
-            result.modulesPerRing = 4 * zebra.slotCount;
-        }
-        return code;
-    };
-    const auto startMarker = stages.findStartMarker;
-    stages.findStartMarker = [&](const cv::Mat& binary, double radius, std::int32_t m) {
-        std::vector<StartMarkerCandidate> found = startMarker(binary, radius, m);
-        if (++markerSearches == 1) {
-            result.markerCandidates = static_cast<std::int32_t>(found.size());
-            for (const StartMarkerCandidate& c : found) {
-                if (c.plausibility > result.markerPlausibility) {
-                    result.markerPlausibility = c.plausibility;
-                    result.markerAngleError =
-                        std::remainder(c.angle - g.startAngle, 2.0 * CV_PI) / g.moduleAngle();
-                }
-            }
-        }
-        return found;
-    };
-    const auto radialZebra = stages.findRadialZebra;
-    stages.findRadialZebra = [&](const cv::Mat& binary, double s, double a, std::int32_t p1,
-                                 std::int32_t rOut, std::int32_t p0) {
-        const RadialZebra zebra = radialZebra(binary, s, a, p1, rOut, p0);
-        if (result.ringCount == 0 && zebra.ringCount >= 2) {
-            result.ringCount = zebra.ringCount;
-            result.firstRingError = zebra.firstRingRadius - g.ringCenterRadius(0) * toWorking;
-            result.lastRingError =
-                zebra.lastRingRadius - g.ringCenterRadius(g.ringCount - 1) * toWorking;
-        }
-        return zebra;
-    };
-    const auto readModules = stages.readMaskedData;
-    stages.readMaskedData = [&](const SamplingGrid& grid, const cv::Point2d& centre, double angle,
-                                const RadialZebra& zebra) {
-        ModuleList read = readModules(grid, centre, angle, zebra);
-        const double share = shareRight(read, symbol.modules);
-        pathGood = share >= kDecodedShare;
-        if (!firstSeen || pathGood) {
-            result.moduleAccuracy = share;
-        }
-        if (!firstSeen) {
-            result.firstPath = pathGood && plainInnerZebra && markerSearches == 1;
-            firstSeen = true;
-        }
-        return read;
-    };
-    stages.decodeFrame = [&](const SamplingGrid&, const ModuleList&, std::string* payload,
-                             std::uint8_t*, std::uint8_t*) {
-        if (!pathGood) {
-            return EccCannotCorrect;
-        }
-        *payload = "modules";
-        return Success;
-    };
-    DecodeParameters parameters;
-    parameters.codeType = codeType;
-    try {
-        decode(parameters, symbol.image, true, stages);
-        result.decoded = true;
-    } catch (const QCException& error) {
-        result.failure = error.code;
-    }
-    return result;
-}
-
-std::ostream& operator<<(std::ostream& os, const ReadBack& r) {
-    os << (r.decoded ? "decoded" : "failed") << (r.firstPath ? " (first path)" : "")
-       << " failure=" << static_cast<int>(r.failure) << " M=" << r.modulesPerRing
-       << " candidates=" << r.markerCandidates << " score=" << r.markerPlausibility
-       << " angleError=" << r.markerAngleError << " rings=" << r.ringCount
-       << " firstRingError=" << r.firstRingError << " lastRingError=" << r.lastRingError
-       << " accuracy=" << r.moduleAccuracy;
-    return os;
 }
 
 cv::Mat gaussianBlur(const cv::Mat& image, double sigma) {

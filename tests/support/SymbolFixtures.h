@@ -10,7 +10,6 @@
 #include <vector>
 
 #include "common/CodeTypes.h"
-#include "common/ErrorCodes.h"
 #include "decoder/data/SamplingGrid.h"
 #include "writer/SymbolRenderer.h"
 
@@ -50,28 +49,6 @@ std::ostream& operator<<(std::ostream& os, const SymbolSetup& setup);
 // The set of sizes and code shapes the stage tests sweep: every modules-per-ring value, sizes from
 // the smallest supported pitch up to a ~620 px diameter, several rotations; BW and colour.
 std::vector<SymbolSetup> standardSymbolSetups(std::uint32_t seed, int rotationsPerShape = 3);
-
-// What the reader's own stages make of a rendered symbol, compared with the truth. The chain runs
-// as in decode() (resize, enhancement, both binarisations, every view and alternative); instead of
-// the frame decoder a path counts as decoded when at least 95 % of its sampled modules match the
-// values drawn, so the geometry is judged without any payload.
-struct ReadBack {
-    bool decoded = false;                 // some path read >= 95 % of the modules right
-    bool firstPath = false;               // ... on the plain path: first view, first marker search
-    ErrorCode failure = Success;          // deepest failure when nothing decoded
-    std::int32_t modulesPerRing = 0;      // first inner-zebra result; 0 when it failed
-    std::int32_t markerCandidates = -1;   // candidates of the first start-marker search
-    std::int32_t markerPlausibility = 0;  // best of them
-    double markerAngleError = 0.0;        // best candidate minus the true marker angle, in modules
-    std::int32_t ringCount = 0;           // first radial-zebra result
-    double firstRingError = 0.0;  // its first/last ring radius minus the truth, working pixels
-    double lastRingError = 0.0;
-    double moduleAccuracy = 0.0;  // share of modules right on the decoded (else first) reading
-};
-
-// The truth angles and radii are only meaningful for an unmirrored symbol.
-ReadBack readBackSymbol(const TestSymbol& symbol, CodeType codeType);
-std::ostream& operator<<(std::ostream& os, const ReadBack& result);
 
 // "Photographs" of a rendered image.
 cv::Mat gaussianBlur(const cv::Mat& image, double sigma);
