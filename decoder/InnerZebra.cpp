@@ -6,6 +6,7 @@
 #include <limits>
 #include <vector>
 
+#include "common/Angles.h"
 #include "common/Logger.h"
 #include "decoder/PolarHelpers.h"
 
@@ -13,8 +14,6 @@ namespace qcl {
 
 namespace {
 
-constexpr double kTwoPi = 2.0 * CV_PI;
-constexpr double kDegree = CV_PI / 180.0;
 constexpr int kNeededPoints = 4;
 // A threshold whose combined spread stays below this is good enough to use.
 constexpr double kMaxVarianceCoeff = 0.8;

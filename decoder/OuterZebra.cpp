@@ -9,6 +9,7 @@
 #include <numeric>
 #include <vector>
 
+#include "common/Angles.h"
 #include "common/Logger.h"
 #include "decoder/PolarHelpers.h"
 #include "imaging/Preprocessing.h"
@@ -17,8 +18,6 @@ namespace qcl {
 
 namespace {
 
-constexpr double kPi = 3.14159265358979323846;
-constexpr double kTwoPi = 2.0 * kPi;
 // Contour points this far beyond the start point still belong to the symbol's outline.
 constexpr double kOutlineMargin = 5.0;
 // Outline ellipses tried, each one pixel smaller on both semi-axes than the one before.

@@ -1,4 +1,5 @@
 #include "decoder/PolarHelpers.h"
+#include "common/Angles.h"
 
 #include <algorithm>
 #include <cmath>
@@ -7,7 +8,6 @@ namespace qcl {
 
 namespace {
 
-constexpr double kTwoPi = 2.0 * CV_PI;
 // Below this angular step (radians) an edge search has converged.
 constexpr double kMinEdgeStep = 0.00025;
 // Relative tolerance for taking a raw measured angle as the angle of a grid slot.

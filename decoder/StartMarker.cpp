@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <limits>
 
+#include "common/Angles.h"
 #include "common/Logger.h"
 #include "decoder/PolarHelpers.h"
 
@@ -12,9 +13,6 @@ namespace qcl {
 
 namespace {
 
-constexpr double kPi = 3.14159265358979323846;
-constexpr double kTwoPi = 2.0 * kPi;
-constexpr double kDegree = kPi / 180.0;
 // A run shorter than this share of the longest run is not a marker.
 constexpr double kRunShare = 0.8;
 // Tolerance of the marker width against one module angle.

@@ -1,4 +1,5 @@
 #include "writer/SymbolRenderer.h"
+#include "common/Angles.h"
 
 #include <algorithm>
 #include <cmath>
@@ -11,8 +12,6 @@ namespace qcl {
 
 namespace {
 
-constexpr double kPi = 3.14159265358979323846;
-constexpr double kTwoPi = 2.0 * kPi;
 // Longer side of the reader's working image; every absolute size below is in its pixels.
 constexpr double kWorkingSide = 640.0;
 // Black below a notch: survives blur and the centre finder's antialiased repaint of the disc.

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "common/Angles.h"
 #include "common/ErrorCodes.h"
 #include "common/Logger.h"
 
@@ -10,7 +11,6 @@ namespace qcl {
 
 namespace {
 
-constexpr double kTwoPi = 6.283185307179586;
 // Rings closer than this many pixels are sampled at this pitch.
 constexpr double kMinPitch = 5.0;
 // Pixels kept clear of a module's edges on either side by the sample windows.

@@ -1,3 +1,4 @@
+#include "common/Angles.h"
 #include "decoder/InnerZebra.h"
 
 #include <gtest/gtest.h>
@@ -10,8 +11,6 @@
 
 namespace qcl {
 namespace {
-
-constexpr double kPi = CV_PI;
 
 // A drawn inner zebra: a white disc of radius 30, then a black ring two pitches (60 px) wide
 // with `places` evenly spaced short places (parallel-sided white notches above a black floor).

@@ -1,3 +1,4 @@
+#include "common/Angles.h"
 #include "decoder/PolarHelpers.h"
 
 #include <gtest/gtest.h>
@@ -10,8 +11,6 @@
 
 namespace qcl {
 namespace {
-
-constexpr double kPi = CV_PI;
 
 // One row image from a pattern: 'b' black, anything else white.
 cv::Mat rowImage(const std::string& pattern) {

@@ -1,3 +1,4 @@
+#include "common/Angles.h"
 #include "decoder/StartMarker.h"
 
 #include <gtest/gtest.h>
@@ -15,7 +16,6 @@ using test::angularDistance;
 constexpr int kModules = 16;
 constexpr double kModuleAngle = 2.0 * CV_PI / kModules;
 constexpr double kInnerRadius = 20.0;
-constexpr double kDegree = CV_PI / 180.0;
 
 struct Bar {
     double angle;

@@ -1,3 +1,4 @@
+#include "common/Angles.h"
 #include "decoder/data/ModuleSampler.h"
 
 #include <gtest/gtest.h>
@@ -12,8 +13,6 @@
 
 namespace qcl {
 namespace {
-
-constexpr double kPi = 3.14159265358979323846;
 
 SamplingGrid gridFor(const cv::Mat& image, CodeType type, int modulesPerRing = 16,
                      int ringCount = 2) {
