@@ -124,23 +124,6 @@ void repairBlackCenter(cv::Mat& binaryImage, const cv::Point2f& estimate) {
     cv::ellipse(binaryImage, scaled, kWhite, cv::FILLED, cv::LINE_8);
 }
 
-cv::SimpleBlobDetector::Params discParams(int attempt, double minArea, double maxArea) {
-    cv::SimpleBlobDetector::Params params;
-    params.minDistBetweenBlobs = 25;
-    params.filterByColor = true;
-    params.blobColor = 255;
-    params.filterByCircularity = true;
-    params.minCircularity = 0.1f;
-    params.maxCircularity = 1.0f;
-    params.filterByInertia = false;
-    params.filterByConvexity = false;
-    params.minRepeatability = 1;
-    params.filterByArea = attempt < kFirstAttemptWithoutArea;
-    params.minArea = static_cast<float>(minArea);
-    params.maxArea = static_cast<float>(maxArea);
-    return params;
-}
-
 // The smallest blob outline whose box contains the estimate; false when there is none.
 bool smallestBlobAround(const BlobDetector& detector, const cv::Point2f& estimate,
                         cv::RotatedRect& result) {
@@ -159,6 +142,23 @@ bool smallestBlobAround(const BlobDetector& detector, const cv::Point2f& estimat
 }
 
 }  // namespace
+
+cv::SimpleBlobDetector::Params discParams(int attempt, double minArea, double maxArea) {
+    cv::SimpleBlobDetector::Params params;
+    params.minDistBetweenBlobs = 25;
+    params.filterByColor = true;
+    params.blobColor = 255;
+    params.filterByCircularity = true;
+    params.minCircularity = 0.1f;
+    params.maxCircularity = 1.0f;
+    params.filterByInertia = false;
+    params.filterByConvexity = false;
+    params.minRepeatability = 1;
+    params.filterByArea = attempt < kFirstAttemptWithoutArea;
+    params.minArea = static_cast<float>(minArea);
+    params.maxArea = static_cast<float>(maxArea);
+    return params;
+}
 
 cv::Rect blackExtent(const cv::Mat& binaryImage) {
     CV_Assert(binaryImage.type() == CV_8UC1);

@@ -1,4 +1,5 @@
 #include "decoder/BlobDetector.h"
+#include "decoder/CenterFinder.h"
 
 #include <gtest/gtest.h>
 #include <opencv2/imgproc.hpp>
@@ -12,20 +13,9 @@ namespace {
 const cv::Scalar kWhite(255);
 const cv::Scalar kBlack(0);
 
-// The parameters centre finding uses, without the area filter unless asked.
+// The parameters of centre finding's last blob attempt, which has no area filter.
 cv::SimpleBlobDetector::Params whiteBlobParams() {
-    cv::SimpleBlobDetector::Params params;
-    params.minDistBetweenBlobs = 25;
-    params.filterByColor = true;
-    params.blobColor = 255;
-    params.filterByCircularity = true;
-    params.minCircularity = 0.1f;
-    params.maxCircularity = 1.0f;
-    params.filterByInertia = false;
-    params.filterByConvexity = false;
-    params.filterByArea = false;
-    params.minRepeatability = 1;
-    return params;
+    return discParams(6, 0.0, 0.0);
 }
 
 // A filled disc of centre (x, y) and radius w when h is 0, else a w x h rectangle from (x, y).
