@@ -86,6 +86,8 @@ struct RadialZebra {
     double outerEdge = 0.0;
 };
 
+struct SymbolDetails;
+
 // What travels down the stage chain, by copy; each level changes its own fields.
 struct DecodeContext {
     DecodeStatus* status = nullptr;
@@ -101,6 +103,9 @@ struct DecodeContext {
     std::int32_t modulesPerRing = 0;
     const StartMarkerCandidate* startMarker = nullptr;
     const RadialZebra* radialZebra = nullptr;
+    bool mirrored = false;  // the view is the mirror image of the input
+    // Filled with what the successful path knew; null when the caller needs only the payload.
+    SymbolDetails* details = nullptr;
 };
 
 }  // namespace qcl

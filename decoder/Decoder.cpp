@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 
 #include "common/Logger.h"
 #include "decoder/StageChain.h"
@@ -42,8 +43,8 @@ cv::Mat limitImageSize(const cv::Mat& image) {
     return resized;
 }
 
-std::string decode(const DecodeParameters& parameters, const cv::Mat& image, bool enhance,
-                   const StageFunctions& stages) {
+DesignedDecode runDesignedDecode(const DecodeParameters& parameters, const cv::Mat& image,
+                                 bool enhance, const StageFunctions& stages) {
     logInfo() << "Decoding";
     if (image.channels() == 1 && parameters.codeType == CodeType::Color) {
         throw QCException(CodeTypeImageMismatch);
@@ -62,36 +63,68 @@ std::string decode(const DecodeParameters& parameters, const cv::Mat& image, boo
     cv::Mat binary;
     int threshold = binarizeImage(conditioned, binary, colorFlag, Otsu);
 
-    DecodeStatus status;
-    std::string payload;
+    DesignedDecode outcome;
+    outcome.toCaller = cv::Matx33d::eye();
+    if (!conditioned.empty()) {
+        outcome.toCaller(0, 0) = static_cast<double>(image.cols) / conditioned.cols;
+        outcome.toCaller(1, 1) = static_cast<double>(image.rows) / conditioned.rows;
+    }
     std::uint8_t payloadType = static_cast<std::uint8_t>(PayloadType::Automatic);
     std::uint8_t eccType = static_cast<std::uint8_t>(ECCtype::Low);
 
     DecodeContext context;
-    context.status = &status;
-    context.payload = &payload;
+    context.status = &outcome.status;
+    context.payload = &outcome.payload;
     context.payloadType = &payloadType;
     context.eccType = &eccType;
     context.parameters = parameters;
     context.image = &conditioned;
     context.binaryImage = &binary;
     context.threshold = threshold;
+    context.details = &outcome.details;
 
     const StageChain chain(stages);
     if (chain.run(context) != Success) {
         threshold = binarizeImage(conditioned, binary, colorFlag, MaximumEntropy);
         context.threshold = threshold;
         if (chain.run(context) != Success) {
-            throw QCException(static_cast<ErrorCode>(status.errorCode));
+            return outcome;
         }
     }
+    outcome.decoded = true;
+    outcome.payloadType = payloadType;
+    outcome.eccType = eccType;
 
     if (payloadType == static_cast<std::uint8_t>(PayloadType::Binary) &&
         parameters.binaryFormat != BinaryFormat::Binary) {
-        payload = binaryToHex(payload, parameters.binaryFormat == BinaryFormat::HexaLowerCase);
+        outcome.payload =
+            binaryToHex(outcome.payload, parameters.binaryFormat == BinaryFormat::HexaLowerCase);
     }
-    logDecodeReport(payload, payloadType, eccType);
-    return payload;
+    logDecodeReport(outcome.payload, payloadType, eccType);
+    return outcome;
+}
+
+std::string decode(const DecodeParameters& parameters, const cv::Mat& image, bool enhance,
+                   const StageFunctions& stages) {
+    DesignedDecode outcome = runDesignedDecode(parameters, image, enhance, stages);
+    if (!outcome.decoded) {
+        throw QCException(static_cast<ErrorCode>(outcome.status.errorCode));
+    }
+    return std::move(outcome.payload);
+}
+
+DecodeAllResult decodeAll(const DecodeParameters& parameters, const cv::Mat& image,
+                          const DecodeOptions& options) {
+    DecodeAllResult result;
+    DesignedDecode outcome = runDesignedDecode(parameters, image, options.enhance, realStages());
+    if (!outcome.decoded) {
+        result.failure = outcome.status;
+        return result;
+    }
+    result.symbols.push_back(makeDecodedSymbol(std::move(outcome.payload), outcome.payloadType,
+                                               outcome.eccType, parameters.codeType,
+                                               outcome.details, outcome.toCaller));
+    return result;
 }
 
 std::string binaryToHex(const std::string& text, bool lowerCase) {

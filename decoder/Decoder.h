@@ -6,6 +6,7 @@
 #include <string>
 
 #include "decoder/DecodeTypes.h"
+#include "decoder/SymbolResult.h"
 
 namespace qcl {
 
@@ -13,7 +14,25 @@ namespace qcl {
 // bytes; throws QCException with the deepest failure when nothing decodes.
 std::string decode(const DecodeParameters& parameters, const cv::Mat& image, bool enhance);
 
+// Every symbol in the image, with what a caller needs to know about each. Never throws for an
+// image without a symbol: the result then holds no symbol and the deepest failure.
+DecodeAllResult decodeAll(const DecodeParameters& parameters, const cv::Mat& image,
+                          const DecodeOptions& options);
+
 struct StageFunctions;
+
+// The designed search through both binarisations, with what the successful path knew.
+struct DesignedDecode {
+    bool decoded = false;
+    std::string payload;  // a Binary payload already in the parameters' binary format
+    std::uint8_t payloadType = 0;
+    std::uint8_t eccType = 0;
+    DecodeStatus status;    // the deepest failure over both passes when nothing decoded
+    SymbolDetails details;  // valid when decoded
+    cv::Matx33d toCaller;   // conditioned image -> caller's image
+};
+DesignedDecode runDesignedDecode(const DecodeParameters& parameters, const cv::Mat& image,
+                                 bool enhance, const StageFunctions& stages);
 
 // The same with the stages of the chain given by the caller (tests steer the search with fakes).
 std::string decode(const DecodeParameters& parameters, const cv::Mat& image, bool enhance,

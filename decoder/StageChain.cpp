@@ -28,6 +28,23 @@ cv::Point2d imageCenter(const cv::Mat& image) {
     return {image.cols * 0.5, image.rows * 0.5};
 }
 
+// What the successful path knew, for callers that report more than the payload.
+void recordDetails(const DecodeContext& context, const SamplingGrid& grid,
+                   const FrameReport& report) {
+    if (context.details == nullptr) {
+        return;
+    }
+    SymbolDetails& details = *context.details;
+    details.transform = *context.transform;
+    details.frameSize = context.image->size();
+    details.modulesPerRing = grid.modulesPerRing;
+    details.ringCount = grid.ringCount;
+    details.startMarkerAngle = context.startMarker->angle;
+    details.outerRadius = context.radialZebra->outerEdge;
+    details.mirrored = context.mirrored;
+    details.frame = report;
+}
+
 double markerLength(const StartMarkerCandidate& candidate) {
     return cv::norm(candidate.outerPoint - candidate.innerPoint);
 }
@@ -121,6 +138,7 @@ ErrorCode StageChain::perspectiveTransformLevel(const DecodeContext& context, bo
         mirroredTransform = mirrorView(*context.binaryImage, mirrored) * (*context.transform);
         view.binaryImage = &mirrored;
         view.transform = &mirroredTransform;
+        view.mirrored = true;
     } else {
         logAlternative(StagePerspectiveTransform, "|normal image");
     }
@@ -261,14 +279,16 @@ ErrorCode StageChain::readMaskedDataLevel(const DecodeContext& context) const {
     }
 
     ErrorCode code = WrongGrid;
+    FrameReport report;
     for (int mask = 0; mask < kMaskCount; ++mask) {
         ModuleList modules = masked;
         code = stages_.applyMaskAndLayout(grid, modules, mask, context.parameters.layout);
         if (code == Success) {
             code = stages_.decodeFrame(grid, modules, context.payload, context.payloadType,
-                                       context.eccType);
+                                       context.eccType, &report);
         }
         if (code == Success) {
+            recordDetails(context, grid, report);
             return Success;
         }
     }

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "decoder/DecodeTypes.h"
+#include "decoder/SymbolResult.h"
 #include "decoder/data/SamplingGrid.h"
 
 namespace qcl {
@@ -48,7 +49,8 @@ struct StageFunctions {
                             Layout layout)>
         applyMaskAndLayout;
     std::function<ErrorCode(const SamplingGrid& grid, const ModuleList& modules,
-                            std::string* payload, std::uint8_t* payloadType, std::uint8_t* eccType)>
+                            std::string* payload, std::uint8_t* payloadType, std::uint8_t* eccType,
+                            FrameReport* report)>
         decodeFrame;
 };
 

@@ -11,5 +11,9 @@ case "$kind" in
   *) echo "usage: $0 [release|asan]" >&2; exit 2 ;;
 esac
 
+# A compiler cache, when the machine has one, makes rebuilds of unchanged sources free.
+if command -v ccache >/dev/null 2>&1; then
+  args+=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+fi
 cmake -S "$root" -B "$dir" "${args[@]}" >/dev/null
 cmake --build "$dir" -j "$jobs"

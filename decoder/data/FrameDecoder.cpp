@@ -80,7 +80,22 @@ struct Attempt {
     ErrorCode code = EccCannotCorrect;
     Bytes payload;
     std::uint16_t payloadBits = 0;
+    FrameReport report;
 };
+
+// Bytes of the received block that the correction changed: the data bytes directly, the parity
+// bytes by encoding the corrected data again.
+std::int32_t countCorrections(const Bytes& block, const Bytes& data, std::uint8_t t) {
+    std::int32_t changed = 0;
+    for (std::size_t i = 0; i < data.size(); ++i) {
+        changed += block[i] != data[i] ? 1 : 0;
+    }
+    const Bytes parity = reedsolomon::encodeParity(data, t);
+    for (std::size_t i = 0; i < parity.size(); ++i) {
+        changed += block[data.size() + i] != parity[i] ? 1 : 0;
+    }
+    return changed;
+}
 
 // One ECC strength: correct the block, then check header strength, length and checksum.
 Attempt tryStrength(const Bytes& block, ECCtype strength, std::uint8_t* eccType) {
@@ -130,6 +145,8 @@ Attempt tryStrength(const Bytes& block, ECCtype strength, std::uint8_t* eccType)
     }
     logDebug() << "correct checksum                 : " << checksum
                << ", stored checksum: " << stored;
+    attempt.report.correctedSymbols = countCorrections(block, data, t);
+    attempt.report.correctableSymbols = t;
     if (eccType != nullptr) {
         *eccType = static_cast<std::uint8_t>(strength);
     }
@@ -158,7 +175,7 @@ std::size_t correctionCapability(ECCtype strength, std::size_t capacity) {
 }
 
 ErrorCode decodeFrame(const SamplingGrid& grid, const ModuleList& modules, std::string* payload,
-                      std::uint8_t* payloadType, std::uint8_t* eccType) {
+                      std::uint8_t* payloadType, std::uint8_t* eccType, FrameReport* report) {
     logStage(grid.logStage);
     if (!gridHoldsModules(grid, modules)) {
         return WrongGrid;
@@ -193,6 +210,9 @@ ErrorCode decodeFrame(const SamplingGrid& grid, const ModuleList& modules, std::
     }
     if (payloadType != nullptr) {
         *payloadType = result.type;
+    }
+    if (report != nullptr) {
+        *report = attempt.report;
     }
     return Success;
 }

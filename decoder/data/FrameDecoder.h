@@ -11,6 +11,12 @@
 
 namespace qcl {
 
+// The error-correction margin of one decoded frame.
+struct FrameReport {
+    std::int32_t correctedSymbols = 0;    // Reed-Solomon symbols (bytes) the decoder changed
+    std::int32_t correctableSymbols = 0;  // the most it could have changed at that strength
+};
+
 // Whole bytes of a grid's module bits, (modulesPerRing - 5) * ringCount * bitsPerModule / 8: the
 // block of frame and parity bytes (a partial last byte is not used). 0 for a grid without data
 // slots, rings or bits.
@@ -30,8 +36,10 @@ std::size_t correctionCapability(ECCtype strength, std::size_t capacity);
 // leaves behind when it rejects a grid), more than 255 whole bytes, or exactly one byte (too
 // short for any parity). A grid without a whole byte gets t = 0, for which error correction
 // throws QCException(EccParamsWrong); a payload shorter than its header's length throws
-// QCException(InvalidInputSymbols). Null output pointers are skipped.
+// QCException(InvalidInputSymbols). Null output pointers are skipped; `report`, when given,
+// receives the correction margin of the decoded frame.
 ErrorCode decodeFrame(const SamplingGrid& grid, const ModuleList& modules, std::string* payload,
-                      std::uint8_t* payloadType, std::uint8_t* eccType);
+                      std::uint8_t* payloadType, std::uint8_t* eccType,
+                      FrameReport* report = nullptr);
 
 }  // namespace qcl

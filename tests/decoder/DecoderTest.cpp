@@ -37,7 +37,8 @@ DecodeParameters parameters(CodeType codeType = CodeType::BlackAndWhite,
 StageFunctions decodingTo(const std::string& payload, PayloadType type) {
     StageFunctions stages = succeedingStages();
     stages.decodeFrame = [payload, type](const SamplingGrid&, const ModuleList&, std::string* out,
-                                         std::uint8_t* payloadType, std::uint8_t* eccType) {
+                                         std::uint8_t* payloadType, std::uint8_t* eccType,
+                                         FrameReport*) {
         *out = payload;
         *payloadType = static_cast<std::uint8_t>(type);
         *eccType = static_cast<std::uint8_t>(ECCtype::Quartile);

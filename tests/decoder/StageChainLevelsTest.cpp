@@ -119,7 +119,7 @@ TEST(StageChainReading, MasksInOrderOnFreshCopiesAndRefusedGridsNotDecoded) {
     };
     std::vector<int> frames;
     stages.decodeFrame = [&](const SamplingGrid&, const ModuleList& modules, std::string* payload,
-                             std::uint8_t*, std::uint8_t*) {
+                             std::uint8_t*, std::uint8_t*, FrameReport*) {
         EXPECT_EQ(modules, ModuleList(3, 7));
         frames.push_back(masks.back());
         *payload = "found";
@@ -150,7 +150,7 @@ TEST(StageChainFailureRule, DeeperFailuresWinAcrossAlternatives) {
         return ++probes <= 4 ? 5 : (black ? 21 : 11);
     };
     stages.decodeFrame = [&](const SamplingGrid&, const ModuleList&, std::string*, std::uint8_t*,
-                             std::uint8_t*) { return EccCannotCorrect; };
+                             std::uint8_t*, FrameReport*) { return EccCannotCorrect; };
     DecodeStatus beforeStage7;
     bool captured = false;
     stages.warpInputImage = [&](const cv::Mat&, const cv::Mat& image, const cv::Matx33d&,

@@ -102,7 +102,7 @@ TEST(StageChainViews, EightViewsEachWithAndWithoutTransform2) {
         return image.clone();
     };
     stages.decodeFrame = [](const SamplingGrid&, const ModuleList&, std::string*, std::uint8_t*,
-                            std::uint8_t*) { return EccCannotCorrect; };
+                            std::uint8_t*, FrameReport*) { return EccCannotCorrect; };
     EXPECT_EQ(run.run(stages), EccCannotCorrect);
 
     const int mirrorX = kImageSize.width - 1;

@@ -5,6 +5,7 @@
 #include <iostream>
 #include <string>
 
+#include "common/Angles.h"
 #include "decoder/Decoder.h"
 #include "support/RoundTrip.h"
 #include "writer/SymbolSizing.h"
@@ -192,6 +193,55 @@ TEST(RoundTrip, BinaryPayloadComesBackAsBitsOrHexadecimalAndUnenhanced) {
         readSymbol(writeSymbol(hex, c.symbol, c.render).image, bw, BinaryFormat::HexaLowerCase)
             .payload,
         hex);
+}
+
+}  // namespace
+}  // namespace qcl
+
+namespace qcl {
+namespace {
+
+// The whole-image read reports where the symbol is and how it is built, in the caller's pixels:
+// centre and rim within a few pixels, the marker's direction, mirroring, shape and a clean margin.
+TEST(DecodeAll, ReportsTheSymbolAsDrawn) {
+    struct View {
+        double angle;
+        bool mirrored;
+        cv::Size imageSize;
+    };
+    const View views[] = {{0.0, false, {640, 640}},
+                          {1.1, false, {640, 640}},
+                          {2.5, true, {640, 640}},
+                          {0.7, false, {1280, 960}}};
+    for (const View& view : views) {
+        Case c = shapeCase(32, 7, CodeType::BlackAndWhite);
+        c.text = "where am I";
+        c.render.startAngle = view.angle;
+        c.render.mirrored = view.mirrored;
+        c.render.imageSize = view.imageSize;
+        const test::WrittenSymbol written = writeSymbol(c.text, c.symbol, c.render);
+        DecodeParameters parameters;
+        const DecodeAllResult result = decodeAll(parameters, written.image, DecodeOptions{});
+        ASSERT_EQ(result.symbols.size(), 1u) << describe(c);
+        const DecodedSymbol& symbol = result.symbols[0];
+        const SymbolGeometry& drawn = written.geometry;
+        // A few working-image pixels, in the caller's pixels.
+        const double tolerance = 3.0 * drawn.workingScale;
+        EXPECT_EQ(symbol.payload, c.text);
+        EXPECT_EQ(symbol.modulesPerRing, 32);
+        EXPECT_EQ(symbol.ringCount, c.symbol.ringCount);
+        EXPECT_EQ(symbol.mirrored, view.mirrored) << describe(c);
+        EXPECT_EQ(symbol.correctedSymbols, 0);
+        EXPECT_GT(symbol.correctableSymbols, 0);
+        EXPECT_LT(cv::norm(symbol.center - drawn.center), tolerance) << describe(c);
+        const double turn = std::remainder(symbol.startMarkerAngle - drawn.startAngle, kTwoPi);
+        EXPECT_LT(std::abs(turn), 0.1) << describe(c);
+        ASSERT_FALSE(symbol.outline.empty());
+        for (const cv::Point2d& p : symbol.outline) {
+            EXPECT_NEAR(cv::norm(p - drawn.center), drawn.outerRadius(), 2 * tolerance)
+                << describe(c);
+        }
+    }
 }
 
 }  // namespace

@@ -93,7 +93,7 @@ StageFunctions succeedingStages() {
         return Success;
     };
     stages.decodeFrame = [](const SamplingGrid&, const ModuleList&, std::string* payload,
-                            std::uint8_t* payloadType, std::uint8_t* eccType) {
+                            std::uint8_t* payloadType, std::uint8_t* eccType, FrameReport*) {
         *payload = "payload";
         *payloadType = static_cast<std::uint8_t>(PayloadType::Ascii);
         *eccType = static_cast<std::uint8_t>(ECCtype::High);
