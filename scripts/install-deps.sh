@@ -9,6 +9,14 @@ packages=(
   libgtest-dev libgmock-dev
   libbenchmark-dev
   xvfb xdotool x11-utils  # the camera view's window tests run under a virtual display
+  ccache                  # rebuilds of unchanged sources come from the cache
+  libzxing-dev            # the QR reader the evaluation and the benchmarks compare against
+  nlohmann-json3-dev      # JSON output of the command line
+  libpng-dev libjpeg-dev libtiff-dev libwebp-dev  # image files read without the codec module
+  librsvg2-bin            # turns Quorgen's SVG back into pixels in the tests
+  pybind11-dev python3-dev python3-numpy python3-opencv python3-pytest  # the Python module
+  python3-dask python3-distributed  # the cluster batch example
+  clang libclang-rt-14-dev  # libFuzzer and its sanitizer runtimes for the fuzz targets
 )
 
 missing=()
