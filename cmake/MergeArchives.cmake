@@ -1,0 +1,13 @@
+# Merges static archives into one: cmake -DOUTPUT=out.a -DARCHIVES="a.a|b.a" -DAR=ar -P this.
+string(REPLACE "|" ";" ARCHIVES "${ARCHIVES}")
+file(REMOVE ${OUTPUT})
+set(script "CREATE ${OUTPUT}\n")
+foreach(archive ${ARCHIVES})
+  string(APPEND script "ADDLIB ${archive}\n")
+endforeach()
+string(APPEND script "SAVE\nEND\n")
+file(WRITE ${OUTPUT}.mri "${script}")
+execute_process(COMMAND ${AR} -M INPUT_FILE ${OUTPUT}.mri RESULT_VARIABLE status)
+if(NOT status EQUAL 0)
+  message(FATAL_ERROR "ar could not merge the archives into ${OUTPUT}")
+endif()
