@@ -1,0 +1,84 @@
+"""The quorview module as a Python user meets it: NumPy images from OpenCV, records back."""
+import os
+import pathlib
+import threading
+
+import cv2
+import numpy as np
+import pytest
+
+import quorview
+
+SAMPLES = pathlib.Path(os.environ.get("QUORVIEW_SOURCE_DIR", pathlib.Path(__file__).parents[2])) / "samples"
+
+
+def expected_text(image_path):
+    return image_path.with_suffix(".txt").read_bytes().decode("utf-8")
+
+
+@pytest.mark.parametrize("image_path", sorted(SAMPLES.glob("*.png")), ids=lambda p: p.stem)
+def test_bundled_samples_read_through_cv2_imread(image_path):
+    image = cv2.imread(str(image_path), cv2.IMREAD_COLOR)
+    code_type = "color" if image_path.stem.startswith("colour") else "bw"
+    symbols = quorview.read(image, code_type=code_type)
+    assert [s["text"] for s in symbols] == [expected_text(image_path)]
+
+
+def test_text_and_bytes_round_trip_with_their_records():
+    image = quorview.write("Hello, Python", ecc="high", mirrored=True)
+    assert image.shape == (640, 640, 3) and image.dtype == np.uint8
+    (symbol,) = quorview.read(image)
+    assert symbol["text"] == "Hello, Python"
+    assert symbol["data"] == b"Hello, Python"
+    assert symbol["ecc"] == "High"
+    assert symbol["mirrored"] is True
+    assert symbol["corrected"] == 0 < symbol["correctable"]
+    cx, cy = symbol["center"]
+    assert abs(cx - 320) < 3 and abs(cy - 320) < 3
+
+    raw = bytes([0, 0x41, 0xC3, 0xFF])
+    grey = cv2.cvtColor(quorview.write(raw), cv2.COLOR_BGR2GRAY)
+    (binary,) = quorview.read(grey, binary_format="hex")
+    assert binary["payload_type"] == "Binary"
+    assert binary["data"] == raw
+    assert binary["text"] == "0x0041c3ff"
+
+
+def test_colour_symbols_and_views_that_are_not_contiguous():
+    image = quorview.write("colour", code_type="color")
+    assert [s["text"] for s in quorview.read(image, code_type="color")] == ["colour"]
+    # A view of a larger array (not contiguous) is copied, not misread.
+    wide = np.full((640, 1280, 3), 255, np.uint8)
+    wide[:, ::2] = image
+    assert quorview.read(wide[:, ::2], code_type="color")[0]["text"] == "colour"
+
+
+def test_errors_carry_the_readers_message_and_code():
+    grey = np.full((100, 100), 255, np.uint8)
+    with pytest.raises(quorview.Error) as error:
+        quorview.read(grey, code_type="color")
+    assert error.value.code == 21
+    assert "don't fit" in str(error.value)
+    assert quorview.read(grey) == []
+    with pytest.raises(quorview.Error):
+        quorview.write("x" * 400, modules_per_ring=16, rings=2)
+    with pytest.raises(ValueError):
+        quorview.read(np.zeros((10, 10, 4), np.uint8))
+    with pytest.raises(ValueError, match="code_type"):
+        quorview.read(grey, code_type="colour")
+
+
+def test_threads_read_at_once_and_agree():
+    texts = [f"thread {i}" for i in range(6)]
+    images = [quorview.write(t) for t in texts]
+    results = [None] * len(images)
+
+    def work(i):
+        results[i] = quorview.read(images[i])[0]["text"]
+
+    threads = [threading.Thread(target=work, args=(i,)) for i in range(len(images))]
+    for t in threads:
+        t.start()
+    for t in threads:
+        t.join()
+    assert results == texts
