@@ -18,11 +18,15 @@ constexpr std::int32_t kMaxImageSide = 640;
 // Binary digits that make one hexadecimal digit.
 constexpr std::size_t kBitsPerHexDigit = 4;
 
-void logDecodeReport(const std::string& payload, std::uint8_t payloadType, std::uint8_t eccType) {
+void logDecodeReport(const std::string& payload, std::uint8_t payloadType, std::uint8_t eccType,
+                     const FrameReport& frame) {
     // Labels padded to one width so the colons line up.
     logInfo() << "decoded ECC type                 : " << static_cast<ECCtype>(eccType);
     logInfo() << "decoded data type                : " << static_cast<PayloadType>(payloadType);
     logInfo() << "decoded payload                  : \"" << payload << "\"";
+    // How close the symbol is to unreadable: bytes corrected out of the most correctable.
+    logInfo() << "decoded corrections              : " << frame.correctedSymbols << " of "
+              << frame.correctableSymbols;
 }
 
 }  // namespace
@@ -100,7 +104,7 @@ DesignedDecode runDesignedDecode(const DecodeParameters& parameters, const cv::M
         outcome.payload =
             binaryToHex(outcome.payload, parameters.binaryFormat == BinaryFormat::HexaLowerCase);
     }
-    logDecodeReport(outcome.payload, payloadType, eccType);
+    logDecodeReport(outcome.payload, payloadType, eccType, outcome.details.frame);
     return outcome;
 }
 

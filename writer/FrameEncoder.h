@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "common/CodeTypes.h"
+#include "decoder/data/FrameAcceptance.h"
 #include "decoder/data/FrameDecoder.h"
 #include "writer/PayloadEncoder.h"
 
@@ -30,10 +31,6 @@ std::size_t frameLength(ECCtype strength, std::size_t capacity);
 
 // Most payload bytes a block of `capacity` bytes holds at `strength` (0 when none fit).
 std::size_t maxPayloadBytes(ECCtype strength, std::size_t capacity);
-
-// Fill after the checksum: alternating bytes, so that an unused frame tail is neither all light
-// nor all dark before masking.
-constexpr std::uint8_t kPaddingBytes[2] = {0xEC, 0x11};
 
 // Builds the block of exactly `capacity` bytes (at most kMaxBlockBytes). Throws QCException:
 // InvalidConfiguration for a capacity above kMaxBlockBytes or a strength outside the table,

@@ -9,6 +9,7 @@
 #include "common/Logger.h"
 #include "common/Stage.h"
 #include "decoder/data/Decompressor.h"
+#include "decoder/data/FrameAcceptance.h"
 #include "reedsolomon/ReedSolomon.h"
 
 namespace qcl {
@@ -98,7 +99,7 @@ std::int32_t countCorrections(const Bytes& block, const Bytes& data, std::uint8_
 }
 
 // One ECC strength: correct the block, then check header strength, length and checksum.
-Attempt tryStrength(const Bytes& block, ECCtype strength, std::uint8_t* eccType) {
+Attempt tryStrength(const Bytes& block, ECCtype strength, bool checkLayout, std::uint8_t* eccType) {
     Attempt attempt;
     const auto t = static_cast<std::uint8_t>(correctionCapability(strength, block.size()));
     const auto eccLength = static_cast<std::uint8_t>(2 * t);
@@ -147,6 +148,16 @@ Attempt tryStrength(const Bytes& block, ECCtype strength, std::uint8_t* eccType)
                << ", stored checksum: " << stored;
     attempt.report.correctedSymbols = countCorrections(block, data, t);
     attempt.report.correctableSymbols = t;
+    if (checkLayout) {
+        const FrameFault fault =
+            checkFrame(data, payloadBytes, attempt.payloadBits, attempt.report.correctedSymbols, t);
+        if (fault != FrameFault::None) {
+            logDebug() << "frame rejected                   : " << toString(fault);
+            attempt.code =
+                fault == FrameFault::TooManyCorrections ? EccCannotCorrect : WrongChecksum;
+            return attempt;
+        }
+    }
     if (eccType != nullptr) {
         *eccType = static_cast<std::uint8_t>(strength);
     }
@@ -194,7 +205,7 @@ ErrorCode decodeFrame(const SamplingGrid& grid, const ModuleList& modules, std::
 
     Attempt attempt;
     for (const ECCtype strength : kStrengths) {
-        attempt = tryStrength(block, strength, eccType);
+        attempt = tryStrength(block, strength, grid.checkWriterLayout, eccType);
         if (attempt.code == Success && !attempt.payload.empty()) {
             break;
         }

@@ -18,9 +18,9 @@ ModuleList readMaskedData(const SamplingGrid& grid, const cv::Point2d& center, d
 
 // Classifies one module from its centre pixel, up to four neighbours and up to 20 random samples.
 std::uint8_t classifyModule(const SamplingGrid& grid, std::mt19937& generator,
-                            std::normal_distribution<double>& distribution,
-                            const cv::Point& center, double angle, int tangentialWindow,
-                            int radialWindow, int randomSamples);
+                            std::normal_distribution<double>& distribution, const cv::Point& center,
+                            double angle, int tangentialWindow, int radialWindow,
+                            int randomSamples);
 
 // The blue, green and red values of one pixel; throws QCException(WrongGrid) outside the image.
 cv::Vec3b modulePixel(const SamplingGrid& grid, const cv::Point& point);

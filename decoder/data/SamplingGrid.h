@@ -22,6 +22,9 @@ struct SamplingGrid {
     std::int32_t ringCount = 0;
     std::int32_t bitsPerModule = 1;  // 3 for colour codes
     std::int32_t threshold = 0;      // grey level of the binarisation
+    // Frames must also be laid out as the writer lays them out (fill, payload bits, corrections
+    // within the strength); off only to measure what header and checksum alone let through.
+    bool checkWriterLayout = true;
 };
 
 // One value per data module: 1 bit (1 = dark) or 3 bits (colour) each; outermost ring first.

@@ -38,7 +38,9 @@ StageFunctions decodingTo(const std::string& payload, PayloadType type) {
     StageFunctions stages = succeedingStages();
     stages.decodeFrame = [payload, type](const SamplingGrid&, const ModuleList&, std::string* out,
                                          std::uint8_t* payloadType, std::uint8_t* eccType,
-                                         FrameReport*) {
+                                         FrameReport* report) {
+        report->correctedSymbols = 2;
+        report->correctableSymbols = 5;
         *out = payload;
         *payloadType = static_cast<std::uint8_t>(type);
         *eccType = static_cast<std::uint8_t>(ECCtype::Quartile);
@@ -189,6 +191,7 @@ TEST(Decode, ReportLinesWithAlignedLabelsAndAnEmptyPayload) {
             "decoded ECC type                 : Quartile",
             "decoded data type                : UTF8",
             "decoded payload                  : \"" + payload + "\"",
+            "decoded corrections              : 2 of 5",
         };
         EXPECT_EQ(log.lines(), expected);
     }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "common/CodeTypes.h"
+#include "decoder/data/FrameAcceptance.h"
 #include "decoder/data/SamplingGrid.h"
 #include "reedsolomon/ReedSolomon.h"
 #include "support/LogCapture.h"
@@ -58,8 +59,8 @@ inline int capabilityFor(ECCtype strength, int capacity) {
     return (kPerMille[static_cast<int>(strength)] * capacity + 999) / 1000;
 }
 
-// Header (naming `headerStrength`), payload, checksum (XOR `checksumFlip`), zero fill up to
-// `frameLength` bytes.
+// Header (naming `headerStrength`), payload, checksum (XOR `checksumFlip`), the writer's fill up
+// to `frameLength` bytes.
 inline Bytes makeFrame(int headerStrength, std::uint16_t payloadBits, const Bytes& payload,
                        std::size_t frameLength, std::uint8_t checksumFlip = 0) {
     const auto header = static_cast<std::uint16_t>((payloadBits << 5) | (headerStrength & 3));
@@ -72,6 +73,9 @@ inline Bytes makeFrame(int headerStrength, std::uint16_t payloadBits, const Byte
         checksum ^= frame[i];
     }
     frame[payload.size() + 2] = checksum;
+    for (std::size_t i = payload.size() + 3; i < frame.size(); ++i) {
+        frame[i] = kPaddingBytes[(i - payload.size() - 3) % 2];
+    }
     return frame;
 }
 

@@ -48,7 +48,9 @@ const SamplingGrid kSmallGrid = makeGrid(45, 8, false);
 
 TEST(DecodeFrame, WorkedExampleDecodesAtTheLowAttempt) {
     Bytes frame{0xA0, 0x01, 0x56, 0x0D, 0xFA};
-    frame.resize(40 - 2 * 3, 0);
+    for (std::size_t i = 0; frame.size() < 40 - 2 * 3; ++i) {
+        frame.push_back(kPaddingBytes[i % 2]);
+    }
     test::LogCapture log(LogLevel::All);
     const Decoded result = decodeBlock(kSmallGrid, test::withParity(frame, 3));
     ASSERT_EQ(result.code, Success);
@@ -215,8 +217,8 @@ TEST(DecodeFrame, GridsTooSmallForAFrame) {
 }
 
 // Valid frames with random headers, lengths and payload bytes on random grids: any outcome but
-// a crash or an out-of-bounds read (checked under ASan); a frame whose header tells the truth
-// decodes.
+// a crash or an out-of-bounds read (checked under ASan); with header and checksum alone, a frame
+// whose header tells the truth decodes; the writer's layout rules then take only such frames.
 TEST(DecodeFrameRobustness, RandomGridsHeadersAndPayloads) {
     for (std::uint32_t seed = 1; seed <= 300; ++seed) {
         test::SeededRandom random(seed);
@@ -225,7 +227,8 @@ TEST(DecodeFrameRobustness, RandomGridsHeadersAndPayloads) {
         const int rings = random.uniformInt(
             2, writer::maxRingCount(colour ? CodeType::Color : CodeType::BlackAndWhite,
                                     modulesPerRing));
-        const SamplingGrid grid = makeGrid(modulesPerRing, rings, colour);
+        SamplingGrid grid = makeGrid(modulesPerRing, rings, colour);
+        grid.checkWriterLayout = false;
         const int capacity = test::capacityOf(grid);
         const auto strength = static_cast<ECCtype>(random.uniformInt(0, 3));
         const int frameLength = capacity - 2 * test::capabilityFor(strength, capacity);
@@ -248,6 +251,10 @@ TEST(DecodeFrameRobustness, RandomGridsHeadersAndPayloads) {
             } else {
                 EXPECT_NE(out.code, Success) << where;
             }
+            grid.checkWriterLayout = true;
+            const Decoded strict =
+                decodeBlock(grid, test::withParity(frame, (capacity - frameLength) / 2));
+            EXPECT_TRUE(strict.code != Success || strict.payload == out.payload) << where;
         } catch (const QCException& e) {
             EXPECT_EQ(e.code, InvalidInputSymbols) << where;
         }

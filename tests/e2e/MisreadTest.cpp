@@ -1,0 +1,75 @@
+// A wrong payload is never reported: an image the reader once misread, and random module grids
+// whose noise passes header and checksum, which the writer's layout rules refuse.
+#include <gtest/gtest.h>
+#include <opencv2/imgcodecs.hpp>
+
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include "decoder/Decoder.h"
+#include "decoder/StageChain.h"
+#include "decoder/data/DataMask.h"
+#include "decoder/data/FrameDecoder.h"
+#include "support/SymbolFixtures.h"
+
+namespace qcl {
+namespace {
+
+std::string dataFile(const std::string& name) {
+    const char* root = std::getenv("QUORVIEW_SOURCE_DIR");
+    return std::string(root != nullptr ? root : "..") + "/tests/data/" + name;
+}
+
+// A 64 x 8 symbol of 40 bytes at 200 px, JPEG quality 60: its modules are noise to the chain,
+// and one try's noise once passed the frame checks as the Digits text "1774816858890728".
+TEST(Misread, SmallJpegSymbolReadsRightOrNotAtAll) {
+    const cv::Mat image = cv::imread(dataFile("misread-jpeg60-200px.png"), cv::IMREAD_COLOR);
+    ASSERT_FALSE(image.empty());
+    std::ifstream file(dataFile("misread-jpeg60-200px.txt"), std::ios::binary);
+    const std::string expected{std::istreambuf_iterator<char>(file),
+                               std::istreambuf_iterator<char>()};
+    const DecodeAllResult result = decodeAll(DecodeParameters{}, image, DecodeOptions{});
+    for (const DecodedSymbol& symbol : result.symbols) {
+        EXPECT_EQ(symbol.payload, expected);
+    }
+}
+
+// Random grids (seeded as the false-accept measurement draws them) whose frame passed header and
+// checksum at the given mask; the layout rules refuse every one.
+TEST(Misread, RandomGridsThatPassedTheChecksumAreRefused) {
+    struct Accepted {
+        int modulesPerRing;
+        int rings;
+        CodeType codeType;
+        std::uint32_t seed;
+        int mask;
+    };
+    const Accepted accepted[] = {
+        {64, 3, CodeType::BlackAndWhite, 1634039u, 0},
+        {64, 4, CodeType::BlackAndWhite, 3122828u, 1},
+    };
+    for (const Accepted& a : accepted) {
+        SamplingGrid grid;
+        grid.codeType = a.codeType;
+        grid.modulesPerRing = a.modulesPerRing;
+        grid.ringCount = a.rings;
+        grid.bitsPerModule = a.codeType == CodeType::Color ? 3 : 1;
+        const ModuleList drawn = test::randomModules(a.modulesPerRing, a.rings, a.codeType, a.seed);
+        for (const bool strict : {false, true}) {
+            grid.checkWriterLayout = strict;
+            ModuleList modules = drawn;
+            ASSERT_EQ(applyMaskAndLayout(grid, modules, a.mask, Layout::HorizontalShortSnake),
+                      Success);
+            std::string payload;
+            std::uint8_t type = 0;
+            std::uint8_t ecc = 0;
+            const ErrorCode code = decodeFrame(grid, modules, &payload, &type, &ecc);
+            EXPECT_EQ(code == Success, !strict) << "seed " << a.seed << " strict " << strict;
+        }
+    }
+}
+
+}  // namespace
+}  // namespace qcl
