@@ -117,20 +117,6 @@ std::string decode(const DecodeParameters& parameters, const cv::Mat& image, boo
     return std::move(outcome.payload);
 }
 
-DecodeAllResult decodeAll(const DecodeParameters& parameters, const cv::Mat& image,
-                          const DecodeOptions& options) {
-    DecodeAllResult result;
-    DesignedDecode outcome = runDesignedDecode(parameters, image, options.enhance, realStages());
-    if (!outcome.decoded) {
-        result.failure = outcome.status;
-        return result;
-    }
-    result.symbols.push_back(makeDecodedSymbol(std::move(outcome.payload), outcome.payloadType,
-                                               outcome.eccType, parameters.codeType,
-                                               outcome.details, outcome.toCaller));
-    return result;
-}
-
 std::string binaryToHex(const std::string& text, bool lowerCase) {
     if (text.size() < 3 || text[0] != '0' || text[1] != 'b' ||
         (text.size() - 2) % kBitsPerHexDigit != 0) {

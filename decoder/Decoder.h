@@ -11,11 +11,15 @@
 namespace qcl {
 
 // Decodes the symbol shown in an 8-bit image with 1 or 3 (BGR) channels. Returns the payload
-// bytes; throws QCException with the deepest failure when nothing decodes.
+// bytes; throws QCException with the deepest failure when nothing decodes. The designed search
+// on the whole image comes first; only when it fails are the symbols the locator finds read,
+// and the first of them in reading order is returned.
 std::string decode(const DecodeParameters& parameters, const cv::Mat& image, bool enhance);
 
-// Every symbol in the image, with what a caller needs to know about each. Never throws for an
-// image without a symbol: the result then holds no symbol and the deepest failure.
+// Every symbol in the image, with what a caller needs to know about each, in reading order (top
+// to bottom, then left to right): the designed search on the whole image, then a view cut
+// around every candidate the locator proposes. Never throws for an image without a symbol: the
+// result then holds no symbol and the deepest failure.
 DecodeAllResult decodeAll(const DecodeParameters& parameters, const cv::Mat& image,
                           const DecodeOptions& options);
 
@@ -34,7 +38,8 @@ struct DesignedDecode {
 DesignedDecode runDesignedDecode(const DecodeParameters& parameters, const cv::Mat& image,
                                  bool enhance, const StageFunctions& stages);
 
-// The same with the stages of the chain given by the caller (tests steer the search with fakes).
+// The designed search alone, with the stages of the chain given by the caller (tests steer the
+// search with fakes).
 std::string decode(const DecodeParameters& parameters, const cv::Mat& image, bool enhance,
                    const StageFunctions& stages);
 

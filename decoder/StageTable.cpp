@@ -32,8 +32,5 @@ const StageFunctions& realStages() {
     return stages;
 }
 
-std::string decode(const DecodeParameters& parameters, const cv::Mat& image, bool enhance) {
-    return decode(parameters, image, enhance, realStages());
-}
 
 }  // namespace qcl

@@ -1,0 +1,31 @@
+// The locator: proposes where symbols lie in an image of any size, before the stage chain reads
+// each one from a view cut around it. The signature it looks for is scale-free: a round white
+// disc enclosed by black (the centre disc inside the inner zebra) from which one long black
+// radial run, the start marker, reaches out to the symbol's rim.
+#pragma once
+
+#include <opencv2/core.hpp>
+
+#include <vector>
+
+namespace qcl {
+
+struct SymbolCandidate {
+    cv::Point2d center;        // centre of the disc, caller's image pixels
+    double discRadius = 0.0;   // radius of the white centre disc, pixels
+    double outerRadius = 0.0;  // distance from the centre to the rim (the marker's far end)
+    double score = 0.0;        // higher first: roundness and size of the disc
+};
+
+struct LocatorOptions {
+    int maxCandidates = 12;      // candidates handed on, best first
+    int searchSide = 1600;       // longer side (px) of the image the search runs on
+    double minDiscRadius = 2.5;  // px in the search image: smaller holes are print noise
+};
+
+// Candidates in the image (8-bit, 1 or 3 channels), best first, at most maxCandidates; none
+// with centres closer than their disc radius to a better one.
+std::vector<SymbolCandidate> locateSymbols(const cv::Mat& image,
+                                           const LocatorOptions& options = {});
+
+}  // namespace qcl
