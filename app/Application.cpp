@@ -106,12 +106,18 @@ void decodeImageFile(const std::string& path, const Settings& settings) {
             throw std::runtime_error("Image file '" + path +
                                      "' cannot be read: it is missing, unreadable or not an image");
         }
-        const std::string payload = decode(parameters, image, true);
+        // Every symbol in the image, top to bottom, then left to right.
+        const DecodeAllResult result = decodeAll(parameters, image, DecodeOptions{});
         stopwatch.stop();
-        if (!payload.empty()) {
-            std::cout << "Encoded text is: " << payload << std::endl;
-        } else {
-            std::cout << "No data found" << std::endl;
+        if (result.symbols.empty()) {
+            throw QCException(static_cast<ErrorCode>(result.failure.errorCode));
+        }
+        for (const DecodedSymbol& symbol : result.symbols) {
+            if (!symbol.payload.empty()) {
+                std::cout << "Encoded text is: " << symbol.payload << std::endl;
+            } else {
+                std::cout << "No data found" << std::endl;
+            }
         }
     } catch (const std::exception& e) {
         stopwatch.stop();
