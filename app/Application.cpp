@@ -10,6 +10,7 @@
 #include "app/CameraView.h"
 #include "app/CommandLine.h"
 #include "app/Menu.h"
+#include "app/ScriptingMode.h"
 #include "camera/CameraList.h"
 #include "common/Logger.h"
 #include "common/Stopwatch.h"
@@ -87,6 +88,27 @@ int runInteractive(const CommandLine& options, Settings& settings, const ChoiceL
     return 0;
 }
 
+// -h, --version and the scripting mode: no banner, no settings file unless asked for.
+int runScripting(const std::vector<std::string>& arguments) {
+    ScriptingOptions options;
+    try {
+        options = parseScriptingOptions(arguments);
+    } catch (const BadOption& e) {
+        std::cerr << e.what() << std::endl;
+        return kExitUsage;
+    }
+    if (options.help) {
+        writeUsage(std::cout, makeChoiceLists());
+        std::cout << scriptingUsage() << std::flush;
+        return kExitAllRead;
+    }
+    if (options.version) {
+        std::cout << "Quorview " << kVersion << " (OpenCV " << CV_VERSION << ")" << std::endl;
+        return kExitAllRead;
+    }
+    return runScriptingMode(options);
+}
+
 }  // namespace
 
 void decodeImageFile(const std::string& path, const Settings& settings) {
@@ -130,6 +152,9 @@ void decodeImageFile(const std::string& path, const Settings& settings) {
 int runApplication(const std::vector<std::string>& arguments) {
     // The program reports its own failures; the image library's warnings would only repeat them.
     cv::utils::logging::setLogLevel(cv::utils::logging::LOG_LEVEL_ERROR);
+    if (wantsScriptingMode(arguments)) {
+        return runScripting(arguments);
+    }
     writeBanner();
     const ChoiceLists choices = makeChoiceLists();
     Settings settings;

@@ -49,6 +49,11 @@ std::optional<std::map<std::string, std::string>> scanOptions(
 
 }  // namespace
 
+bool usesOnlyDesignOptions(const std::vector<std::string>& arguments) {
+    const auto options = scanOptions(arguments);
+    return options && !options->empty();
+}
+
 std::optional<int> parseInteger(const std::string& text) {
     if (text.empty() || text.find_first_of(" \t\n\r\f\v") != std::string::npos) {
         return std::nullopt;

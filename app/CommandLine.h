@@ -39,6 +39,9 @@ class BadOption : public std::runtime_error {
 // its option's range.
 CommandLine parseCommandLine(const std::vector<std::string>& arguments);
 
+// True when every argument is one of the options above or the value that follows it.
+bool usesOnlyDesignOptions(const std::vector<std::string>& arguments);
+
 // Whole decimal integer in the signed 32-bit range (optional sign, no blanks, no other text).
 std::optional<int> parseInteger(const std::string& text);
 

@@ -94,7 +94,7 @@ class RunningProgram {
 
     void send(const std::string& text) {
         if (input_ != nullptr) {
-            std::fputs(text.c_str(), input_);
+            std::fwrite(text.data(), 1, text.size(), input_);  // image bytes hold NULs
             std::fflush(input_);
         }
     }

@@ -81,9 +81,9 @@ TEST_F(ProgramTest, BadIntegerOptionEndsTheRunWithItsMessage) {
     EXPECT_FALSE(contains(result.output, "Read quorel code image file"));
 }
 
-TEST_F(ProgramTest, ArgumentsThatAreNoOptionsStartTheMenuWhoseChangesAreSavedOnExit) {
+TEST_F(ProgramTest, WithoutArgumentsTheMenuRunsAndItsChangesAreSavedOnExit) {
     const ProgramResult result =
-        run({"a.png", "b.png"}, "c\n1\np\nclip \"%03d\".png\nm\n-1\nl\n4\nx\n");
+        run({}, "c\n1\np\nclip \"%03d\".png\nm\n-1\nl\n4\nx\n");
     ASSERT_EQ(result.exitCode, 0);
     EXPECT_TRUE(contains(result.output,
                          "\nWarning\tSettings not found!\n\n"

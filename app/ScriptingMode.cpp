@@ -1,0 +1,237 @@
+#include "app/ScriptingMode.h"
+
+#include <unistd.h>
+
+#include <atomic>
+#include <condition_variable>
+#include <filesystem>
+#include <iostream>
+#include <iterator>
+#include <mutex>
+#include <thread>
+
+#include "app/JsonOutput.h"
+#include "app/Settings.h"
+#include "common/ErrorCodes.h"
+#include "common/Logger.h"
+#include "common/Stage.h"
+#include "common/Stopwatch.h"
+#include "decoder/Decoder.h"
+#include "imaging/ImageFile.h"
+
+namespace qcl {
+namespace {
+
+// Batches of at least this many inputs show a progress bar when standard error is a terminal.
+constexpr std::size_t kProgressFrom = 20;
+// Width of the progress bar in characters.
+constexpr int kProgressWidth = 40;
+// A pixel counts as coloured when its channels differ by more than this.
+constexpr int kColourSpread = 48;
+// An image has colour when more than this share of its sampled pixels is coloured.
+constexpr double kColouredShare = 0.02;
+// Pixels sampled per side when looking for colour.
+constexpr int kColourSamples = 64;
+
+struct RunChoices {
+    DecodeParameters parameters;
+    CodeTypeChoice codeType = CodeTypeChoice::Automatic;
+    DecodeOptions decodeOptions;
+};
+
+bool hasColour(const cv::Mat& image) {
+    if (image.channels() != 3 || image.empty()) {
+        return false;
+    }
+    int coloured = 0;
+    int sampled = 0;
+    for (int y = 0; y < kColourSamples; ++y) {
+        const cv::Vec3b* row = image.ptr<cv::Vec3b>(y * image.rows / kColourSamples);
+        for (int x = 0; x < kColourSamples; ++x) {
+            const cv::Vec3b& p = row[x * image.cols / kColourSamples];
+            const int spread = std::max({p[0], p[1], p[2]}) - std::min({p[0], p[1], p[2]});
+            coloured += spread > kColourSpread ? 1 : 0;
+            ++sampled;
+        }
+    }
+    return coloured > kColouredShare * sampled;
+}
+
+DecodeAllResult decodeAs(CodeType codeType, const RunChoices& choices, const cv::Mat& image) {
+    DecodeParameters parameters = choices.parameters;
+    parameters.codeType = codeType;
+    return decodeAll(parameters, image, choices.decodeOptions);
+}
+
+// The deeper of two failures; the first on a tie.
+DecodeStatus deeper(const DecodeStatus& first, const DecodeStatus& second) {
+    DecodeStatus status = first;
+    status.record(second.errorCode, second.stage);
+    return status;
+}
+
+void decodeImage(const cv::Mat& image, const RunChoices& choices, InputOutcome& outcome) {
+    Stopwatch stopwatch;
+    stopwatch.start();
+    try {
+        if (choices.codeType == CodeTypeChoice::Color) {
+            outcome.result = decodeAs(CodeType::Color, choices, image);
+        } else {
+            outcome.result = decodeAs(CodeType::BlackAndWhite, choices, image);
+            if (choices.codeType == CodeTypeChoice::Automatic && outcome.result.symbols.empty() &&
+                hasColour(image)) {
+                DecodeAllResult colour = decodeAs(CodeType::Color, choices, image);
+                colour.failure = deeper(outcome.result.failure, colour.failure);
+                outcome.result = colour;
+            }
+        }
+    } catch (const std::exception& e) {
+        outcome.decodeError = e.what();
+    }
+    stopwatch.stop();
+    outcome.decodeMs = stopwatch.elapsedMilliseconds();
+}
+
+std::vector<std::uint8_t> readStandardInput() {
+    std::cin >> std::noskipws;
+    return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(std::cin),
+                                     std::istreambuf_iterator<char>());
+}
+
+// Reads and decodes one input; `stdinBytes` holds standard input when some input is "-".
+InputOutcome processInput(const ScriptingOptions& options, const RunChoices& choices,
+                          std::size_t index, const std::vector<std::uint8_t>& stdinBytes) {
+    InputOutcome outcome;
+    outcome.name = options.inputs[index];
+    const ImageReadResult read =
+        outcome.name == "-" ? readImageBytes(stdinBytes) : readImageFile(outcome.name);
+    if (!read.ok()) {
+        outcome.readError = read.error;
+        return outcome;
+    }
+    decodeImage(read.image, choices, outcome);
+    return outcome;
+}
+
+void printText(const InputOutcome& outcome, bool withName) {
+    const std::string prefix = withName ? outcome.name + ": " : std::string();
+    for (const DecodedSymbol& symbol : outcome.result.symbols) {
+        std::cout << prefix << symbol.payload << '\n';
+    }
+    if (outcome.unreadable()) {
+        std::cerr << outcome.name << ": " << outcome.readError << '\n';
+    } else if (!outcome.read()) {
+        const DecodeStatus& failure = outcome.result.failure;
+        std::cerr << outcome.name << ": no symbol read: "
+                  << (outcome.decodeError.empty() ? errorMessage(failure.errorCode)
+                                                  : outcome.decodeError)
+                  << " (deepest stage " << stageName(failure.stage) << ")\n";
+    } else if (!outcome.decodeError.empty()) {
+        std::cerr << outcome.name << ": " << outcome.decodeError << '\n';
+    }
+}
+
+void printOutcome(const ScriptingOptions& options, const InputOutcome& outcome) {
+    if (options.format == OutputFormat::Json) {
+        std::cout << outcomeToJson(outcome).dump(-1, ' ', false,
+                                                 nlohmann::json::error_handler_t::replace)
+                  << '\n';
+    } else {
+        printText(outcome, options.inputs.size() > 1);
+    }
+    std::cout.flush();
+}
+
+void drawProgress(std::size_t done, std::size_t total) {
+    const int filled = static_cast<int>(kProgressWidth * done / total);
+    std::cerr << "\r[" << std::string(filled, '#') << std::string(kProgressWidth - filled, ' ')
+              << "] " << done << "/" << total << (done == total ? "\n" : "") << std::flush;
+}
+
+RunChoices makeChoices(const ScriptingOptions& options) {
+    Settings settings;
+    if (!options.settingsFile.empty()) {
+        readSettings(settings, options.settingsFile);
+    }
+    RunChoices choices;
+    choices.parameters.layout = Layout::HorizontalShortSnake;
+    choices.parameters.binaryFormat = options.binaryFormat.value_or(settings.binFormat);
+    const CodeTypeChoice fromSettings = settings.codeType == CodeType::Color
+                                            ? CodeTypeChoice::Color
+                                            : CodeTypeChoice::BlackAndWhite;
+    choices.codeType = options.codeType.value_or(
+        options.settingsFile.empty() ? CodeTypeChoice::Automatic : fromSettings);
+    choices.decodeOptions.enhance = options.enhance;
+    choices.decodeOptions.maxSymbols = options.maxSymbols;
+    choices.decodeOptions.timeBudgetMs = options.timeBudgetMs;
+    return choices;
+}
+
+}  // namespace
+
+int runScriptingMode(const ScriptingOptions& options) {
+    // Diagnostics only on the error stream, and a log file only when asked for.
+    logger().setConsoleStream(&std::cerr);
+    if (options.logFile.empty()) {
+        logger().setFileThreshold(LogLevel::Off);
+        logger().setConsoleThreshold(LogLevel::Error);
+    } else {
+        logger().start(options.logFile, LogLevel::Warning, LogLevel::Error);
+    }
+    const RunChoices choices = makeChoices(options);
+    std::vector<std::uint8_t> stdinBytes;
+    for (const std::string& input : options.inputs) {
+        if (input == "-") {
+            stdinBytes = readStandardInput();
+            break;
+        }
+    }
+
+    const std::size_t total = options.inputs.size();
+    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+    const std::size_t threadCount =
+        std::min<std::size_t>(total, options.threads > 0 ? options.threads : cores);
+    const bool progress = total >= kProgressFrom && ::isatty(STDERR_FILENO) == 1;
+
+    std::vector<InputOutcome> outcomes(total);
+    std::vector<bool> finished(total, false);
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::atomic<std::size_t> next{0};
+    auto work = [&] {
+        for (std::size_t i = next++; i < total; i = next++) {
+            InputOutcome outcome = processInput(options, choices, i, stdinBytes);
+            const std::lock_guard<std::mutex> lock(mutex);
+            outcomes[i] = std::move(outcome);
+            finished[i] = true;
+            changed.notify_all();
+        }
+    };
+    std::vector<std::thread> workers;
+    for (std::size_t t = 0; t < threadCount; ++t) {
+        workers.emplace_back(work);
+    }
+    // This thread prints in input order as the results arrive.
+    int exitCode = kExitAllRead;
+    for (std::size_t i = 0; i < total; ++i) {
+        std::unique_lock<std::mutex> lock(mutex);
+        changed.wait(lock, [&] { return finished[i]; });
+        const InputOutcome outcome = std::move(outcomes[i]);
+        lock.unlock();
+        printOutcome(options, outcome);
+        if (outcome.unreadable()) {
+            exitCode = kExitBadImage;
+        } else if (!outcome.read() && exitCode == kExitAllRead) {
+            exitCode = kExitSomeUnread;
+        }
+        if (progress) {
+            drawProgress(i + 1, total);
+        }
+    }
+    for (std::thread& worker : workers) {
+        worker.join();
+    }
+    return exitCode;
+}
+
+}  // namespace qcl

@@ -1,0 +1,209 @@
+// The scripting mode of the real Quorview program: help and version, several inputs, standard
+// input, text and JSON output, exit codes, the split of results and diagnostics, -j ordering.
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+#include <opencv2/imgcodecs.hpp>
+
+#include <sstream>
+
+#include "ProgramRunner.h"
+#include "support/RoundTrip.h"
+
+namespace qcl {
+namespace {
+
+using test::contains;
+using test::ProgramResult;
+using test::TempDir;
+namespace fs = std::filesystem;
+
+std::vector<nlohmann::json> jsonLines(const std::string& text) {
+    std::vector<nlohmann::json> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) {
+        lines.push_back(nlohmann::json::parse(line));
+    }
+    return lines;
+}
+
+// A working directory with a few inputs: two symbols (black-and-white and colour), a blank
+// picture and a text file that is no image.
+class ScriptingTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        render_.diameter = 300;
+        render_.imageSize = cv::Size(360, 360);
+        writePng("plain.png", test::writeSymbol("Hello Quorel", {}, render_).image);
+        writer::SymbolOptions colour;
+        colour.codeType = CodeType::Color;
+        writePng("colour.png", test::writeSymbol("Colourful", colour, render_).image);
+        writePng("blank.png", cv::Mat(200, 200, CV_8UC3, cv::Scalar::all(255)));
+        dir_.write("notes.txt", "not an image\n");
+    }
+    void writePng(const std::string& name, const cv::Mat& image) {
+        cv::imwrite((dir_ / name).string(), image);
+        files_.push_back(name);
+    }
+    ProgramResult run(const std::vector<std::string>& arguments, const std::string& input = "") {
+        return test::runProgram(dir_.path(), arguments, input);
+    }
+    // Names in the working directory other than the inputs this fixture wrote.
+    std::vector<std::string> strayFiles() const {
+        std::vector<std::string> stray;
+        for (const auto& entry : fs::directory_iterator(dir_.path())) {
+            const std::string name = entry.path().filename().string();
+            if (name != "notes.txt" &&
+                std::find(files_.begin(), files_.end(), name) == files_.end()) {
+                stray.push_back(name);
+            }
+        }
+        return stray;
+    }
+    RenderOptions render_;
+    TempDir dir_;
+    std::vector<std::string> files_;
+};
+
+TEST_F(ScriptingTest, HelpAndVersionGoToStandardOutputAndEndWithZero) {
+    const struct {
+        std::vector<std::string> arguments;
+        std::vector<std::string> expected;
+    } cases[] = {
+        {{"-h"}, {"Usage of Quorview", "-r filename", "--format text|json", "Exit codes"}},
+        {{"--help"}, {"Usage of Quorview", "--code-type", "--time-budget MS"}},
+        {{"--version"}, {"Quorview 1.26.34 (OpenCV 4."}},
+        {{"plain.png", "--version"}, {"Quorview 1.26.34"}},
+    };
+    for (const auto& c : cases) {
+        const ProgramResult result = run(c.arguments);
+        EXPECT_EQ(result.exitCode, 0) << c.arguments[0];
+        for (const std::string& part : c.expected) {
+            EXPECT_TRUE(contains(result.output, part)) << part << "\n" << result.output;
+        }
+        EXPECT_EQ(result.errors, "");
+        EXPECT_FALSE(contains(result.output, "Decode Quorel Codes"));  // no banner
+    }
+}
+
+TEST_F(ScriptingTest, ExitCodesTellScriptsWhatHappened) {
+    const struct {
+        std::vector<std::string> arguments;
+        int exitCode;
+        std::string output;
+        std::string errorPart;  // "" when the error stream must stay empty
+    } cases[] = {
+        {{"plain.png", "colour.png"}, 0, "plain.png: Hello Quorel\ncolour.png: Colourful\n", ""},
+        {{"--format", "text", "plain.png"}, 0, "Hello Quorel\n", ""},
+        {{"--code-type", "bw", "colour.png"}, 1, "", "colour.png: no symbol read: "},
+        {{"plain.png", "blank.png"}, 1, "plain.png: Hello Quorel\n", "blank.png: no symbol read"},
+        {{"notes.txt", "blank.png"}, 3, "", "notes.txt: "},
+        {{"blank.png", "missing.png", "plain.png"}, 3, "plain.png: Hello Quorel\n", "missing.png"},
+        {{"--format", "xml", "plain.png"}, 2, "", "Option --format must be text or json"},
+        {{"--bogus", "plain.png"}, 2, "", "Unknown option --bogus"},
+        {{"--format", "json"}, 2, "", "No image file given"},
+        {{"-j", "0", "plain.png"}, 2, "", "Option -j needs a whole number"},
+        {{"--max-symbols"}, 2, "", "Option --max-symbols needs a value"},
+    };
+    for (const auto& c : cases) {
+        const ProgramResult result = run(c.arguments);
+        EXPECT_EQ(result.exitCode, c.exitCode) << c.arguments[0] << "\n" << result.errors;
+        EXPECT_EQ(result.output, c.output) << c.arguments[0];
+        if (c.errorPart.empty()) {
+            EXPECT_EQ(result.errors, "") << c.arguments[0];
+        } else {
+            EXPECT_TRUE(contains(result.errors, c.errorPart)) << result.errors;
+        }
+    }
+    EXPECT_EQ(strayFiles(), std::vector<std::string>{}) << "no log or settings file written";
+}
+
+TEST_F(ScriptingTest, StandardInputIsReadAsImageBytes) {
+    const std::string bytes = dir_.read("plain.png");
+    const ProgramResult alone = run({"-"}, bytes);
+    EXPECT_EQ(alone.exitCode, 0) << alone.errors;
+    EXPECT_EQ(alone.output, "Hello Quorel\n");
+    const ProgramResult mixed = run({"colour.png", "-"}, bytes);
+    EXPECT_EQ(mixed.output, "colour.png: Colourful\n-: Hello Quorel\n");
+    const ProgramResult garbage = run({"-"}, "GIF89a and nothing more");
+    EXPECT_EQ(garbage.exitCode, 3);
+    EXPECT_EQ(garbage.output, "");
+}
+
+TEST_F(ScriptingTest, JsonLinesDescribeEverySymbolAndEveryFailure) {
+    writePng("binary.png", test::writeSymbol("0b1010000011110001", {}, render_).image);
+    const ProgramResult result =
+        run({"--format", "json", "plain.png", "blank.png", "notes.txt", "binary.png"});
+    EXPECT_EQ(result.exitCode, 3);
+    EXPECT_EQ(result.errors, "");
+    const std::vector<nlohmann::json> lines = jsonLines(result.output);
+    ASSERT_EQ(lines.size(), 4U) << result.output;
+
+    const nlohmann::json& plain = lines[0];
+    EXPECT_EQ(plain["file"], "plain.png");
+    ASSERT_EQ(plain["symbols"].size(), 1U);
+    const nlohmann::json& symbol = plain["symbols"][0];
+    EXPECT_EQ(symbol["payload"], "Hello Quorel");
+    EXPECT_EQ(symbol["codeType"], "BlackAndWhite");
+    EXPECT_FALSE(symbol.contains("base64"));
+    EXPECT_EQ(symbol["mirrored"], false);
+    EXPECT_GE(symbol["rings"].get<int>(), 2);
+    EXPECT_GE(symbol["modulesPerRing"].get<int>(), 16);
+    // The symbol is drawn in the middle of the picture; its rim lies about half a diameter out.
+    EXPECT_NEAR(symbol["center"][0].get<double>(), 180.0, 3.0);
+    EXPECT_NEAR(symbol["center"][1].get<double>(), 180.0, 3.0);
+    ASSERT_FALSE(symbol["outline"].empty());
+    const double rimX = symbol["outline"][0][0].get<double>() - 180.0;
+    const double rimY = symbol["outline"][0][1].get<double>() - 180.0;
+    EXPECT_NEAR(std::hypot(rimX, rimY), 150.0, 15.0);
+    EXPECT_LE(symbol["rsCorrected"].get<int>(), symbol["rsCorrectable"].get<int>());
+    EXPECT_FALSE(plain.contains("error"));
+    EXPECT_GE(plain["decodeMs"].get<double>(), 0.0);
+
+    const nlohmann::json& blank = lines[1];
+    EXPECT_TRUE(blank["symbols"].empty());
+    EXPECT_NE(blank["error"]["code"].get<int>(), 0);
+    EXPECT_FALSE(blank["error"]["message"].get<std::string>().empty());
+    EXPECT_FALSE(blank["error"]["stage"].get<std::string>().empty());
+    EXPECT_EQ(lines[2]["error"]["stage"], "ReadImage");
+
+    // 0b1010 0000 1111 0001, four bits at a time least significant first: bytes 0x50 0xf8.
+    const nlohmann::json& binary = lines[3]["symbols"][0];
+    EXPECT_EQ(binary["payloadType"], "Binary");
+    EXPECT_EQ(binary["payload"], "0b1010000011110001");
+    EXPECT_EQ(binary["base64"], "UPg=");
+}
+
+TEST_F(ScriptingTest, ThreadsKeepTheResultsInInputOrder) {
+    std::vector<std::string> arguments = {"-j", "3", "--format", "json"};
+    for (int i = 0; i < 7; ++i) {
+        const std::string name = "s" + std::to_string(i) + ".png";
+        // Odd inputs are blank and fail slowly, so later inputs tend to finish first.
+        writePng(name, i % 2 == 0 ? test::writeSymbol("Item" + std::to_string(i), {}, render_).image
+                                  : cv::Mat(360, 360, CV_8UC3, cv::Scalar::all(128)));
+        arguments.push_back(name);
+    }
+    const ProgramResult result = run(arguments);
+    EXPECT_EQ(result.exitCode, 1);
+    const std::vector<nlohmann::json> lines = jsonLines(result.output);
+    ASSERT_EQ(lines.size(), 7U);
+    for (int i = 0; i < 7; ++i) {
+        EXPECT_EQ(lines[i]["file"], "s" + std::to_string(i) + ".png");
+        EXPECT_EQ(lines[i]["symbols"].size(), i % 2 == 0 ? 1U : 0U);
+    }
+    EXPECT_EQ(lines[4]["symbols"][0]["payload"], "Item4");
+}
+
+TEST_F(ScriptingTest, SettingsAndLogFilesOnlyWhenAskedFor) {
+    dir_.write("decoder_settings.json", "{ \"binFormat\": \"HexaUpperCase\" }");
+    writePng("binary.png", test::writeSymbol("0b1010000011110001", {}, render_).image);
+    EXPECT_EQ(run({"--format", "text", "binary.png"}).output, "0b1010000011110001\n");
+    const ProgramResult withSettings =
+        run({"--settings", "decoder_settings.json", "--log", "run.log", "binary.png"});
+    EXPECT_EQ(withSettings.output, "0x50F8\n");
+    EXPECT_TRUE(contains(dir_.read("run.log"), "Start logging on "));
+    EXPECT_EQ(run({"--binary-format", "hex", "binary.png"}).output, "0x50f8\n");
+}
+
+}  // namespace
+}  // namespace qcl
