@@ -1,7 +1,10 @@
 // Quorgen: writes a Quorel code symbol for a text, a file or binary data into an image file.
 #include <opencv2/imgcodecs.hpp>
 
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
+#include <fstream>
 #include <iostream>
 #include <stdexcept>
 #include <string>
@@ -11,6 +14,7 @@
 #include "writer/QuorgenOptions.h"
 #include "writer/SymbolEncoder.h"
 #include "writer/SymbolRenderer.h"
+#include "writer/SymbolSvg.h"
 
 namespace {
 
@@ -31,13 +35,56 @@ void printSummary(const qcl::writer::SymbolContent& content, const qcl::SymbolGe
               << " px, centre disc radius " << g.discRadius << " px\n";
 }
 
+const char* const kQuorgenVersion = "1.26.34";
+
+// The encoded image in the chosen type: an SVG document or the image codec's bytes.
+std::string encodeImage(const std::string& format, const qcl::SymbolRenderer& renderer,
+                        const qcl::ModuleList& modules) {
+    if (format == "svg") {
+        return qcl::symbolSvg(renderer, modules);
+    }
+    std::vector<std::uint8_t> bytes;
+    if (!cv::imencode("." + format, renderer.render(modules), bytes)) {
+        throw std::runtime_error("cannot encode the image as " + format);
+    }
+    return std::string(bytes.begin(), bytes.end());
+}
+
+// Writes the bytes to the file, or to standard output for "-".
+void writeOutput(const std::string& output, const std::string& bytes) {
+    if (output == "-") {
+        std::cout.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        std::cout.flush();
+        if (!std::cout) {
+            throw std::runtime_error("cannot write to standard output");
+        }
+        return;
+    }
+    std::ofstream file(output, std::ios::binary | std::ios::trunc);
+    file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    file.close();
+    if (!file) {
+        throw std::runtime_error("cannot write '" + output + "': " + std::strerror(errno));
+    }
+}
+
 int run(const std::vector<std::string>& args) {
     QuorgenOptions o = qcl::writer::parseQuorgenArguments(args);
     if (o.help) {
         std::cout << qcl::writer::kQuorgenUsage;
         return EXIT_SUCCESS;
     }
+    if (o.version) {
+        std::cout << "Quorgen " << kQuorgenVersion << std::endl;
+        return EXIT_SUCCESS;
+    }
+    const std::string format = qcl::writer::quorgenFormat(o);
     const std::string text = qcl::writer::quorgenPayload(o);
+    if (text.empty()) {
+        // An empty frame reads back as no data at all: refuse it rather than write a blank code.
+        throw qcl::writer::UsageError(
+            "the payload is empty; a symbol holds at least one character");
+    }
     const qcl::writer::SymbolContent content = qcl::writer::encodeSymbol(text, o.symbol);
     const qcl::SymbolRenderer renderer(content.modulesPerRing, content.ringCount, content.codeType,
                                        o.render);
@@ -49,11 +96,8 @@ int run(const std::vector<std::string>& args) {
                   << qcl::minimumRingPitch(content.modulesPerRing)
                   << " px; the reader may not find this symbol\n";
     }
-    const cv::Mat image = renderer.render(content.modules);
-    if (!cv::imwrite(o.output, image)) {
-        throw std::runtime_error("cannot write '" + o.output + "'");
-    }
-    if (o.verbose) {
+    writeOutput(o.output, encodeImage(format, renderer, content.modules));
+    if (o.verbose && o.output != "-") {
         printSummary(content, g, o.output);
     }
     return EXIT_SUCCESS;

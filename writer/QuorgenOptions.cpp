@@ -4,6 +4,8 @@
 #include <fstream>
 #include <iterator>
 
+#include <opencv2/imgcodecs.hpp>
+
 #include "common/CodeTypes.h"
 
 namespace qcl::writer {
@@ -84,6 +86,8 @@ void applyValueOption(QuorgenOptions& o, const std::string& name, const std::str
     using Source = QuorgenOptions::Source;
     if (name == "-o" || name == "--output") {
         o.output = value;
+    } else if (name == "--format") {
+        o.format = value;
     } else if (name == "-f" || name == "--file") {
         o.source = Source::File;
         o.input = value;
@@ -168,7 +172,10 @@ Symbol:
                           HorizontalShortSnake (default; the one Quorview reads), Scrambled
       --mask N            data mask 0..4 (default: the most balanced)
 Image:
-  -o, --output FILE       image file to write (default quorel.png; PNG keeps it exact)
+  -o, --output FILE       image file to write (default quorel.png; PNG keeps it exact);
+                          - writes to standard output
+      --format png|svg    image type (default: from the file name's extension; png for -);
+                          svg draws the symbol as vector shapes, sharp at any size
   -p, --pitch PX          ring pitch: radial size of one module ring, in pixels
   -d, --diameter PX       outer diameter of the symbol, in pixels
   -s, --size WxH          image size (default 640x640, or just large enough for --pitch)
@@ -178,6 +185,8 @@ Image:
       --mirror            draw the mirror image
   -v, --verbose           print the chosen size and geometry
   -h, --help              this text
+      --version           program and version
+Exit codes: 0 written, 1 the symbol or the file could not be written, 2 usage error.
 )";
 
 QuorgenOptions parseQuorgenArguments(const std::vector<std::string>& args) {
@@ -188,6 +197,8 @@ QuorgenOptions parseQuorgenArguments(const std::vector<std::string>& args) {
         const std::string& arg = args[i];
         if (arg == "-h" || arg == "--help") {
             o.help = true;
+        } else if (arg == "--version") {
+            o.version = true;
         } else if (arg == "-v" || arg == "--verbose") {
             o.verbose = true;
         } else if (arg == "--mirror") {
@@ -205,7 +216,7 @@ QuorgenOptions parseQuorgenArguments(const std::vector<std::string>& args) {
             textGiven = true;
         }
     }
-    if (o.help) {
+    if (o.help || o.version) {
         return o;
     }
     if (textGiven == (o.source != QuorgenOptions::Source::Text)) {
@@ -229,6 +240,33 @@ std::string quorgenPayload(QuorgenOptions& options) {
             return hexText(readFile(options.input));
     }
     return {};
+}
+
+}  // namespace qcl::writer
+
+namespace qcl::writer {
+
+std::string quorgenFormat(const QuorgenOptions& options) {
+    std::string format = options.format;
+    if (format.empty()) {
+        const std::size_t dot = options.output.rfind('.');
+        const std::size_t slash = options.output.rfind('/');
+        if (options.output == "-") {
+            format = "png";
+        } else if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) {
+            throw UsageError("output '" + options.output +
+                             "' has no extension; name it .png or .svg, or give --format");
+        } else {
+            format = options.output.substr(dot + 1);
+        }
+    }
+    for (char& c : format) {
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    if (format != "svg" && !cv::haveImageWriter("x." + format)) {
+        throw UsageError("cannot write images of type '" + format + "'; use png or svg");
+    }
+    return format;
 }
 
 }  // namespace qcl::writer

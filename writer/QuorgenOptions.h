@@ -14,12 +14,14 @@ namespace qcl::writer {
 struct QuorgenOptions {
     enum class Source { Text, File, BinaryFile };
     Source source = Source::Text;
-    std::string input;  // the text itself or a file name
-    std::string output = "quorel.png";
+    std::string input;                  // the text itself or a file name
+    std::string output = "quorel.png";  // "-" is standard output
+    std::string format;                 // "png", "svg" or another image type; "" from the name
     SymbolOptions symbol;
     RenderOptions render;
     bool verbose = false;
-    bool help = false;  // print the usage text and nothing else
+    bool help = false;     // print the usage text and nothing else
+    bool version = false;  // print the program and version and nothing else
 };
 
 // A command line that cannot be followed; what() says which argument is wrong and why.
@@ -43,5 +45,9 @@ QuorgenOptions parseQuorgenArguments(const std::vector<std::string>& args);
 // lower-case hexadecimal digits per byte (the reader's hexadecimal output), which also sets the
 // payload type to Binary. Throws std::runtime_error when a file cannot be read.
 std::string quorgenPayload(QuorgenOptions& options);
+
+// The image type to write: --format, else the output name's extension ("png" for standard
+// output). Throws UsageError for a type that cannot be written.
+std::string quorgenFormat(const QuorgenOptions& options);
 
 }  // namespace qcl::writer

@@ -259,6 +259,69 @@ TEST(QuorgenProgram, FailuresExitWithAReason) {
     EXPECT_EQ(help.out, kQuorgenUsage);
 }
 
+TEST(QuorgenProgram, OutputTypesAndTheirFailuresEachGiveOneLine) {
+    const struct {
+        Args args;
+        int exitCode;
+        std::string errorPart;  // "" when nothing is written to the error stream
+    } cases[] = {
+        {{"--version"}, 0, ""},
+        {{"-o", scratchPath("x.unknown"), "Hi"}, 2, "cannot write images of type 'unknown'"},
+        {{"-o", scratchPath("noextension"), "Hi"}, 2, "has no extension"},
+        {{"--format", "gif", "-o", "-", "Hi"}, 2, "cannot write images of type 'gif'"},
+        {{"-o", "/nonexistent-dir/x.png", "Hi"}, 1, "cannot write '/nonexistent-dir/x.png': "},
+        {{"-o", scratchPath("e.png"), ""}, 2, "the payload is empty"},
+    };
+    for (const auto& c : cases) {
+        const RunResult run = runQuorgen(c.args);
+        EXPECT_EQ(run.exitCode, c.exitCode) << c.args[0] << run.err;
+        if (c.errorPart.empty()) {
+            EXPECT_EQ(run.err, "");
+        } else {
+            EXPECT_EQ(run.err.rfind("Quorgen: ", 0), 0U) << run.err;
+            EXPECT_NE(run.err.find(c.errorPart), std::string::npos) << run.err;
+            EXPECT_EQ(run.err.find("OpenCV"), std::string::npos) << run.err;
+        }
+    }
+    EXPECT_EQ(runQuorgen({"--version"}).out, "Quorgen 1.26.34\n");
+}
+
+TEST(QuorgenProgram, StandardOutputAndVectorOutputReadBack) {
+    const RunResult png = runQuorgen({"-o", "-", "To stdout"});
+    ASSERT_EQ(png.exitCode, 0) << png.err;
+    const cv::Mat image =
+        cv::imdecode(std::vector<std::uint8_t>(png.out.begin(), png.out.end()), cv::IMREAD_COLOR);
+    EXPECT_EQ(decode(DecodeParameters(), image, true), "To stdout");
+
+    // A rasteriser turns the vector symbol back into pixels, at its own size and larger.
+    const struct {
+        Args args;
+        CodeType codeType;
+        std::string width;
+    } cases[] = {
+        {{"-m", "16", "V16"}, CodeType::BlackAndWhite, "640"},
+        {{"-m", "48", "--mirror", "Vector 48"}, CodeType::BlackAndWhite, "1200"},
+        {{"-c", "Color", "-m", "32", "Colour vector"}, CodeType::Color, "640"},
+    };
+    const std::string svg = scratchPath("symbol.svg");
+    const std::string raster = scratchPath("symbol-raster.png");
+    for (const auto& c : cases) {
+        Args args = {"-o", svg};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        const RunResult written = runQuorgen(args);
+        ASSERT_EQ(written.exitCode, 0) << written.err;
+        EXPECT_NE(readFile(svg).find("<path d=\"M"), std::string::npos);
+        const std::string command =
+            "rsvg-convert -w " + c.width + " '" + svg + "' -o '" + raster + "'";
+        ASSERT_EQ(std::system(command.c_str()), 0) << command;
+        DecodeParameters parameters;
+        parameters.codeType = c.codeType;
+        EXPECT_EQ(decode(parameters, cv::imread(raster, cv::IMREAD_COLOR), true), c.args.back());
+    }
+    std::remove(svg.c_str());
+    std::remove(raster.c_str());
+}
+
 #endif  // QUORGEN_BINARY
 
 }  // namespace
