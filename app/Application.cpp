@@ -1,13 +1,12 @@
 #include "app/Application.h"
 
 #include <opencv2/core/utils/logger.hpp>
-#include <opencv2/imgcodecs.hpp>
 
 #include <exception>
 #include <iostream>
 #include <stdexcept>
 
-#include "app/CameraView.h"
+#include "app/CameraViewLoader.h"
 #include "app/CommandLine.h"
 #include "app/Menu.h"
 #include "app/ScriptingMode.h"
@@ -15,6 +14,7 @@
 #include "common/Logger.h"
 #include "common/Stopwatch.h"
 #include "decoder/Decoder.h"
+#include "imaging/ImageFile.h"
 
 namespace qcl {
 
@@ -73,7 +73,7 @@ int runDecodeFile(const CommandLine& options, Settings settings) {
 int runCameraOnly(const CommandLine& options, Settings settings) {
     applyOptions(options, settings);
     logger().start(settings.logFileName, settings.logLevel, settings.logLevelConsole);
-    runCameraView(settings);
+    openCameraView(settings);
     return 0;
 }
 
@@ -83,7 +83,7 @@ int runInteractive(const CommandLine& options, Settings& settings, const ChoiceL
     writeInteractiveUsage();
     listCameraDevices();
     Menu menu(settings, choices, std::cin, std::cout,
-              [](Settings& current) { runCameraView(current); });
+              [](Settings& current) { openCameraView(current); });
     menu.run();
     return 0;
 }
@@ -118,7 +118,7 @@ void decodeImageFile(const std::string& path, const Settings& settings) {
     parameters.binaryFormat = settings.binFormat;
 
     std::cout << "Read quorel code image file '" << path << "'\n" << std::endl;
-    const cv::Mat image = cv::imread(path, cv::IMREAD_COLOR);
+    const cv::Mat image = readImageFile(path).image;
 
     Stopwatch stopwatch;
     stopwatch.start();
