@@ -18,6 +18,7 @@ struct InputOutcome {
     DecodeAllResult result;
     std::string decodeError;  // an exception text from the decode, e.g. a code type mismatch
     double decodeMs = 0.0;
+    std::string overlayError;  // set when the overlay picture could not be written
 
     bool unreadable() const { return !readError.empty(); }
     bool read() const { return !result.symbols.empty(); }

@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "app/JsonOutput.h"
+#include "app/Overlay.h"
 #include "app/Settings.h"
 #include "common/ErrorCodes.h"
 #include "common/Logger.h"
@@ -98,6 +99,23 @@ std::vector<std::uint8_t> readStandardInput() {
                                      std::istreambuf_iterator<char>());
 }
 
+// Where the overlay picture of input `index` goes; "" for none.
+std::string overlayPath(const ScriptingOptions& options, std::size_t index) {
+    if (!options.overlayFile.empty()) {
+        return options.overlayFile;
+    }
+    if (options.overlayDir.empty()) {
+        return std::string();
+    }
+    const std::string& name = options.inputs[index];
+    const std::string stem =
+        name == "-" ? std::string("stdin") : std::filesystem::path(name).stem().string();
+    // The input's number keeps the names apart when two inputs share a file name.
+    return (std::filesystem::path(options.overlayDir) /
+            (std::to_string(index + 1) + "-" + stem + ".png"))
+        .string();
+}
+
 // Reads and decodes one input; `stdinBytes` holds standard input when some input is "-".
 InputOutcome processInput(const ScriptingOptions& options, const RunChoices& choices,
                           std::size_t index, const std::vector<std::uint8_t>& stdinBytes) {
@@ -110,6 +128,11 @@ InputOutcome processInput(const ScriptingOptions& options, const RunChoices& cho
         return outcome;
     }
     decodeImage(read.image, choices, outcome);
+    const std::string overlay = overlayPath(options, index);
+    std::string error;
+    if (!overlay.empty() && !writePng(overlay, drawOverlay(read.image, outcome), error)) {
+        outcome.overlayError = error;
+    }
     return outcome;
 }
 
@@ -126,8 +149,9 @@ void printText(const InputOutcome& outcome, bool withName) {
                   << (outcome.decodeError.empty() ? errorMessage(failure.errorCode)
                                                   : outcome.decodeError)
                   << " (deepest stage " << stageName(failure.stage) << ")\n";
-    } else if (!outcome.decodeError.empty()) {
-        std::cerr << outcome.name << ": " << outcome.decodeError << '\n';
+    }
+    if (!outcome.overlayError.empty()) {
+        std::cerr << outcome.name << ": " << outcome.overlayError << '\n';
     }
 }
 
@@ -136,6 +160,9 @@ void printOutcome(const ScriptingOptions& options, const InputOutcome& outcome) 
         std::cout << outcomeToJson(outcome).dump(-1, ' ', false,
                                                  nlohmann::json::error_handler_t::replace)
                   << '\n';
+        if (!outcome.overlayError.empty()) {
+            std::cerr << outcome.name << ": " << outcome.overlayError << '\n';
+        }
     } else {
         printText(outcome, options.inputs.size() > 1);
     }
@@ -179,6 +206,10 @@ int runScriptingMode(const ScriptingOptions& options) {
         logger().start(options.logFile, LogLevel::Warning, LogLevel::Error);
     }
     const RunChoices choices = makeChoices(options);
+    if (!options.overlayDir.empty()) {
+        std::error_code ignored;  // a folder that cannot be made shows as each picture's failure
+        std::filesystem::create_directories(options.overlayDir, ignored);
+    }
     std::vector<std::uint8_t> stdinBytes;
     for (const std::string& input : options.inputs) {
         if (input == "-") {

@@ -28,6 +28,8 @@ const char* const kUsage =
     "  -j N, --jobs N             decode on N threads (default: all cores)\n"
     "  --settings FILE            read code type and binary format from a settings file\n"
     "  --log FILE                 write a log file\n"
+    "  --overlay FILE.png         the image with what the reader found drawn on it (one input)\n"
+    "  --overlay-dir DIR          one such picture per input in DIR, named N-NAME.png\n"
     "Standard output carries only results; diagnostics go to standard error.\n"
     "Exit codes: 0 every input had a symbol, 1 some input had none, 2 usage error,\n"
     "  3 an input could not be read as an image (3 wins over 1).\n";
@@ -98,6 +100,8 @@ const std::map<std::string, ValueSetter>& valueOptions() {
          [](auto& o, const auto& v) { o.threads = integerValue("--jobs", v, 1, kMostThreads); }},
         {"--settings", [](auto& o, const auto& v) { o.settingsFile = v; }},
         {"--log", [](auto& o, const auto& v) { o.logFile = v; }},
+        {"--overlay", [](auto& o, const auto& v) { o.overlayFile = v; }},
+        {"--overlay-dir", [](auto& o, const auto& v) { o.overlayDir = v; }},
     };
     return kOptions;
 }
@@ -121,6 +125,9 @@ void checkConsistency(const ScriptingOptions& options) {
     }
     if (options.inputs.empty()) {
         throw BadOption("No image file given (see --help)");
+    }
+    if (!options.overlayFile.empty() && options.inputs.size() != 1) {
+        throw BadOption("Option --overlay takes exactly one input; use --overlay-dir for several");
     }
 }
 

@@ -38,6 +38,8 @@ struct ScriptingOptions {
     std::int32_t threads = 0;  // 0: one per core
     std::string settingsFile;  // "" reads no settings
     std::string logFile;       // "" writes no log file
+    std::string overlayFile;   // one input only
+    std::string overlayDir;
 };
 
 // True when the arguments ask for the scripting mode: a long option, "-h", "-j", a lone "-", or

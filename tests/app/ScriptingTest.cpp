@@ -205,5 +205,37 @@ TEST_F(ScriptingTest, SettingsAndLogFilesOnlyWhenAskedFor) {
     EXPECT_EQ(run({"--binary-format", "hex", "binary.png"}).output, "0x50f8\n");
 }
 
+TEST_F(ScriptingTest, OverlayPicturesShowWhatWasFound) {
+    const ProgramResult one = run({"--overlay", "out/plain-overlay.png", "plain.png"});
+    EXPECT_EQ(one.exitCode, 0);
+    EXPECT_TRUE(contains(one.errors, "cannot write overlay 'out/plain-overlay.png'"))
+        << "a missing folder is reported: " << one.errors;
+    fs::create_directory(dir_ / "out");
+    EXPECT_EQ(run({"--overlay", "out/plain-overlay.png", "plain.png"}).errors, "");
+    EXPECT_EQ(run({"--overlay-dir", "pictures", "plain.png", "blank.png", "notes.txt"}).exitCode,
+              3);
+
+    const cv::Mat input = cv::imread((dir_ / "plain.png").string(), cv::IMREAD_COLOR);
+    const struct {
+        std::string path;
+        const cv::Mat source;
+    } pictures[] = {
+        {"out/plain-overlay.png", input},
+        {"pictures/1-plain.png", input},
+        {"pictures/2-blank.png", cv::Mat(200, 200, CV_8UC3, cv::Scalar::all(255))},
+    };
+    for (const auto& picture : pictures) {
+        const cv::Mat overlay = cv::imread((dir_ / picture.path).string(), cv::IMREAD_COLOR);
+        ASSERT_EQ(overlay.size(), picture.source.size()) << picture.path;
+        // Something was drawn: the outline and markers of a symbol, or the failure's text.
+        cv::Mat changed;
+        cv::compare(overlay, picture.source, changed, cv::CMP_NE);
+        EXPECT_GT(cv::countNonZero(changed.reshape(1)), 200) << picture.path;
+    }
+    EXPECT_FALSE(fs::exists(dir_ / "pictures" / "3-notes.png")) << "no picture of no image";
+    const ProgramResult several = run({"--overlay", "x.png", "plain.png", "blank.png"});
+    EXPECT_EQ(several.exitCode, 2);
+}
+
 }  // namespace
 }  // namespace qcl

@@ -1,0 +1,127 @@
+#include "app/Overlay.h"
+
+#include <png.h>
+
+#include <opencv2/imgproc.hpp>
+
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+
+#include "common/ErrorCodes.h"
+#include "common/Stage.h"
+
+namespace qcl {
+namespace {
+
+// Colours of the drawing (BGR): outline, centre, start marker, text background.
+const cv::Scalar kOutlineColour(0, 0, 255);
+const cv::Scalar kCentreColour(255, 128, 0);
+const cv::Scalar kMarkerColour(0, 200, 0);
+const cv::Scalar kTextColour(255, 255, 255);
+const cv::Scalar kTextBackground(0, 0, 0);
+// Line width and text scale grow with the image so the drawing stays visible on large photos.
+constexpr double kLinePerPixel = 1.0 / 300.0;
+constexpr double kTextPerPixel = 1.0 / 900.0;
+
+int lineWidth(const cv::Mat& image) {
+    return std::max(
+        1, static_cast<int>(std::lround(std::max(image.cols, image.rows) * kLinePerPixel)));
+}
+
+double textScale(const cv::Mat& image) {
+    return std::max(0.4, std::max(image.cols, image.rows) * kTextPerPixel);
+}
+
+// One line of text on a dark band, so it reads on any picture; returns the baseline of the line
+// below it.
+int label(cv::Mat& picture, const std::string& text, cv::Point at) {
+    const double scale = textScale(picture);
+    int baseline = 0;
+    const cv::Size size = cv::getTextSize(text, cv::FONT_HERSHEY_SIMPLEX, scale, 1, &baseline);
+    at.x = std::clamp(at.x, 0, std::max(0, picture.cols - size.width));
+    at.y = std::clamp(at.y, size.height + 2, std::max(size.height + 2, picture.rows - baseline));
+    cv::rectangle(picture, at + cv::Point(-2, baseline + 2),
+                  at + cv::Point(size.width + 2, -size.height - 2), kTextBackground, cv::FILLED);
+    cv::putText(picture, text, at, cv::FONT_HERSHEY_SIMPLEX, scale, kTextColour, 1, cv::LINE_AA);
+    return at.y + baseline + size.height + 6;
+}
+
+void drawSymbol(cv::Mat& picture, const DecodedSymbol& symbol, int width) {
+    std::vector<cv::Point> outline;
+    for (const cv::Point2d& point : symbol.outline) {
+        outline.emplace_back(cvRound(point.x), cvRound(point.y));
+    }
+    if (!outline.empty()) {
+        cv::polylines(picture, outline, true, kOutlineColour, width, cv::LINE_AA);
+    }
+    const cv::Point centre(cvRound(symbol.center.x), cvRound(symbol.center.y));
+    double rim = 0.0;
+    for (const cv::Point2d& point : symbol.outline) {
+        rim = std::max(rim, cv::norm(point - symbol.center));
+    }
+    // The rim lies (rings + 3) ring pitches beyond the centre disc of about 3/4 pitch radius.
+    const double disc = 0.75 * rim / (symbol.ringCount + 3.75);
+    cv::circle(picture, centre, std::max(2, cvRound(disc)), kCentreColour, width, cv::LINE_AA);
+    const cv::Point marker(cvRound(symbol.center.x + rim * std::cos(symbol.startMarkerAngle)),
+                           cvRound(symbol.center.y + rim * std::sin(symbol.startMarkerAngle)));
+    cv::line(picture, centre, marker, kMarkerColour, width, cv::LINE_AA);
+    label(picture, symbol.payload.substr(0, 60),
+          cv::Point(cvRound(symbol.center.x - rim), cvRound(symbol.center.y + rim) + 4 * width));
+}
+
+}  // namespace
+
+cv::Mat drawOverlay(const cv::Mat& image, const InputOutcome& outcome) {
+    cv::Mat picture;
+    if (image.channels() == 1) {
+        cv::cvtColor(image, picture, cv::COLOR_GRAY2BGR);
+    } else {
+        picture = image.clone();
+    }
+    const int width = lineWidth(picture);
+    for (const DecodedSymbol& symbol : outcome.result.symbols) {
+        drawSymbol(picture, symbol, width);
+    }
+    if (outcome.result.symbols.empty()) {
+        const DecodeStatus& failure = outcome.result.failure;
+        const int next = label(
+            picture, std::string("No symbol read; deepest stage: ") + stageName(failure.stage),
+            cv::Point(4, 0));
+        label(picture,
+              outcome.decodeError.empty() ? errorMessage(failure.errorCode) : outcome.decodeError,
+              cv::Point(4, next));
+    }
+    return picture;
+}
+
+bool writePng(const std::string& path, const cv::Mat& image, std::string& error) {
+    std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(path.c_str(), "wb"), &std::fclose);
+    if (!file) {
+        error = "cannot write overlay '" + path + "': " + std::strerror(errno);
+        return false;
+    }
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png != nullptr ? png_create_info_struct(png) : nullptr;
+    if (info == nullptr || setjmp(png_jmpbuf(png))) {
+        png_destroy_write_struct(&png, &info);
+        error = "cannot write overlay '" + path + "': PNG encoding failed";
+        return false;
+    }
+    png_init_io(png, file.get());
+    png_set_IHDR(png, info, static_cast<png_uint_32>(image.cols),
+                 static_cast<png_uint_32>(image.rows), 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_set_bgr(png);
+    png_write_info(png, info);
+    for (int y = 0; y < image.rows; ++y) {
+        png_write_row(png, const_cast<png_bytep>(image.ptr<png_byte>(y)));
+    }
+    png_write_end(png, nullptr);
+    png_destroy_write_struct(&png, &info);
+    return true;
+}
+
+}  // namespace qcl
