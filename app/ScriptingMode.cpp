@@ -249,6 +249,9 @@ int runScriptingMode(const ScriptingOptions& options) {
         changed.wait(lock, [&] { return finished[i]; });
         const InputOutcome outcome = std::move(outcomes[i]);
         lock.unlock();
+        if (progress) {
+            std::cerr << "\r\033[K" << std::flush;  // the bar gives way to the result line
+        }
         printOutcome(options, outcome);
         if (outcome.unreadable()) {
             exitCode = kExitBadImage;

@@ -237,5 +237,36 @@ TEST_F(ScriptingTest, OverlayPicturesShowWhatWasFound) {
     EXPECT_EQ(several.exitCode, 2);
 }
 
+TEST_F(ScriptingTest, AFileDecodeLoadsNeitherVideoNorWindowModules) {
+    // The dynamic loader lists every library it opens on the error stream.
+    const ProgramResult result =
+        test::runProgram(dir_.path(), {"--format", "text", "plain.png"}, "", {"LD_DEBUG=files"});
+    EXPECT_EQ(result.output, "Hello Quorel\n");
+    ASSERT_TRUE(contains(result.errors, "libopencv_core")) << "the loader's list is there";
+    for (const char* module :
+         {"libopencv_videoio", "libopencv_highgui", "libquorview_cameraview"}) {
+        EXPECT_FALSE(contains(result.errors, module)) << module;
+    }
+}
+
+TEST_F(ScriptingTest, ProgressBarOnlyWhenTheErrorStreamIsATerminal) {
+    std::vector<std::string> arguments = {"--format", "text"};
+    std::string command = test::quoted(QUORVIEW_BINARY) + " --format text";
+    for (int i = 0; i < 20; ++i) {
+        arguments.push_back("plain.png");
+        command += " plain.png";
+    }
+    const ProgramResult piped = run(arguments);
+    EXPECT_EQ(piped.exitCode, 0);
+    EXPECT_EQ(piped.errors, "");
+    // Under a pseudo-terminal both streams reach it: the bar ends at 20 of 20.
+    const std::string shell = "cd " + test::quoted(dir_.path().string()) + " && script -qec " +
+                              test::quoted(command + " >/dev/null") + " /dev/null >terminal.txt";
+    ASSERT_EQ(std::system(shell.c_str()), 0);
+    const std::string terminal = dir_.read("terminal.txt");
+    EXPECT_TRUE(contains(terminal, "] 20/20")) << terminal;
+    EXPECT_FALSE(contains(terminal, "Hello Quorel")) << "results went to standard output";
+}
+
 }  // namespace
 }  // namespace qcl
