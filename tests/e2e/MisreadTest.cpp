@@ -49,6 +49,7 @@ TEST(Misread, RandomGridsThatPassedTheChecksumAreRefused) {
     const Accepted accepted[] = {
         {64, 3, CodeType::BlackAndWhite, 1634039u, 0},
         {64, 4, CodeType::BlackAndWhite, 3122828u, 1},
+        {48, 5, CodeType::BlackAndWhite, 3587970u, 4},
     };
     for (const Accepted& a : accepted) {
         SamplingGrid grid;
