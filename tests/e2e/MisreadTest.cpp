@@ -50,6 +50,10 @@ TEST(Misread, RandomGridsThatPassedTheChecksumAreRefused) {
         {64, 3, CodeType::BlackAndWhite, 1634039u, 0},
         {64, 4, CodeType::BlackAndWhite, 3122828u, 1},
         {48, 5, CodeType::BlackAndWhite, 3587970u, 4},
+        {32, 7, CodeType::BlackAndWhite, 10821290u, 3},
+        {16, 4, CodeType::Color, 17795782u, 4},
+        {32, 2, CodeType::Color, 24821997u, 2},
+        {48, 4, CodeType::Color, 9041560u, 0},
     };
     for (const Accepted& a : accepted) {
         SamplingGrid grid;
