@@ -3,26 +3,13 @@
 #include "common/CodeTypes.h"
 #include "common/ErrorCodes.h"
 #include "common/Stage.h"
+#include "decoder/data/PayloadLayout.h"
 
 namespace qcl {
 
 namespace {
 
-// Bits ahead of the data (unused bit 0, type bits 1 to 3) plus the unused last bit.
-constexpr std::uint16_t kNonDataBits = 5;
-constexpr int kTypeShift = 1;
-constexpr unsigned kTypeMask = 0x7;
-constexpr int kFirstDataBit = 4;
-
-// Digits pack three digits in 10 bits, a last pair in 7 and a last single digit in 4.
-constexpr int kDigitGroupBits = 10;
-constexpr int kDigitPairBits = 7;
-constexpr int kDigitSingleBits = 4;
-
-constexpr int kLetterBits = 6;
-constexpr int kNumberBits = 4;
-constexpr int kAsciiBits = 7;
-constexpr int kByteBits = 8;
+using namespace payload;
 
 // Letters: 0 space, 1 ".", 2..11 digits, 12..37 capitals, 38..63 small letters.
 char letterFor(unsigned value) {

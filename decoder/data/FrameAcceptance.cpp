@@ -1,26 +1,15 @@
 #include "decoder/data/FrameAcceptance.h"
 
 #include "common/CodeTypes.h"
+#include "decoder/data/PayloadLayout.h"
 
 namespace qcl {
 namespace {
 
 // Frame bytes before the payload: the two header bytes.
 constexpr std::size_t kHeaderBytes = 2;
-// The payload's bits around the data: bit 0 (always 0), the type in bits 1 to 3, and one last
-// unused bit (always 0) after the data.
-constexpr unsigned kPayloadOverheadBits = 5;
-constexpr unsigned kTypeShift = 1;
-constexpr unsigned kTypeMask = 0x7;
-constexpr unsigned kFirstDataBit = 4;
-// Bits of one symbol of each fixed-width payload type.
-constexpr unsigned kDigitGroupBits = 10;  // three digits, 0..999
-constexpr unsigned kDigitPairBits = 7;    // a last pair of digits, 0..99
-constexpr unsigned kDigitSingleBits = 4;  // a last single digit, 0..9
-constexpr unsigned kLetterBits = 6;
-constexpr unsigned kNumberBits = 4;
-constexpr unsigned kAsciiBits = 7;
-constexpr unsigned kByteBits = 8;
+using namespace payload;
+// Largest value + 1 of a digit group, a last pair and a last single digit.
 constexpr unsigned kDigitGroupLimit = 1000;
 constexpr unsigned kDigitPairLimit = 100;
 constexpr unsigned kDigitSingleLimit = 10;
@@ -58,7 +47,7 @@ bool digitsWritten(const std::vector<std::uint8_t>& payload, unsigned dataBits) 
 }
 
 bool payloadWritten(const std::vector<std::uint8_t>& payload, std::uint16_t payloadBits) {
-    if (payload.empty() || payloadBits < kPayloadOverheadBits || (payload[0] & 1u) != 0) {
+    if (payload.empty() || payloadBits < kNonDataBits || (payload[0] & 1u) != 0) {
         return false;
     }
     // The unused last bit and the rest of the last byte are zero.
@@ -67,7 +56,7 @@ bool payloadWritten(const std::vector<std::uint8_t>& payload, std::uint16_t payl
             return false;
         }
     }
-    const unsigned dataBits = payloadBits - kPayloadOverheadBits;
+    const unsigned dataBits = payloadBits - kNonDataBits;
     const auto type = static_cast<PayloadType>((payload[0] >> kTypeShift) & kTypeMask);
     switch (type) {
         case PayloadType::Digits:
