@@ -10,7 +10,7 @@
 #include "decoder/RadialZebra.h"
 #include "decoder/StartMarker.h"
 #include "decoder/data/ModuleSampler.h"
-#include "support/StageDriver.h"
+#include "StageDriver.h"
 
 namespace {
 

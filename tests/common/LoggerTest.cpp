@@ -8,7 +8,6 @@
 #include <regex>
 #include <sstream>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "common/Stage.h"
@@ -53,16 +52,6 @@ struct LogFile {
 bool isBanner(const std::string& line, const std::string& word) {
     static const std::regex stamp(R"( logging on \d\d/\d\d/\d\d \d\d:\d\d:\d\d)");
     return line.rfind(word, 0) == 0 && std::regex_match(line.substr(word.size()), stamp);
-}
-
-// With the initial thresholds a Warning line reaches the console and an Info line does not.
-TEST(Logger, InitialThresholdsAndTheLineFormat) {
-    LocalLogger local;
-    EXPECT_EQ(local.logger.fileThreshold(), LogLevel::Info);
-    local.logger.line(LineLevel::Warning) << "code " << CodeType::Color << ' ' << -7 << ' ' << 2.5
-                                          << ' ' << ECCtype::High << ' ' << std::hex << 255;
-    local.logger.line(LineLevel::Info) << "hidden";
-    EXPECT_EQ(local.console.str(), "Warning\tcode Color -7 2.5 High ff\n");
 }
 
 // A line passes a threshold when its level reaches it: Off lets nothing through, All everything.
@@ -134,28 +123,6 @@ TEST(Logger, UnopenableFilesAreReportedAndTheConsoleGoesOn) {
     }
     EXPECT_FALSE(fs::exists(missing));
     EXPECT_EQ(file.lines().size(), 4u);  // one banner pair, no line
-}
-
-TEST(Logger, LinesFromSeveralThreadsNeverInterleave) {
-    LocalLogger local;
-    local.logger.setConsoleThreshold(LogLevel::All);
-    constexpr int kLines = 200;
-    auto writer = [&](char tag) {
-        for (int i = 0; i < kLines; ++i) {
-            local.logger.line(LineLevel::Info) << tag << tag << ' ' << i << ' ' << tag;
-        }
-    };
-    std::thread a(writer, 'a');
-    std::thread b(writer, 'b');
-    a.join();
-    b.join();
-    std::istringstream text(local.console.str());
-    const std::regex whole(R"(Info\t(aa \d+ a|bb \d+ b))");
-    int count = 0;
-    for (std::string line; std::getline(text, line); ++count) {
-        EXPECT_TRUE(std::regex_match(line, whole)) << line;
-    }
-    EXPECT_EQ(count, 2 * kLines);
 }
 
 TEST(Logger, ProcessLoggerHelpersAndIndentedStageLines) {

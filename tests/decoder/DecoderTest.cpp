@@ -92,24 +92,6 @@ TEST(DecodeImageSize, LongerSideLimitedTo640WithTruncation) {
     EXPECT_EQ(limitImageSize(small).data, small.data) << "no copy of an image that fits";
 }
 
-TEST(Decode, ChainSeesTheLimitedImageAndTheCallerKeepsTheirs) {
-    StageFunctions stages = succeedingStages();
-    cv::Size seen;
-    stages.warpInputImage = [&seen](const cv::Mat&, const cv::Mat& input, const cv::Matx33d&,
-                                    const StartMarkerCandidate&) {
-        seen = input.size();
-        return input.clone();
-    };
-    for (const cv::Size& size : {cv::Size(1280, 960), cv::Size(320, 240)}) {
-        cv::Mat image;
-        cv::cvtColor(greyScene(size), image, cv::COLOR_GRAY2BGR);
-        const cv::Mat before = image.clone();
-        EXPECT_EQ(outcome(image, stages, parameters(), true), "payload");
-        EXPECT_EQ(seen, size.width > 640 ? cv::Size(640, 480) : size);
-        EXPECT_EQ(cv::norm(image, before, cv::NORM_INF), 0.0) << "enhancement works on a copy";
-    }
-}
-
 TEST(Decode, ImageTypeChecks) {
     int centreCalls = 0;
     StageFunctions stages = succeedingStages();
@@ -166,19 +148,6 @@ TEST(Decode, FirstPassOtsuSecondPassMaximumEntropy) {
     };
     EXPECT_EQ(outcome(image, stages), "payload");
     EXPECT_EQ(thresholds, (std::vector<std::int32_t>{otsu, entropy}));
-}
-
-TEST(Decode, BinaryPayloadsConvertedOnlyWhenAskedFor) {
-    const auto read = [](const char* payload, PayloadType type, BinaryFormat format) {
-        return outcome(greyScene(), decodingTo(payload, type),
-                       parameters(CodeType::BlackAndWhite, format));
-    };
-    const BinaryFormat upper = BinaryFormat::HexaUpperCase;
-    EXPECT_EQ(read("0b10100000", PayloadType::Binary, upper), "0x50");
-    EXPECT_EQ(read("0b01011111", PayloadType::Binary, BinaryFormat::HexaLowerCase), "0xaf");
-    EXPECT_EQ(read("0b10100000", PayloadType::Binary, BinaryFormat::Binary), "0b10100000");
-    EXPECT_EQ(read("0b10100000", PayloadType::Digits, upper), "0b10100000");
-    EXPECT_EQ(read("0b101", PayloadType::Binary, upper), "code 23");
 }
 
 TEST(Decode, ReportLinesWithAlignedLabelsAndAnEmptyPayload) {

@@ -7,8 +7,6 @@
 #include <vector>
 
 #include "support/FakeStages.h"
-#include "support/PolarPainter.h"
-#include "support/StageDriver.h"
 
 namespace qcl {
 namespace {
@@ -183,53 +181,6 @@ TEST(StageChainOuterZebra, StartPointsFartherFirstAndOneWhenEqual) {
     marker.measuredOuterPoint = center + cv::Point2d(10, 0);
     EXPECT_EQ(outerZebraStartPoints(marker, center).front(), marker.outerPoint);
 }
-
-// The chain's first path on rendered symbols (every modules-per-ring value, several sizes,
-// rotations, black-and-white and colour, black centres): what each stage finds against what was
-// drawn.
-class RenderedSymbolStages : public ::testing::TestWithParam<test::SymbolSetup> {};
-
-TEST_P(RenderedSymbolStages, EachStageFindsWhatWasDrawn) {
-    const test::RenderedPath& run = test::renderedPlainPath(GetParam());
-    ASSERT_TRUE(run.error.empty()) << run.error;
-    const test::PlainPath& path = run.path;
-    const SymbolGeometry& g = run.symbol.geometry;
-    ASSERT_GT(path.stage, StageFindCenter) << "failed with " << path.code;
-    EXPECT_LT(cv::norm(path.center - g.center), 1.5);
-    EXPECT_NEAR(path.innerRadius, g.discRadius, 1.5);
-    EXPECT_NE(path.binary.at<std::uint8_t>(cv::Point(g.center)), 0) << "a black centre repainted";
-
-    ASSERT_EQ(path.innerZebraCode, Success);
-    EXPECT_EQ(4 * path.innerZebra.slotCount, g.modulesPerRing);
-    EXPECT_NEAR(path.innerZebra.radius, g.notchFloorRadius(), 2.0);
-
-    ASSERT_GT(path.stage, StageFindStartMarker) << "failed with " << path.code;
-    const StartMarkerCandidate& marker = path.candidates.front();
-    EXPECT_LT(test::angularDistance(marker.angle, g.startAngle), 0.25 * g.moduleAngle());
-    EXPECT_GE(marker.plausibility, 6);
-    EXPECT_NEAR(cv::norm(marker.outerPoint - g.center), g.outerRadius(), 2.0 + g.pitch / 4);
-
-    ASSERT_GT(path.stage, StageFindOuterZebra) << "failed with " << path.code;
-    const OuterZebra& outer = path.outerZebra;
-    EXPECT_EQ(outer.slotCount, g.modulesPerRing / 2);
-    EXPECT_NEAR(outer.radius, g.outerRadius(), 1.5);  // the hull hugs the rim's outer edge
-    EXPECT_EQ(outer.modules.size(), static_cast<std::size_t>(g.modulesPerRing / 2));
-    for (const RingPoint& p : outer.modules) {
-        const double slot = test::angularDistance(p.angle, g.startAngle) / g.moduleAngle();
-        EXPECT_LT(std::abs(slot - std::round(slot)), 0.25) << p.angle;
-        EXPECT_EQ(static_cast<int>(std::round(slot)) % 2, 0) << p.angle;
-    }
-
-    ASSERT_EQ(path.stage, StageReadMaskedData) << "failed with " << path.code;
-    const RadialZebra& radial = path.radialZebra;
-    ASSERT_EQ(radial.ringCount, g.ringCount);
-    EXPECT_NEAR(radial.firstRingRadius, g.ringCenterRadius(0), g.pitch / 4);
-    EXPECT_NEAR(radial.lastRingRadius, g.ringCenterRadius(g.ringCount - 1), g.pitch / 4);
-    EXPECT_EQ(path.modules, run.symbol.modules);
-}
-
-INSTANTIATE_TEST_SUITE_P(Sweep, RenderedSymbolStages,
-                         ::testing::ValuesIn(test::stageSweepSetups()));
 
 }  // namespace
 }  // namespace qcl

@@ -38,15 +38,4 @@ struct ReadResult {
 ReadResult readSymbol(const cv::Mat& image, CodeType codeType,
                       BinaryFormat format = BinaryFormat::Binary, bool enhance = true);
 
-// The decode rate of a batch, for reports: "name: decoded/total (percent)".
-struct RateCounter {
-    int decoded = 0;
-    int total = 0;
-    void add(bool ok) {
-        decoded += ok ? 1 : 0;
-        ++total;
-    }
-    double rate() const { return total == 0 ? 0.0 : static_cast<double>(decoded) / total; }
-};
-
 }  // namespace qcl::test

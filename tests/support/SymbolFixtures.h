@@ -1,6 +1,5 @@
 // Rendered symbols for tests and benchmarks: a symbol described in one record, drawn with seeded
-// random module values, together with the values drawn and the true geometry; and a few simple
-// "photograph" degradations of such images.
+// random module values, together with the values drawn and the true geometry; and a JPEG copy.
 #pragma once
 
 #include <opencv2/core.hpp>
@@ -46,19 +45,7 @@ TestSymbol renderTestSymbol(const SymbolSetup& setup, const ModuleList& modules)
 // One line that replays the case, printed by GoogleTest for parameterised tests and failures.
 std::ostream& operator<<(std::ostream& os, const SymbolSetup& setup);
 
-// The set of sizes and code shapes the stage tests sweep: every modules-per-ring value, sizes from
-// the smallest supported pitch up to a ~620 px diameter, several rotations; BW and colour.
-std::vector<SymbolSetup> standardSymbolSetups(std::uint32_t seed, int rotationsPerShape = 3);
-
-// "Photographs" of a rendered image.
-cv::Mat gaussianBlur(const cv::Mat& image, double sigma);
-cv::Mat addGaussianNoise(const cv::Mat& image, double sigma, std::uint32_t seed);
+// A JPEG "photograph" of a rendered image at `quality`.
 cv::Mat jpegRoundTrip(const cv::Mat& image, int quality);
-// Rotates by `angle` (radians, +x towards +y) and scales by `scale` about the image centre into
-// an image of the same size.
-cv::Mat rotateAndScale(const cv::Mat& image, double angle, double scale);
-// Tilts the image plane: a perspective map whose scale changes by +-`strength` across the image
-// along direction `angle`.
-cv::Mat tilt(const cv::Mat& image, double strength, double angle);
 
 }  // namespace qcl::test

@@ -147,26 +147,6 @@ TEST(SymbolEncoder, SizingPromiseIsExact) {
     }
 }
 
-// Without options: the fewest-bits type, the smallest size, HorizontalShortSnake and Medium.
-TEST(SymbolEncoder, DefaultsRoundTrip) {
-    for (CodeType codeType : {CodeType::BlackAndWhite, CodeType::Color}) {
-        SymbolOptions options;
-        options.codeType = codeType;
-        const SymbolContent content = encodeSymbol("12:30-1.5", options);
-        const SymbolSize smallest = chooseSymbolSize((content.payloadBits + 7u) / 8u,
-                                                     ECCtype::Medium, codeType, options.layout);
-        EXPECT_EQ(content.modulesPerRing, smallest.modulesPerRing);
-        EXPECT_EQ(content.ringCount, smallest.ringCount);
-        const ReadBack back = readBack(content, Layout::HorizontalShortSnake);
-        EXPECT_EQ(back.text, "12:30-1.5");
-        EXPECT_EQ(back.type, static_cast<int>(PayloadType::Numbers));
-        EXPECT_EQ(back.strength, static_cast<int>(ECCtype::Medium));
-    }
-    SymbolOptions binary;  // hexadecimal input comes back as binary digits
-    binary.payloadType = PayloadType::Binary;
-    EXPECT_EQ(readBack(encodeSymbol("0x50", binary), binary.layout).text, "0b10100000");
-}
-
 // Refusals of the payload and of the size are checked with their own parts; these are the
 // encoder's own.
 TEST(SymbolEncoder, RefusesImpossibleOptions) {

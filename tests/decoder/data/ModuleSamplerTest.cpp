@@ -158,28 +158,38 @@ TEST(ReadMaskedData, UnusableGridsThrowWrongGrid) {
     }
 }
 
-class RenderedSampling : public ::testing::TestWithParam<test::SymbolSetup> {};
-
 // With the drawn ring radii and marker angle, sampling reads back exactly the drawn values, in
 // the reader's order (outermost ring first, from the slot after the marker's), also after a
-// slight blur.
-TEST_P(RenderedSampling, ReadsTheDrawnModules) {
-    const test::SymbolSetup& setup = GetParam();
-    const test::TestSymbol symbol = test::renderTestSymbol(setup);
-    const SymbolGeometry& g = symbol.geometry;
-    const RadialZebra zebra =
-        zebraOf(g.ringCount, g.ringCenterRadius(0), g.ringCenterRadius(g.ringCount - 1));
-    for (const double blur : {0.0, 1.0}) {
-        const cv::Mat image = blur > 0 ? test::gaussianBlur(symbol.image, blur) : symbol.image;
-        const SamplingGrid grid = gridFor(image, setup.codeType, g.modulesPerRing, g.ringCount);
-        const cv::Point2d centre(image.cols * 0.5, image.rows * 0.5);
-        EXPECT_EQ(readMaskedData(grid, centre, g.startAngle, zebra), symbol.modules)
-            << "blur " << blur;
+// slight blur; smallest pitch and the largest diameter, black-and-white and colour.
+TEST(ReadMaskedData, ReadsTheDrawnModules) {
+    test::SymbolSetup small;
+    small.modulesPerRing = 16;
+    small.ringCount = 2;
+    small.pitch = minimumRingPitch(16);
+    small.rotation = 2.2;
+    test::SymbolSetup large;
+    large.modulesPerRing = 80;
+    large.ringCount = 9;
+    large.diameter = 620;
+    large.rotation = 0.4;
+    large.codeType = CodeType::Color;
+    for (const test::SymbolSetup& setup : {small, large}) {
+        const test::TestSymbol symbol = test::renderTestSymbol(setup);
+        const SymbolGeometry& g = symbol.geometry;
+        const RadialZebra zebra =
+            zebraOf(g.ringCount, g.ringCenterRadius(0), g.ringCenterRadius(g.ringCount - 1));
+        for (const double blur : {0.0, 1.0}) {
+            cv::Mat image = symbol.image;
+            if (blur > 0) {
+                cv::GaussianBlur(symbol.image, image, cv::Size(0, 0), blur);
+            }
+            const SamplingGrid grid = gridFor(image, setup.codeType, g.modulesPerRing, g.ringCount);
+            const cv::Point2d centre(image.cols * 0.5, image.rows * 0.5);
+            EXPECT_EQ(readMaskedData(grid, centre, g.startAngle, zebra), symbol.modules)
+                << setup << " blur " << blur;
+        }
     }
 }
-
-INSTANTIATE_TEST_SUITE_P(Sweep, RenderedSampling,
-                         ::testing::ValuesIn(test::standardSymbolSetups(4711, 2)));
 
 }  // namespace
 }  // namespace qcl

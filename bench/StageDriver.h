@@ -1,6 +1,6 @@
 // Runs the reader's detection stages and module sampling on one image along the plain path only:
 // no affine, mirrored or corrected view, the first start-marker candidate and no transform 2.
-// A symbol drawn head-on needs nothing else, so tests and benchmarks of single stages can look at
+// A symbol drawn head-on needs nothing else, so benchmarks of single stages can look at
 // every intermediate result without the stage chain's search.
 #pragma once
 
@@ -52,12 +52,7 @@ struct RenderedPath {
 };
 
 // Renders the symbol and runs the plain path on it (the drawn modules-per-ring standing in for a
-// failed inner zebra), once per setup and test program: the stage tests of one program share it.
+// failed inner zebra), once per setup and program.
 const RenderedPath& renderedPlainPath(const SymbolSetup& setup);
-
-// The symbols the stage tests sweep: the standard setups (every modules-per-ring value, several
-// sizes, random rotations, black-and-white and colour) and a black-centre symbol per value in a
-// smaller image.
-std::vector<SymbolSetup> stageSweepSetups();
 
 }  // namespace qcl::test

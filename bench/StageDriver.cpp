@@ -1,4 +1,4 @@
-#include "support/StageDriver.h"
+#include "StageDriver.h"
 
 #include <cmath>
 #include <map>
@@ -122,20 +122,6 @@ const RenderedPath& renderedPlainPath(const SymbolSetup& setup) {
         }
     }
     return *entry;
-}
-
-std::vector<SymbolSetup> stageSweepSetups() {
-    std::vector<SymbolSetup> setups = standardSymbolSetups(20261206, 2);
-    const std::size_t standard = setups.size();
-    // A black-centre copy of the third shape (five rings, 460 px) of every modules-per-ring
-    // value, in a 480 px image.
-    for (std::size_t i = 0; i < standard; i += 8) {
-        SymbolSetup setup = setups[i + 4];
-        setup.blackCenter = true;
-        setup.imageSize = {480, 480};
-        setups.push_back(setup);
-    }
-    return setups;
 }
 
 }  // namespace qcl::test
