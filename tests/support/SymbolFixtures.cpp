@@ -3,6 +3,8 @@
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
 
+#include <algorithm>
+#include <cmath>
 #include <random>
 #include <stdexcept>
 
@@ -65,12 +67,54 @@ std::ostream& operator<<(std::ostream& os, const SymbolSetup& setup) {
     return os;
 }
 
+cv::Mat gaussianBlur(const cv::Mat& image, double sigma) {
+    cv::Mat out;
+    cv::GaussianBlur(image, out, cv::Size(0, 0), sigma);
+    return out;
+}
+
+cv::Mat addGaussianNoise(const cv::Mat& image, double sigma, std::uint32_t seed) {
+    cv::Mat noise(image.size(), CV_32FC(image.channels()));
+    cv::RNG rng(seed);
+    rng.fill(noise, cv::RNG::NORMAL, 0.0, sigma);
+    cv::Mat sum;
+    image.convertTo(sum, noise.type());
+    sum += noise;
+    cv::Mat out;
+    sum.convertTo(out, image.type());
+    return out;
+}
+
 cv::Mat jpegRoundTrip(const cv::Mat& image, int quality) {
     std::vector<uchar> buffer;
     if (!cv::imencode(".jpg", image, buffer, {cv::IMWRITE_JPEG_QUALITY, quality})) {
         throw std::runtime_error("JPEG encoding failed");
     }
     return cv::imdecode(buffer, cv::IMREAD_COLOR);
+}
+
+cv::Mat rotateAndScale(const cv::Mat& image, double angle, double scale) {
+    const cv::Point2f centre(image.cols / 2.0f, image.rows / 2.0f);
+    // getRotationMatrix2D turns counter-clockwise on screen for a positive angle in degrees.
+    const cv::Mat map = cv::getRotationMatrix2D(centre, -angle * 180.0 / CV_PI, scale);
+    cv::Mat out;
+    cv::warpAffine(image, out, map, image.size(), cv::INTER_LINEAR, cv::BORDER_CONSTANT,
+                   cv::Scalar::all(255));
+    return out;
+}
+
+cv::Mat tilt(const cv::Mat& image, double strength, double angle) {
+    const double cx = image.cols / 2.0;
+    const double cy = image.rows / 2.0;
+    const double a = 2.0 * strength / std::max(image.cols, image.rows);
+    const cv::Matx33d toCentre(1, 0, -cx, 0, 1, -cy, 0, 0, 1);
+    const cv::Matx33d back(1, 0, cx, 0, 1, cy, 0, 0, 1);
+    const cv::Matx33d bend(1, 0, 0, 0, 1, 0, a * std::cos(angle), a * std::sin(angle), 1);
+    const cv::Matx33d map = back * bend * toCentre;
+    cv::Mat out;
+    cv::warpPerspective(image, out, cv::Mat(map), image.size(), cv::INTER_LINEAR,
+                        cv::BORDER_CONSTANT, cv::Scalar::all(255));
+    return out;
 }
 
 }  // namespace qcl::test

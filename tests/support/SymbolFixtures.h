@@ -1,5 +1,6 @@
 // Rendered symbols for tests and benchmarks: a symbol described in one record, drawn with seeded
-// random module values, together with the values drawn and the true geometry; and a JPEG copy.
+// random module values, together with the values drawn and the true geometry; and a few simple
+// "photograph" degradations of such images.
 #pragma once
 
 #include <opencv2/core.hpp>
@@ -45,7 +46,15 @@ TestSymbol renderTestSymbol(const SymbolSetup& setup, const ModuleList& modules)
 // One line that replays the case, printed by GoogleTest for parameterised tests and failures.
 std::ostream& operator<<(std::ostream& os, const SymbolSetup& setup);
 
-// A JPEG "photograph" of a rendered image at `quality`.
+// "Photographs" of a rendered image.
+cv::Mat gaussianBlur(const cv::Mat& image, double sigma);
+cv::Mat addGaussianNoise(const cv::Mat& image, double sigma, std::uint32_t seed);
 cv::Mat jpegRoundTrip(const cv::Mat& image, int quality);
+// Rotates by `angle` (radians, +x towards +y) and scales by `scale` about the image centre into
+// an image of the same size.
+cv::Mat rotateAndScale(const cv::Mat& image, double angle, double scale);
+// Tilts the image plane: a perspective map whose scale changes by +-`strength` across the image
+// along direction `angle`.
+cv::Mat tilt(const cv::Mat& image, double strength, double angle);
 
 }  // namespace qcl::test
