@@ -8,6 +8,7 @@
 
 #include "common/Logger.h"
 #include "decoder/StageChain.h"
+#include "imaging/AdaptiveBinarisation.h"
 #include "imaging/Preprocessing.h"
 
 namespace qcl {
@@ -27,6 +28,21 @@ void logDecodeReport(const std::string& payload, std::uint8_t payloadType, std::
     // How close the symbol is to unreadable: bytes corrected out of the most correctable.
     logInfo() << "decoded corrections              : " << frame.correctedSymbols << " of "
               << frame.correctableSymbols;
+}
+
+// A further pass for uneven light, after both global thresholds failed: the stages and module
+// sampling see the image with its light divided out. Returns whether it decoded.
+bool runEvenedLightPass(const StageChain& chain, const cv::Mat& conditioned,
+                        DecodeContext& context) {
+    cv::Mat flattened;
+    cv::Mat& binary = *context.binaryImage;
+    const int colorFlag = static_cast<int>(context.parameters.codeType);
+    context.threshold = binarizeAdaptive(conditioned, flattened, binary, colorFlag);
+    const cv::Mat* const original = context.image;
+    context.image = &flattened;
+    const bool decoded = chain.run(context) == Success;
+    context.image = original;
+    return decoded;
 }
 
 }  // namespace
@@ -91,7 +107,7 @@ DesignedDecode runDesignedDecode(const DecodeParameters& parameters, const cv::M
     if (chain.run(context) != Success) {
         threshold = binarizeImage(conditioned, binary, colorFlag, MaximumEntropy);
         context.threshold = threshold;
-        if (chain.run(context) != Success) {
+        if (chain.run(context) != Success && !runEvenedLightPass(chain, conditioned, context)) {
             return outcome;
         }
     }

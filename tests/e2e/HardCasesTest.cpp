@@ -1,0 +1,57 @@
+// Symbols under conditions the two global thresholds lose, one fixed case per family: each must
+// read with its exact payload.
+#include <gtest/gtest.h>
+
+#include <opencv2/core.hpp>
+
+#include <functional>
+#include <string>
+
+#include "support/RoundTrip.h"
+
+namespace qcl {
+namespace {
+
+// Light falling off linearly from the left edge to `1 - depth` at the right edge.
+cv::Mat sideLight(const cv::Mat& image, double depth) {
+    cv::Mat lit = image.clone();
+    lit.forEach<cv::Vec3b>([&](cv::Vec3b& pixel, const int* position) {
+        const double gain = 1.0 - depth * position[1] / image.cols;
+        for (int c = 0; c < 3; ++c) {
+            pixel[c] = cv::saturate_cast<uchar>(pixel[c] * gain);
+        }
+    });
+    return lit;
+}
+
+struct HardCase {
+    const char* family;
+    double diameter;  // px in a 640 x 640 image
+    std::function<cv::Mat(const cv::Mat&)> photograph;
+};
+
+TEST(HardCases, ReadWithExactPayload) {
+    const HardCase cases[] = {
+        {"side light 0.9, 576 px", 576.0, [](const cv::Mat& im) { return sideLight(im, 0.9); }},
+        {"side light 0.9, 320 px", 320.0, [](const cv::Mat& im) { return sideLight(im, 0.9); }},
+    };
+    for (const HardCase& hard : cases) {
+        SCOPED_TRACE(hard.family);
+        test::SeededRandom random(11);
+        writer::SymbolOptions symbol;
+        symbol.modulesPerRing = 48;
+        symbol.ringCount = 4;
+        RenderOptions render;
+        render.imageSize = cv::Size(640, 640);
+        render.diameter = hard.diameter;
+        render.startAngle = 0.7;
+        const std::string text = test::fillingPayload(PayloadType::Letters, symbol, 0.7, random);
+        const cv::Mat photo = hard.photograph(test::writeSymbol(text, symbol, render).image);
+        const test::ReadResult read = test::readSymbol(photo, CodeType::BlackAndWhite);
+        ASSERT_TRUE(read.decoded) << "error " << read.errorCode;
+        EXPECT_EQ(read.payload, text);
+    }
+}
+
+}  // namespace
+}  // namespace qcl
