@@ -104,7 +104,7 @@ TEST(Decode, ImageTypeChecks) {
     EXPECT_EQ(outcome(cv::Mat(50, 50, CV_8UC2, cv::Scalar::all(9)), stages), "code 22");
     // A grey image of a black-and-white code goes through the chain.
     EXPECT_EQ(outcome(greyScene(), stages), "code 1");
-    EXPECT_EQ(centreCalls, 2) << "one call per binarisation pass";
+    EXPECT_EQ(centreCalls, 3) << "one call per pass: Otsu, maximum entropy, evened light";
 }
 
 TEST(Decode, ThrowsTheDeepestFailureOverBothPasses) {
