@@ -7,20 +7,24 @@
 #include <stdexcept>
 
 #include "app/CameraViewLoader.h"
+#include "app/ColourImage.h"
 #include "app/CommandLine.h"
 #include "app/Menu.h"
 #include "app/ScriptingMode.h"
 #include "camera/CameraList.h"
 #include "common/Logger.h"
 #include "common/Stopwatch.h"
+#include "common/Version.h"
 #include "decoder/Decoder.h"
 #include "imaging/ImageFile.h"
 
 namespace qcl {
 
-const char* const kVersion = "1.26.34";
-
 namespace {
+
+// Added to a failed black-and-white read of an image that shows colour.
+const char* const kColourHint =
+    "The image looks like a colour symbol: -c 1 reads colour symbols (-r FILE -c 1)";
 
 // Exit code of a run refused for a bad option value.
 constexpr int kBadOptionExit = 2;
@@ -144,6 +148,9 @@ void decodeImageFile(const std::string& path, const Settings& settings) {
     } catch (const std::exception& e) {
         stopwatch.stop();
         logError() << e.what();
+        if (settings.codeType == CodeType::BlackAndWhite && hasColour(image)) {
+            std::cout << kColourHint << std::endl;
+        }
     }
     std::cout << stopwatch.elapsedMilliseconds() << " ms" << std::endl;
     std::cout << stopwatch.elapsedNanoseconds() << " ns" << std::endl;

@@ -8,8 +8,6 @@
 
 namespace qcl {
 
-extern const char* const kVersion;
-
 // Runs the program on its arguments (the program name excluded); returns the exit code.
 int runApplication(const std::vector<std::string>& arguments);
 

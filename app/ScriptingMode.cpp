@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <condition_variable>
 #include <filesystem>
@@ -10,6 +11,7 @@
 #include <mutex>
 #include <thread>
 
+#include "app/ColourImage.h"
 #include "app/JsonOutput.h"
 #include "app/Overlay.h"
 #include "app/Settings.h"
@@ -27,36 +29,11 @@ namespace {
 constexpr std::size_t kProgressFrom = 20;
 // Width of the progress bar in characters.
 constexpr int kProgressWidth = 40;
-// A pixel counts as coloured when its channels differ by more than this.
-constexpr int kColourSpread = 48;
-// An image has colour when more than this share of its sampled pixels is coloured.
-constexpr double kColouredShare = 0.02;
-// Pixels sampled per side when looking for colour.
-constexpr int kColourSamples = 64;
-
 struct RunChoices {
     DecodeParameters parameters;
     CodeTypeChoice codeType = CodeTypeChoice::Automatic;
     DecodeOptions decodeOptions;
 };
-
-bool hasColour(const cv::Mat& image) {
-    if (image.channels() != 3 || image.empty()) {
-        return false;
-    }
-    int coloured = 0;
-    int sampled = 0;
-    for (int y = 0; y < kColourSamples; ++y) {
-        const cv::Vec3b* row = image.ptr<cv::Vec3b>(y * image.rows / kColourSamples);
-        for (int x = 0; x < kColourSamples; ++x) {
-            const cv::Vec3b& p = row[x * image.cols / kColourSamples];
-            const int spread = std::max({p[0], p[1], p[2]}) - std::min({p[0], p[1], p[2]});
-            coloured += spread > kColourSpread ? 1 : 0;
-            ++sampled;
-        }
-    }
-    return coloured > kColouredShare * sampled;
-}
 
 DecodeAllResult decodeAs(CodeType codeType, const RunChoices& choices, const cv::Mat& image) {
     DecodeParameters parameters = choices.parameters;

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "common/ErrorCodes.h"
+#include "common/Version.h"
 #include "writer/QuorgenOptions.h"
 #include "writer/SymbolEncoder.h"
 #include "writer/SymbolRenderer.h"
@@ -34,8 +35,6 @@ void printSummary(const qcl::writer::SymbolContent& content, const qcl::SymbolGe
               << "  diameter " << 2 * g.outerRadius() << " px, ring pitch " << g.pitch
               << " px, centre disc radius " << g.discRadius << " px\n";
 }
-
-const char* const kQuorgenVersion = "1.26.34";
 
 // The encoded image in the chosen type: an SVG document or the image codec's bytes.
 std::string encodeImage(const std::string& format, const qcl::SymbolRenderer& renderer,
@@ -75,7 +74,7 @@ int run(const std::vector<std::string>& args) {
         return EXIT_SUCCESS;
     }
     if (o.version) {
-        std::cout << "Quorgen " << kQuorgenVersion << std::endl;
+        std::cout << "Quorgen " << qcl::kVersion << std::endl;
         return EXIT_SUCCESS;
     }
     const std::string format = qcl::writer::quorgenFormat(o);

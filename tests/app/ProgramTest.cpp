@@ -42,7 +42,8 @@ TEST_F(ProgramTest, UnreadableFileIsLoggedAndTimedWhateverTheSettingsSay) {
                          "unreadable or not an image\n"))
         << out;
     EXPECT_EQ(result.errors, "") << "no warning of the image library's own";
-    EXPECT_FALSE(contains(out, "Encoded text is: ") || contains(out, "No data found"));
+    EXPECT_FALSE(contains(out, "Encoded text is: ") || contains(out, "No data found") ||
+                 contains(out, "-c 1"));
     EXPECT_FALSE(contains(out, "Decoding"));  // an Info line, below Warning
     const std::size_t ms = out.rfind(" ms\n");
     ASSERT_NE(ms, std::string::npos);
@@ -65,6 +66,13 @@ TEST_F(ProgramTest, DecodesSymbolImageFilesWithTheOptionsGiven) {
     ASSERT_EQ(plain.exitCode, 0);
     EXPECT_TRUE(contains(plain.output, "'plain.png'\n\nEncoded text is: Hello Quorel\n"))
         << plain.output;
+    // The default code type fails on the colour symbol and says how to read it.
+    const ProgramResult hinted = run({"colour.png"});
+    EXPECT_TRUE(contains(hinted.output,
+                         "\nThe image looks like a colour symbol: -c 1 reads "
+                         "colour symbols (-r FILE -c 1)\n"))
+        << hinted.output;
+    EXPECT_FALSE(contains(hinted.output, "Encoded text is: "));
     // Colour code type, Info on the console and a log file of its own.
     const ProgramResult options = run({"-r", "colour.png", "-c", "1", "-lc", "2", "-lf", "x.log"});
     ASSERT_EQ(options.exitCode, 0);
@@ -82,8 +90,7 @@ TEST_F(ProgramTest, BadIntegerOptionEndsTheRunWithItsMessage) {
 }
 
 TEST_F(ProgramTest, WithoutArgumentsTheMenuRunsAndItsChangesAreSavedOnExit) {
-    const ProgramResult result =
-        run({}, "c\n1\np\nclip \"%03d\".png\nm\n-1\nl\n4\nx\n");
+    const ProgramResult result = run({}, "c\n1\np\nclip \"%03d\".png\nm\n-1\nl\n4\nx\n");
     ASSERT_EQ(result.exitCode, 0);
     EXPECT_TRUE(contains(result.output,
                          "\nWarning\tSettings not found!\n\n"
