@@ -4,11 +4,13 @@
 #include <opencv2/imgproc.hpp>
 #include <opencv2/videoio.hpp>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <exception>
 #include <iostream>
 
+#include "app/ViewMarks.h"
 #include "common/ErrorCodes.h"
 #include "common/Logger.h"
 #include "common/Stopwatch.h"
@@ -25,6 +27,8 @@ constexpr int kKeyWaitMs = 1;
 constexpr int kMaxEmptyReads = 200;
 constexpr int kEmptyReadWaitMs = 5;
 constexpr std::int64_t kTicksPerMillisecond = 10000;
+// A whole-frame read returns what it has after this long, so that the window stays responsive.
+constexpr double kWholeFrameBudgetMs = 150.0;
 
 // The window exists from its creation to the end of the view, on every way out.
 class ViewWindow {
@@ -89,43 +93,91 @@ void conditionFrame(cv::Mat& frame, const ViewState& state) {
         frame = binary;
     }
     frame = distortImage(state.levels, frame);
-    dimOutsideCircle(frame);
+    if (!state.wholeFrame) {  // the whole frame is read: nothing to aim at
+        dimOutsideCircle(frame);
+    }
 }
 
-void decodeFrame(const cv::Mat& frame, const ViewState& state, BinaryFormat binaryFormat,
-                 int framesPerSecond) {
-    const cv::Rect square = decodeSquare(frame.size());
-    if (square.width <= 0) {
-        return;
-    }
+// What one view keeps from frame to frame besides the key state.
+struct ViewMemory {
+    HeldMarks marks;
+    OutputRepeats repeats;
+};
+
+// The symbols of this frame: the one in the centre square (as the plain decode reads it, the
+// designed search first), or every symbol of the whole frame; positions in frame coordinates.
+std::vector<DecodedSymbol> readFrame(const cv::Mat& frame, const ViewState& state,
+                                     BinaryFormat binaryFormat) {
     DecodeParameters parameters;
     parameters.codeType = state.codeType;
     parameters.layout = Layout::HorizontalShortSnake;
     parameters.binaryFormat = binaryFormat;
-    std::string payload;
+    DecodeOptions options;
+    options.enhance = state.enhanced;
+    if (state.wholeFrame) {
+        options.timeBudgetMs = kWholeFrameBudgetMs;
+        return decodeAll(parameters, frame, options).symbols;
+    }
+    const cv::Rect square = decodeSquare(frame.size());
+    if (square.width <= 0) {
+        return {};
+    }
+    options.maxSymbols = 1;
+    std::vector<DecodedSymbol> symbols = decodeAll(parameters, frame(square), options).symbols;
+    const cv::Point2d offset(square.x, square.y);
+    for (DecodedSymbol& symbol : symbols) {
+        symbol.center += offset;
+        for (cv::Point2d& p : symbol.outline) {
+            p += offset;
+        }
+    }
+    return symbols;
+}
+
+void decodeFrame(const cv::Mat& frame, const ViewState& state, BinaryFormat binaryFormat,
+                 int framesPerSecond, ViewMemory& memory) {
+    std::vector<DecodedSymbol> symbols;
     const std::int64_t before = Stopwatch::nowTicks();
     try {
-        payload = decode(parameters, frame(square), state.enhanced);
+        symbols = readFrame(frame, state, binaryFormat);
     } catch (const QCException&) {
         return;  // nothing in this frame
     }
     const std::int64_t after = Stopwatch::nowTicks();
-    if (payload.empty()) {
+    symbols.erase(std::remove_if(symbols.begin(), symbols.end(),
+                                 [](const DecodedSymbol& s) { return s.payload.empty(); }),
+                  symbols.end());
+    if (symbols.empty()) {
         return;
     }
-    std::cout << "Output:\t" << payload;
-    if (state.timing) {
-        std::cout << "\t"
-                  << static_cast<std::int64_t>((after - before) / double(kTicksPerMillisecond))
-                  << " ms, "
-                  << "\t" << framesPerSecond << " fps";
+    memory.marks.update(symbols, after);
+    if (!memory.repeats.shouldPrint(symbols)) {
+        return;
     }
-    std::cout << std::endl;
+    for (const DecodedSymbol& symbol : symbols) {
+        std::cout << "Output:\t" << symbol.payload;
+        if (state.timing) {
+            std::cout << "\t"
+                      << static_cast<std::int64_t>((after - before) / double(kTicksPerMillisecond))
+                      << " ms, "
+                      << "\t" << framesPerSecond << " fps";
+        }
+        std::cout << std::endl;
+    }
+}
+
+// The designed status line, then what the circle is for.
+void drawStatus(cv::Mat& frame, const ViewState& state, int framesPerSecond) {
+    cv::putText(frame, statusText(state, framesPerSecond), cv::Point(5, 13), cv::FONT_HERSHEY_PLAIN,
+                1.0, cv::Scalar(255, 255, 255), 1, cv::LINE_8);
+    cv::putText(frame, aimingText(state), cv::Point(5, 30), cv::FONT_HERSHEY_PLAIN, 1.0,
+                cv::Scalar(255, 255, 255), 1, cv::LINE_8);
 }
 
 enum class ViewEnd { Key, NoFrames };
 
-ViewEnd runFrames(cv::VideoCapture& capture, ViewState& state, BinaryFormat binaryFormat) {
+ViewEnd runFrames(cv::VideoCapture& capture, ViewState& state, const Settings& settings) {
+    ViewMemory memory{HeldMarks(), OutputRepeats(settings.outputChangesOnly)};
     const std::int64_t start = Stopwatch::nowTicks();
     std::uint64_t frames = 0;
     int emptyReads = 0;
@@ -145,9 +197,9 @@ ViewEnd runFrames(cv::VideoCapture& capture, ViewState& state, BinaryFormat bina
         ++frames;
         conditionFrame(frame, state);
         const int fps = averageFrameRate(frames, Stopwatch::nowTicks() - start);
-        decodeFrame(frame, state, binaryFormat, fps);
-        cv::putText(frame, statusText(state, fps), cv::Point(5, 13), cv::FONT_HERSHEY_PLAIN, 1.0,
-                    cv::Scalar(255, 255, 255), 1, cv::LINE_8);
+        decodeFrame(frame, state, settings.binFormat, fps, memory);
+        drawStatus(frame, state, fps);
+        memory.marks.draw(frame, Stopwatch::nowTicks());
         const bool goOn = handleViewKey(cv::waitKey(kKeyWaitMs), state, std::cout);
         if (!goOn) {
             return ViewEnd::Key;
@@ -172,7 +224,7 @@ void runCameraView(Settings& settings) {
         state.codeType = settings.codeType;
         writeModificationOptions(std::cout);
         ViewWindow window;
-        const ViewEnd end = runFrames(capture, state, settings.binFormat);
+        const ViewEnd end = runFrames(capture, state, settings);
         if (end == ViewEnd::Key) {
             settings.codeType = state.codeType;
         } else {

@@ -24,6 +24,7 @@ struct ViewState {
     bool enhanced = false;
     bool timing = true;
     bool output = true;
+    bool wholeFrame = false;  // read every symbol in the frame instead of the centre circle
     DistortionSelection selected = DistortionSelection::None;
     DistortionStrengths levels;
 };
@@ -34,7 +35,10 @@ bool handleViewKey(int key, ViewState& state, std::ostream& out);
 
 void writeModificationOptions(std::ostream& out);
 
-// The square around the target circle that is decoded: side 2r, r = rows * 4 / 10, centred.
+// Radius of the target circle around the frame's centre: half the shorter side.
+int targetRadius(cv::Size frameSize);
+
+// The square around the target circle that is decoded: side 2r, centred.
 cv::Rect decodeSquare(cv::Size frameSize);
 
 // Dims every pixel outside the target circle: colour values c -> round(min(4c, 255) * 0.2),
@@ -43,6 +47,9 @@ void dimOutsideCircle(cv::Mat& frame);
 
 // Status line drawn into the frame.
 std::string statusText(const ViewState& state, int framesPerSecond);
+
+// Second status line: what the circle is for, or that the whole frame is read.
+std::string aimingText(const ViewState& state);
 
 // Average frames per second since the start; 0 before any time has passed.
 int averageFrameRate(std::uint64_t frames, std::int64_t elapsedTicks);

@@ -32,6 +32,10 @@ void readKeys(const cv::FileStorage& fs, Settings& settings) {
     fs["backend"] >> settings.backend;
     fs["launch"] >> settings.launch;
     settings.binFormat = readBinaryFormat(fs["binFormat"]);
+    // Stored as 0 or 1; a file without the key keeps printing every read.
+    int changesOnly = 0;
+    fs["outputChangesOnly"] >> changesOnly;
+    settings.outputChangesOnly = changesOnly != 0;
 }
 
 void writeKeys(cv::FileStorage& fs, const Settings& settings) {
@@ -46,6 +50,7 @@ void writeKeys(cv::FileStorage& fs, const Settings& settings) {
     fs << "backend" << settings.backend;
     fs << "launch" << settings.launch;
     writeName(fs, "binFormat", settings.binFormat);
+    fs << "outputChangesOnly" << (settings.outputChangesOnly ? 1 : 0);
 }
 
 }  // namespace

@@ -23,6 +23,7 @@ struct Settings {
     std::int32_t height = 0;
     std::int32_t backend = 0;  // video capture API preference (0 any, 700, 1400, 200, ...)
     BinaryFormat binFormat = BinaryFormat::Binary;
+    bool outputChangesOnly = false;  // the camera view prints a payload again only when it changes
 };
 
 // Overwrites the record from the file. A missing, unreadable or malformed file leaves defaults

@@ -16,6 +16,9 @@ constexpr double kPerspectivePerDigit = 20.0;
 constexpr double kNoisePerDigit = 40.0;
 constexpr double kAreaPerDigit = 100.0;
 constexpr std::int64_t kTicksPerSecond = 10000000;
+// The target circle is as large as the frame allows: a symbol shown whole, filling the frame's
+// shorter side, lies inside it, and the decoded square never reaches outside the frame.
+constexpr int kCircleDiameterShare = 2;
 
 const char* flag(bool value) {
     return value ? "true" : "false";
@@ -102,6 +105,11 @@ bool handleViewKey(int key, ViewState& state, std::ostream& out) {
         case 'h':
             writeModificationOptions(out);
             break;
+        case 'f':
+            state.wholeFrame = !state.wholeFrame;
+            out << (state.wholeFrame ? "Decode the whole frame" : "Decode the centre circle")
+                << std::endl;
+            break;
         default:
             break;
     }
@@ -117,6 +125,7 @@ void writeModificationOptions(std::ostream& out) {
         << "b: toggle binarization\n"
         << "c: toggle color mode\n"
         << "e: toggle image enhancement\n"
+        << "f: toggle decoding the whole frame or the centre circle\n"
         << "h: show these image modification options\n"
         << "i: toggle image inversion\n"
         << "n: set noise distortion state\n"
@@ -127,8 +136,12 @@ void writeModificationOptions(std::ostream& out) {
         << "--------------------------------------------" << std::endl;
 }
 
+int targetRadius(cv::Size frameSize) {
+    return std::min(frameSize.width, frameSize.height) / kCircleDiameterShare;
+}
+
 cv::Rect decodeSquare(cv::Size frameSize) {
-    const int r = frameSize.height * 4 / 10;
+    const int r = targetRadius(frameSize);
     return cv::Rect(frameSize.width / 2 - r, frameSize.height / 2 - r, 2 * r, 2 * r);
 }
 
@@ -136,7 +149,7 @@ void dimOutsideCircle(cv::Mat& frame) {
     static const cv::Mat table = dimmingTable();
     const int cx = frame.cols / 2;
     const int cy = frame.rows / 2;
-    const std::int64_t r = frame.rows * 4 / 10;
+    const std::int64_t r = targetRadius(frame.size());
     const int channels = frame.channels();
     for (int y = 0; y < frame.rows; ++y) {
         std::uint8_t* row = frame.ptr<std::uint8_t>(y);
@@ -162,6 +175,12 @@ std::string statusText(const ViewState& state, int framesPerSecond) {
     return std::to_string(framesPerSecond) + " fps | " + toString(state.codeType) +
            " | Inverted: " + flag(state.inverted) + " | Binarized: " + flag(state.binarized) +
            " | Enhanced: " + flag(state.enhanced);
+}
+
+std::string aimingText(const ViewState& state) {
+    return state.wholeFrame
+               ? "Whole frame: every symbol in view is read (f: centre circle)"
+               : "Hold the symbol inside the bright circle to read it (f: whole frame)";
 }
 
 int averageFrameRate(std::uint64_t frames, std::int64_t elapsedTicks) {

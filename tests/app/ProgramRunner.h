@@ -1,4 +1,5 @@
-// Runs the built Quorview program as a child process in a working directory of its own.
+// Runs the built Quorview program (or a script that runs it) as a child process in a working
+// directory of its own.
 #pragma once
 
 #include <signal.h>
@@ -75,12 +76,13 @@ inline std::string quoted(const std::string& word) {
 class RunningProgram {
   public:
     RunningProgram(const fs::path& workingDirectory, const std::vector<std::string>& arguments,
-                   const std::vector<std::string>& environment = {}) {
+                   const std::vector<std::string>& environment = {},
+                   const std::string& program = QUORVIEW_BINARY) {
         std::string command = "cd " + quoted(workingDirectory) + " && exec timeout -s KILL 60 env";
         for (const std::string& word : environment) {
             command += " " + quoted(word);
         }
-        command += " " + quoted(QUORVIEW_BINARY);
+        command += " " + quoted(program);
         for (const std::string& word : arguments) {
             command += " " + quoted(word);
         }

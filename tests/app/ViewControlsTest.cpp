@@ -52,6 +52,10 @@ TEST(ViewKeysTest, KeysWriteTheirTextsAndSetDistortionsCodeTypeAndFlags) {
     EXPECT_TRUE(state.binarized);               // the space bar leaves the flags alone
     state.codeType = static_cast<CodeType>(7);  // any other type toggles to black-and-white
     EXPECT_EQ(press('c', state), "Set code type to BlackAndWhite\n");
+    EXPECT_EQ(press('f', state), "Decode the whole frame\n");
+    EXPECT_TRUE(state.wholeFrame);
+    EXPECT_EQ(press('f', state), "Decode the centre circle\n");
+    EXPECT_FALSE(state.wholeFrame);
 }
 
 TEST(ViewKeysTest, HelpKeyWritesTheModificationOptions) {
@@ -64,19 +68,25 @@ TEST(ViewKeysTest, HelpKeyWritesTheModificationOptions) {
               0U);
     EXPECT_NE(text.find("x: stop camera\n--------------------------------------------\n"),
               std::string::npos);
-    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 16);
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 17);
 }
 
-TEST(ViewFrameTest, DecodedSquareIsCentredWithSideFourFifthsOfTheHeight) {
-    EXPECT_EQ(decodeSquare(cv::Size(640, 480)), cv::Rect(128, 48, 384, 384));
-    EXPECT_EQ(decodeSquare(cv::Size(1280, 720)), cv::Rect(352, 72, 576, 576));
-    EXPECT_EQ(decodeSquare(cv::Size(4, 2)).width, 0);
+TEST(ViewFrameTest, DecodedSquareIsCentredAndAsHighAsTheShorterSide) {
+    const std::pair<cv::Size, cv::Rect> cases[] = {
+        {{640, 480}, {80, 0, 480, 480}},
+        {{1280, 720}, {280, 0, 720, 720}},
+        {{100, 480}, {0, 190, 100, 100}},  // portrait: the square stays inside the frame
+        {{1, 1}, {0, 0, 0, 0}},
+    };
+    for (const auto& [size, square] : cases) {
+        EXPECT_EQ(decodeSquare(size), square) << size;
+    }
 }
 
 TEST(ViewFrameTest, DimmingChangesOnlyPixelsOutsideTheCircle) {
     cv::Mat colour(480, 640, CV_8UC3, cv::Scalar(10, 64, 200));
     dimOutsideCircle(colour);
-    const int r = 192;
+    const int r = 240;
     EXPECT_EQ(colour.at<cv::Vec3b>(240, 320 + r), cv::Vec3b(10, 64, 200));  // on the circle
     EXPECT_EQ(colour.at<cv::Vec3b>(240 - r, 320), cv::Vec3b(10, 64, 200));
     EXPECT_EQ(colour.at<cv::Vec3b>(240, 320 + r + 1), cv::Vec3b(8, 51, 51));
@@ -86,8 +96,8 @@ TEST(ViewFrameTest, DimmingChangesOnlyPixelsOutsideTheCircle) {
     cv::Mat grey(100, 100, CV_8UC1, cv::Scalar(0));
     dimOutsideCircle(grey);  // one channel: outside turns white
     EXPECT_EQ(grey.at<std::uint8_t>(0, 0), 255);
-    EXPECT_EQ(grey.at<std::uint8_t>(50, 90), 0);
-    EXPECT_EQ(grey.at<std::uint8_t>(50, 91), 255);
+    EXPECT_EQ(grey.at<std::uint8_t>(50, 100 - 1), 0);
+    EXPECT_EQ(grey.at<std::uint8_t>(1, 1), 255);
 }
 
 TEST(ViewFrameTest, DimmedValuesAreRounded) {
