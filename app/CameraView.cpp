@@ -27,8 +27,6 @@ constexpr int kKeyWaitMs = 1;
 constexpr int kMaxEmptyReads = 200;
 constexpr int kEmptyReadWaitMs = 5;
 constexpr std::int64_t kTicksPerMillisecond = 10000;
-// A whole-frame read returns what it has after this long, so that the window stays responsive.
-constexpr double kWholeFrameBudgetMs = 150.0;
 
 // The window exists from its creation to the end of the view, on every way out.
 class ViewWindow {
@@ -115,7 +113,6 @@ std::vector<DecodedSymbol> readFrame(const cv::Mat& frame, const ViewState& stat
     DecodeOptions options;
     options.enhance = state.enhanced;
     if (state.wholeFrame) {
-        options.timeBudgetMs = kWholeFrameBudgetMs;
         return decodeAll(parameters, frame, options).symbols;
     }
     const cv::Rect square = decodeSquare(frame.size());
