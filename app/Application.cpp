@@ -5,6 +5,7 @@
 #include <exception>
 #include <iostream>
 #include <stdexcept>
+#include <utility>
 
 #include "app/CameraViewLoader.h"
 #include "app/ColourImage.h"
@@ -81,11 +82,16 @@ int runCameraOnly(const CommandLine& options, Settings settings) {
     return 0;
 }
 
-int runInteractive(const CommandLine& options, Settings& settings, const ChoiceLists& choices) {
+int runInteractive(const CommandLine& options, Settings& settings, ChoiceLists choices) {
     applyOptions(options, settings);
     logger().start(settings.logFileName, settings.logLevel, settings.logLevelConsole);
     writeInteractiveUsage();
     listCameraDevices();
+    // The menu accepts the frame sizes the cameras list; the common sizes when none lists any.
+    std::vector<std::uint64_t> listed = listedFrameSizes();
+    if (!listed.empty()) {
+        choices.frameSizes = std::move(listed);
+    }
     Menu menu(settings, choices, std::cin, std::cout,
               [](Settings& current) { openCameraView(current); });
     menu.run();

@@ -39,26 +39,28 @@ bool ConsoleInput::readInt(int& value) {
     return false;
 }
 
-int ConsoleInput::readIntAtLeast(const std::string& prompt, int minimum) {
-    const std::string text = format(prompt, minimum);
+int ConsoleInput::readIntWhere(const std::string& prompt, const std::function<bool(int)>& accepts,
+                               const std::string& allowed) {
     for (;;) {
-        out_ << text << std::flush;
+        out_ << prompt << std::flush;
         int value = 0;
-        if (readInt(value) && value >= minimum) {
+        if (readInt(value) && accepts(value)) {
             return value;
         }
+        out_ << allowed << std::endl;
     }
 }
 
+int ConsoleInput::readIntAtLeast(const std::string& prompt, int minimum) {
+    return readIntWhere(
+        format(prompt, minimum), [minimum](int value) { return value >= minimum; },
+        format("Allowed: a whole number of at least %d", minimum));
+}
+
 int ConsoleInput::readIntInRange(const std::string& prompt, int maximum) {
-    const std::string text = format(prompt, 0, maximum);
-    for (;;) {
-        out_ << text << std::flush;
-        int value = 0;
-        if (readInt(value) && value >= 0 && value <= maximum) {
-            return value;
-        }
-    }
+    return readIntWhere(
+        format(prompt, 0, maximum), [maximum](int value) { return value >= 0 && value <= maximum; },
+        format("Allowed: a whole number from %d to %d", 0, maximum));
 }
 
 std::string ConsoleInput::readLine(const std::string& prompt) {
@@ -77,6 +79,19 @@ char ConsoleInput::readCommand() {
         throw EndOfInput();
     }
     return static_cast<char>(c);
+}
+
+}  // namespace qcl
+
+namespace qcl {
+
+char ConsoleInput::readVisibleCommand() {
+    for (;;) {
+        const char c = readCommand();
+        if (c != ' ' && c != '\t' && c != '\n' && c != '\r') {
+            return c;
+        }
+    }
 }
 
 }  // namespace qcl

@@ -1,10 +1,12 @@
 #include "app/Menu.h"
 
+#include <algorithm>
 #include <istream>
 #include <ostream>
 #include <utility>
 
 #include "app/ConsoleInput.h"
+#include "camera/CameraList.h"
 #include "common/Logger.h"
 
 namespace qcl {
@@ -53,10 +55,23 @@ const char* const kHelpText =
     "x - exit\t\n"
     "    Exit interactive mode and save settings.\n";
 
+// The backends the help lists, in its order.
+const int kBackends[] = {0, 700, 1400, 200};
+const char* const kAllowedBackends =
+    "Allowed backends: 0 (default), 700 (DirectShow), 1400 (Media Foundation), "
+    "200 (Video for Linux)";
+const char* const kUnknownCommand =
+    "': the commands are s, i, c, b, d, p, w, h, m, o, l, r, u, v and x";
+
+std::string outputChoice(bool changesOnly) {
+    return changesOnly ? "On change" : "Every frame";
+}
+
 }  // namespace
 
 ChoiceLists makeChoiceLists() {
-    return ChoiceLists{codeTypeChoices(), logLevelChoices(), binaryFormatChoices()};
+    return ChoiceLists{codeTypeChoices(), logLevelChoices(), binaryFormatChoices(),
+                       commonFrameSizes()};
 }
 
 std::string shortLaunchString(const std::string& launch) {
@@ -103,6 +118,7 @@ void Menu::writeMenu() const {
          << (s.mode == -1 ? std::string("Default") : std::to_string(s.mode)) << "]\n"
          << "o: set output mode    [" << toString(s.binFormat) << "]\n"
          << "l: set logging level  [" << toString(s.logLevel) << "]\n"
+         << "r: repeated output    [" << outputChoice(s.outputChangesOnly) << "]\n"
          << "u: show command line parameters\n"
          << "v: show full launch string\n"
          << "x: exit and save settings\n"
@@ -119,9 +135,16 @@ void Menu::writeHelp() const {
 
 MenuExit Menu::run() {
     try {
-        do {
-            writeMenu();
-        } while (act(ConsoleInput(in_, out_).readCommand()));
+        writeMenu();
+        for (;;) {
+            const Outcome outcome = act(ConsoleInput(in_, out_).readVisibleCommand());
+            if (outcome == Outcome::Leave) {
+                break;
+            }
+            if (outcome == Outcome::Done) {
+                writeMenu();
+            }
+        }
     } catch (const EndOfInput&) {
         out_ << "\nEnd of input: leaving without saving the settings." << std::endl;
         return MenuExit::EndOfInput;
@@ -129,28 +152,65 @@ MenuExit Menu::run() {
     return MenuExit::Saved;
 }
 
-bool Menu::act(char command) {
+void Menu::writeCurrent(const std::string& value) const {
+    out_ << "Current value: " << value << std::endl;
+}
+
+// Width or height: 0 (the camera's own) or one that the frame-size list holds.
+int Menu::readFrameSide(ConsoleInput& input, const std::string& prompt, bool width,
+                        int current) const {
+    std::vector<int> sides;
+    for (const std::uint64_t size : choices_.frameSizes) {
+        sides.push_back(static_cast<int>(width ? size >> 32 : size & 0xFFFFFFFFU));
+    }
+    std::sort(sides.begin(), sides.end());
+    sides.erase(std::unique(sides.begin(), sides.end()), sides.end());
+    std::string allowed =
+        std::string("Allowed ") + (width ? "widths" : "heights") + ": 0 (the camera's own)";
+    for (const int side : sides) {
+        allowed += ", " + std::to_string(side);
+    }
+    writeCurrent(std::to_string(current));
+    return input.readIntWhere(
+        prompt,
+        [&sides](int value) {
+            return value == 0 || std::binary_search(sides.begin(), sides.end(), value);
+        },
+        allowed);
+}
+
+Menu::Outcome Menu::act(char command) {
     ConsoleInput input(in_, out_);
     Settings& s = settings_;
     switch (command) {
         case 'b':
-            s.backend = input.readIntAtLeast("Enter camera backend (>= %d): ", 0);
+            writeCurrent(std::to_string(s.backend));
+            s.backend = input.readIntWhere(
+                "Enter camera backend (>= 0): ",
+                [](int value) {
+                    return std::find(std::begin(kBackends), std::end(kBackends), value) !=
+                           std::end(kBackends);
+                },
+                kAllowedBackends);
             break;
         case 'c':
+            writeCurrent(toString(s.codeType));
             s.codeType = static_cast<CodeType>(
                 input.readIntInRange("Enter code type (" + choices_.codeTypes + ") [%d..%d]: ", 1));
             break;
         case 'd':
+            writeCurrent(std::to_string(s.device));
             s.device = input.readIntAtLeast("Enter camera device number (>= %d): ", 0);
             s.launch.clear();  // the device number only counts without a launch string
             break;
         case 'h':
-            s.height = input.readIntAtLeast("Enter frame height (>= %d): ", 0);
+            s.height = readFrameSide(input, "Enter frame height (>= 0): ", false, s.height);
             break;
         case 'i':
             writeHelp();
             break;
         case 'l': {
+            writeCurrent(toString(s.logLevel));
             const auto level = static_cast<LogLevel>(
                 input.readIntInRange("Enter log level (" + choices_.logLevels + ") [%d..%d]: ", 6));
             s.logLevel = level;
@@ -160,14 +220,20 @@ bool Menu::act(char command) {
             break;
         }
         case 'm':
+            writeCurrent(s.mode == -1 ? std::string("Default") : std::to_string(s.mode));
             s.mode = input.readIntAtLeast("Enter camera mode: ", -1);
             break;
         case 'o':
+            writeCurrent(toString(s.binFormat));
             s.binFormat = static_cast<BinaryFormat>(input.readIntInRange(
                 "Enter binary output format (" + choices_.binaryFormats + ") [%d..%d]: ", 2));
             break;
         case 'p':
+            writeCurrent("\"" + s.launch + "\"");
             s.launch = input.readLine("Enter camera launch string: ");
+            break;
+        case 'r':
+            s.outputChangesOnly = !s.outputChangesOnly;
             break;
         case 's':
             if (cameraView_) {
@@ -181,15 +247,16 @@ bool Menu::act(char command) {
             out_ << "Current launch string: \"" << s.launch << "\"" << std::endl;
             break;
         case 'w':
-            s.width = input.readIntAtLeast("Enter frame width (>= %d): ", 0);
+            s.width = readFrameSide(input, "Enter frame width (>= 0): ", true, s.width);
             break;
         case 'x':
             saveSettings(s, settingsFile_);
-            return false;
+            return Outcome::Leave;
         default:
-            break;
+            out_ << "Unknown command '" << command << kUnknownCommand << std::endl;
+            return Outcome::Unknown;
     }
-    return true;
+    return Outcome::Done;
 }
 
 }  // namespace qcl

@@ -76,6 +76,34 @@ std::vector<std::uint64_t> distinctFrameSizes(const std::vector<FrameSizeEntry>&
     return packed;
 }
 
+std::vector<std::uint64_t> listedFrameSizes(CameraQueries& queries) {
+    std::vector<FrameSizeEntry> entries;
+    try {
+        std::vector<CameraDevice> devices;
+        if (queries.listDevices(devices)) {
+            for (const CameraDevice& device : devices) {
+                queries.frameSizes(device, entries);
+            }
+        }
+    } catch (const std::exception&) {
+        // what was gathered before the failure counts
+    }
+    return distinctFrameSizes(entries);
+}
+
+std::vector<std::uint64_t> listedFrameSizes() {
+    const std::unique_ptr<CameraQueries> queries = platformCameraQueries();
+    return queries ? listedFrameSizes(*queries) : std::vector<std::uint64_t>();
+}
+
+std::vector<std::uint64_t> commonFrameSizes() {
+    std::vector<std::uint64_t> packed;
+    for (const auto& [width, height] : kCommonSizes) {
+        packed.push_back(pack(width, height));
+    }
+    return packed;
+}
+
 void listCameraDevices(std::ostream& out, CameraQueries& queries) {
     try {
         std::vector<CameraDevice> devices;

@@ -54,6 +54,13 @@ void listCameraDevices(std::ostream& out, CameraQueries& queries);
 // The same for the platform's devices on standard output.
 void listCameraDevices();
 
+// The distinct frame sizes of every device, packed as below; empty when none can be listed.
+std::vector<std::uint64_t> listedFrameSizes(CameraQueries& queries);
+// The same for the platform's devices.
+std::vector<std::uint64_t> listedFrameSizes();
+// Sizes that cameras commonly offer, packed as below, for when no camera lists its own.
+std::vector<std::uint64_t> commonFrameSizes();
+
 // Frame sizes packed as width << 32 | height, sorted and without repeats or zero sizes. A range
 // contributes its smallest and largest size and the common sizes that lie on its grid.
 std::vector<std::uint64_t> distinctFrameSizes(const std::vector<FrameSizeEntry>& entries);
