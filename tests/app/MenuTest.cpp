@@ -40,20 +40,29 @@ class MenuTest : public ::testing::Test {
 TEST_F(MenuTest, StartRunsTheCameraViewAndLineEndsOnlyShowTheMenuAgain) {
     run("\nq \ns\ns\nx\n");
     EXPECT_EQ(cameraViews_, 2);
-    EXPECT_EQ(occurrences(output(), "-----Menu-----"), 9);
+    // Once at the start and once after each command that did something; line ends are skipped.
+    EXPECT_EQ(occurrences(output(), "-----Menu-----"), 3);
+    EXPECT_EQ(occurrences(output(), "Unknown command 'q': the commands are s, i,"), 1);
 }
 
 TEST_F(MenuTest, CommandsAskUntilTheAnswerFitsAndTheMenuShowsEveryValue) {
     // Answers out of range, words and numbers too large for an integer are asked again.
-    EXPECT_EQ(run("c\n2\n-1\n1\nb\n700\nd\n2\np\nvideo.avi\nw\nwide\n-5\n640\nh\n99999999999\n480\n"
+    EXPECT_EQ(run("c\n2\n-1\n1\nb\n999\n700\nd\n2\np\nvideo.avi\nw\nwide\n-"
+                  "5\n641\n640\nh\n99999999999\n480\n"
                   "m\n-2\n-1\no\n3\n1\nl\n7\n4\nx"),
               MenuExit::Saved);
     const std::pair<const char*, int> prompts[] = {
         {"Enter code type (0: BlackAndWhite, 1: Color) [0..1]: ", 3},
-        {"Enter camera backend (>= 0): ", 1},
+        {"Enter camera backend (>= 0): ", 2},
+        {"Allowed backends: 0 (default), 700 (DirectShow), 1400 (Media Foundation), 200 (Video "
+         "for Linux)\n",
+         1},
+        {"Allowed widths: 0 (the camera's own), 160, 176, 320, ", 3},
+        {"Allowed: a whole number from 0 to 1\n", 2},
+        {"Current value: BlackAndWhite\nEnter code type", 1},
         {"Enter camera device number (>= 0): ", 1},
         {"Enter camera launch string: ", 1},
-        {"Enter frame width (>= 0): ", 3},
+        {"Enter frame width (>= 0): ", 4},
         {"Enter frame height (>= 0): ", 2},
         {"Enter camera mode: ", 2},
         {"Enter binary output format (0: Binary, 1: HexaLowerCase, 2: HexaUpperCase) [0..2]: ", 2},
@@ -77,6 +86,7 @@ TEST_F(MenuTest, CommandsAskUntilTheAnswerFitsAndTheMenuShowsEveryValue) {
         "m: set device mode    [Default]\n"
         "o: set output mode    [HexaLowerCase]\n"
         "l: set logging level  [Error]\n"
+        "r: repeated output    [Every frame]\n"
         "u: show command line parameters\n"
         "v: show full launch string\n"
         "x: exit and save settings\n"

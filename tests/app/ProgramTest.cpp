@@ -147,7 +147,7 @@ TEST_F(ProgramTest, UnopenableCameraAndUnwritableDirectoryStillEndWithZero) {
         << result.errors;
     EXPECT_FALSE(contains(result.output, "Modification Options"));
     // First menu, after "p", after "s" and after the line end behind "s".
-    EXPECT_EQ(occurrences(result.output, "-----Menu-----"), 4);
+    EXPECT_EQ(occurrences(result.output, "-----Menu-----"), 3);
     EXPECT_TRUE(contains(result.output,
                          "Error\tSettings file cannot be opened for writing!\n"
                          "Warning\tSettings have not been saved.\n"))
