@@ -4,6 +4,7 @@
 
 #include <opencv2/imgproc.hpp>
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -22,6 +23,16 @@ const cv::Scalar kCentreColour(255, 128, 0);
 const cv::Scalar kMarkerColour(0, 200, 0);
 const cv::Scalar kTextColour(255, 255, 255);
 const cv::Scalar kTextBackground(0, 0, 0);
+// Colours of the stage findings (BGR): inner zebra edges, outer zebra modules.
+const cv::Scalar kInnerZebraColour(0, 255, 255);
+const cv::Scalar kOuterZebraColour(255, 0, 255);
+// What a module of each read value looks like: bit 1 dark, colour values as the symbol's palette.
+const cv::Scalar kModuleColour[8] = {{255, 255, 255}, {0, 0, 0},     {0, 0, 255},   {0, 255, 0},
+                                     {255, 0, 0},     {255, 255, 0}, {255, 0, 255}, {0, 255, 255}};
+// Module dots take this share of the spacing of neighbouring modules, within these radii (px).
+constexpr double kModuleDotShare = 0.3;
+constexpr int kMinModuleDot = 1;
+constexpr int kMaxModuleDot = 8;
 // Line width and text scale grow with the image so the drawing stays visible on large photos.
 constexpr double kLinePerPixel = 1.0 / 300.0;
 constexpr double kTextPerPixel = 1.0 / 900.0;
@@ -49,7 +60,59 @@ int label(cv::Mat& picture, const std::string& text, cv::Point at) {
     return at.y + baseline + size.height + 6;
 }
 
+cv::Point pixel(const cv::Point2d& point) {
+    return {cvRound(point.x), cvRound(point.y)};
+}
+
+void drawPoints(cv::Mat& picture, const std::vector<cv::Point2d>& points, const cv::Scalar& colour,
+                int width) {
+    for (const cv::Point2d& point : points) {
+        cv::circle(picture, pixel(point), 2 * width, colour, width, cv::LINE_AA);
+    }
+}
+
+// Every sampled module as a dot of its read value, ringed in the opposite shade so that it shows
+// on the module itself.
+void drawModules(cv::Mat& picture, const std::vector<TracedModule>& modules) {
+    if (modules.size() < 2) {
+        return;
+    }
+    const double spacing = cv::norm(modules[1].position - modules[0].position);
+    const int radius = std::clamp(cvRound(kModuleDotShare * spacing), kMinModuleDot, kMaxModuleDot);
+    for (const TracedModule& module : modules) {
+        const cv::Scalar& fill = kModuleColour[module.value & 7];
+        const cv::Scalar rim = module.value == 0 ? kModuleColour[1] : kModuleColour[0];
+        cv::circle(picture, pixel(module.position), radius, fill, cv::FILLED, cv::LINE_AA);
+        cv::circle(picture, pixel(module.position), radius, rim, 1, cv::LINE_AA);
+    }
+}
+
+// What each stage of one path found, up to the stage it reached.
+void drawTrace(cv::Mat& picture, const StageTrace& trace, int width) {
+    if (trace.reachedStage >= StageFindCenter && trace.centreDisc.size() > 2) {
+        std::vector<cv::Point> disc;
+        for (const cv::Point2d& point : trace.centreDisc) {
+            disc.push_back(pixel(point));
+        }
+        cv::polylines(picture, disc, true, kCentreColour, width, cv::LINE_AA);
+    }
+    if (trace.reachedStage >= StageFindInnerZebra) {
+        drawPoints(picture, trace.innerZebra, kInnerZebraColour, width);
+    }
+    if (trace.reachedStage >= StageFindStartMarker) {
+        cv::line(picture, pixel(trace.markerInner), pixel(trace.markerOuter), kMarkerColour,
+                 2 * width, cv::LINE_AA);
+    }
+    if (trace.reachedStage >= StageFindOuterZebra) {
+        drawPoints(picture, trace.outerZebra, kOuterZebraColour, width);
+    }
+    if (trace.reachedStage >= StageReadMaskedData) {
+        drawModules(picture, trace.modules);
+    }
+}
+
 void drawSymbol(cv::Mat& picture, const DecodedSymbol& symbol, int width) {
+    drawTrace(picture, symbol.trace, width);
     std::vector<cv::Point> outline;
     for (const cv::Point2d& point : symbol.outline) {
         outline.emplace_back(cvRound(point.x), cvRound(point.y));
@@ -86,6 +149,7 @@ cv::Mat drawOverlay(const cv::Mat& image, const InputOutcome& outcome) {
         drawSymbol(picture, symbol, width);
     }
     if (outcome.result.symbols.empty()) {
+        drawTrace(picture, outcome.result.failureTrace, width);
         const DecodeStatus& failure = outcome.result.failure;
         const int next = label(
             picture, std::string("No symbol read; deepest stage: ") + stageName(failure.stage),

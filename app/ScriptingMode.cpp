@@ -10,6 +10,7 @@
 #include <iterator>
 #include <mutex>
 #include <thread>
+#include <utility>
 
 #include "app/ColourImage.h"
 #include "app/JsonOutput.h"
@@ -59,8 +60,12 @@ void decodeImage(const cv::Mat& image, const RunChoices& choices, InputOutcome& 
             if (choices.codeType == CodeTypeChoice::Automatic && outcome.result.symbols.empty() &&
                 hasColour(image)) {
                 DecodeAllResult colour = decodeAs(CodeType::Color, choices, image);
-                colour.failure = deeper(outcome.result.failure, colour.failure);
-                outcome.result = colour;
+                const DecodeStatus failure = deeper(outcome.result.failure, colour.failure);
+                if (colour.symbols.empty() && failure.stage != colour.failure.stage) {
+                    colour.failureTrace = std::move(outcome.result.failureTrace);
+                }
+                colour.failure = failure;
+                outcome.result = std::move(colour);
             }
         }
     } catch (const std::exception& e) {
@@ -166,6 +171,8 @@ RunChoices makeChoices(const ScriptingOptions& options) {
     choices.codeType = options.codeType.value_or(
         options.settingsFile.empty() ? CodeTypeChoice::Automatic : fromSettings);
     choices.decodeOptions.enhance = options.enhance;
+    // Only a picture of the search needs what each stage found.
+    choices.decodeOptions.traceStages = !options.overlayFile.empty() || !options.overlayDir.empty();
     choices.decodeOptions.maxSymbols = options.maxSymbols;
     choices.decodeOptions.timeBudgetMs = options.timeBudgetMs;
     return choices;

@@ -127,15 +127,21 @@ void readLocatedSymbols(const DecodeParameters& parameters, const cv::Mat& image
         logDebug() << "locator candidate at " << candidate.center << ", rim "
                    << candidate.outerRadius;
         const CandidateView view = cutView(image, candidate);
-        DesignedDecode read =
-            runDesignedDecode(parameters, view.image, options.enhance, realStages());
+        DesignedDecode read = runDesignedDecode(parameters, view.image, options.enhance,
+                                                realStages(), options.traceStages);
+        mapStageTrace(read.trace, view.toCaller);
         if (!read.decoded) {
+            const std::int32_t heldStage = result.failure.stage;
             result.failure.record(read.status.errorCode, read.status.stage);
+            if (result.failure.stage != heldStage) {
+                result.failureTrace = std::move(read.trace);
+            }
             continue;
         }
         DecodedSymbol symbol =
             makeDecodedSymbol(std::move(read.payload), read.payloadType, read.eccType,
                               parameters.codeType, read.details, view.toCaller * read.toCaller);
+        symbol.trace = std::move(read.trace);
         if (!nearSymbol(result.symbols, symbol.center, kSameSymbolShare)) {
             result.symbols.push_back(std::move(symbol));
         }
@@ -148,17 +154,21 @@ DecodeAllResult decodeAll(const DecodeParameters& parameters, const cv::Mat& ima
                           const DecodeOptions& options) {
     const auto start = std::chrono::steady_clock::now();
     DecodeAllResult result;
-    DesignedDecode whole = runDesignedDecode(parameters, image, options.enhance, realStages());
+    DesignedDecode whole =
+        runDesignedDecode(parameters, image, options.enhance, realStages(), options.traceStages);
     if (whole.decoded) {
         result.symbols.push_back(makeDecodedSymbol(std::move(whole.payload), whole.payloadType,
                                                    whole.eccType, parameters.codeType,
                                                    whole.details, whole.toCaller));
+        result.symbols.back().trace = std::move(whole.trace);
     } else {
         result.failure = whole.status;
+        result.failureTrace = std::move(whole.trace);
     }
     readLocatedSymbols(parameters, image, options, start, result);
     if (!result.symbols.empty()) {
         result.failure = DecodeStatus{};
+        result.failureTrace = StageTrace{};
     }
     sortInReadingOrder(result.symbols);
     return result;

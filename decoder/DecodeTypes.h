@@ -87,6 +87,7 @@ struct RadialZebra {
 };
 
 struct SymbolDetails;
+struct StageTraceRecorder;
 
 // What travels down the stage chain, by copy; each level changes its own fields.
 struct DecodeContext {
@@ -106,6 +107,8 @@ struct DecodeContext {
     bool mirrored = false;  // the view is the mirror image of the input
     // Filled with what the successful path knew; null when the caller needs only the payload.
     SymbolDetails* details = nullptr;
+    // Collects what each stage found, for pictures of the search; null when nobody looks.
+    StageTraceRecorder* trace = nullptr;
 };
 
 }  // namespace qcl

@@ -64,7 +64,7 @@ cv::Mat limitImageSize(const cv::Mat& image) {
 }
 
 DesignedDecode runDesignedDecode(const DecodeParameters& parameters, const cv::Mat& image,
-                                 bool enhance, const StageFunctions& stages) {
+                                 bool enhance, const StageFunctions& stages, bool traceStages) {
     logInfo() << "Decoding";
     if (image.channels() == 1 && parameters.codeType == CodeType::Color) {
         throw QCException(CodeTypeImageMismatch);
@@ -102,14 +102,22 @@ DesignedDecode runDesignedDecode(const DecodeParameters& parameters, const cv::M
     context.binaryImage = &binary;
     context.threshold = threshold;
     context.details = &outcome.details;
+    StageTraceRecorder recorder;
+    context.trace = traceStages ? &recorder : nullptr;
 
     const StageChain chain(stages);
-    if (chain.run(context) != Success) {
+    bool decoded = chain.run(context) == Success;
+    if (!decoded) {
         threshold = binarizeImage(conditioned, binary, colorFlag, MaximumEntropy);
         context.threshold = threshold;
-        if (chain.run(context) != Success && !runEvenedLightPass(chain, conditioned, context)) {
-            return outcome;
-        }
+        decoded = chain.run(context) == Success || runEvenedLightPass(chain, conditioned, context);
+    }
+    if (traceStages) {
+        outcome.trace = decoded ? recorder.found : recorder.deepest;
+        mapStageTrace(outcome.trace, outcome.toCaller);
+    }
+    if (!decoded) {
+        return outcome;
     }
     outcome.decoded = true;
     outcome.payloadType = payloadType;

@@ -34,9 +34,13 @@ struct DesignedDecode {
     DecodeStatus status;    // the deepest failure over both passes when nothing decoded
     SymbolDetails details;  // valid when decoded
     cv::Matx33d toCaller;   // conditioned image -> caller's image
+    // With `traceStages`: the decoding path's findings, or the deepest failure's, in the
+    // caller's image coordinates.
+    StageTrace trace;
 };
 DesignedDecode runDesignedDecode(const DecodeParameters& parameters, const cv::Mat& image,
-                                 bool enhance, const StageFunctions& stages);
+                                 bool enhance, const StageFunctions& stages,
+                                 bool traceStages = false);
 
 // The designed search alone, with the stages of the chain given by the caller (tests steer the
 // search with fakes).

@@ -5,15 +5,64 @@
 #include <string>
 
 #include "common/Logger.h"
+#include "decoder/StageTrace.h"
 #include "decoder/ViewCorrection.h"
+#include "decoder/data/ModuleSampler.h"
 
 namespace qcl {
 namespace {
 
+// Points drawn around the centre disc's ellipse.
+constexpr int kTracedEllipsePoints = 48;
+
+cv::Point2d imageCenter(const cv::Mat& image) {
+    return {image.cols * 0.5, image.rows * 0.5};
+}
+
 // Records a failure of the level at `stage` by the deepest-failure rule and hands the code on.
 ErrorCode fail(const DecodeContext& context, ErrorCode code, Stage stage) {
+    const DecodeStatus before = *context.status;
     context.status->record(code, stage);
+    if (context.trace != nullptr && context.status->stage != before.stage) {
+        context.trace->keepDeepest(stage);
+    }
     return code;
+}
+
+// The trace's record of the current path, or null when nobody looks; `stage` found something.
+StageTrace* tracePath(const DecodeContext& context, Stage stage) {
+    if (context.trace == nullptr) {
+        return nullptr;
+    }
+    context.trace->path.reachedStage = stage;
+    return &context.trace->path;
+}
+
+std::vector<cv::Point2d> ringPoints(const std::vector<RingPoint>& ring) {
+    std::vector<cv::Point2d> points;
+    for (const RingPoint& point : ring) {
+        points.emplace_back(point.position);
+    }
+    return points;
+}
+
+// Marks the modules readMaskedData just sampled, in conditioned-image coordinates.
+void traceModules(const DecodeContext& context, const SamplingGrid& grid,
+                  const ModuleList& modules) {
+    StageTrace* path = tracePath(context, StageReadMaskedData);
+    if (path == nullptr) {
+        return;
+    }
+    std::vector<cv::Point2d> centres;
+    for (const cv::Point& centre : moduleCentres(
+             grid, imageCenter(*grid.image), context.startMarker->angle, *context.radialZebra)) {
+        centres.emplace_back(centre);
+    }
+    centres = toConditioned(centres, *context.transform);
+    path->modules.clear();
+    for (std::size_t i = 0; i < centres.size() && i < modules.size(); ++i) {
+        path->modules.push_back({centres[i], modules[i]});
+    }
 }
 
 // One line of the stage trace for an alternative: indented by the stage index of its level.
@@ -22,10 +71,6 @@ void logAlternative(Stage stage, const char* text) {
     if (line.enabled()) {
         line << std::string(static_cast<std::size_t>(stage), ' ') << text;
     }
-}
-
-cv::Point2d imageCenter(const cv::Mat& image) {
-    return {image.cols * 0.5, image.rows * 0.5};
 }
 
 // What the successful path knew, for callers that report more than the payload.
@@ -88,6 +133,9 @@ ErrorCode StageChain::findCenterLevel(const DecodeContext& context) const {
     if (code != Success) {
         return fail(context, code, StageFindCenter);
     }
+    if (StageTrace* path = tracePath(context, StageFindCenter)) {
+        path->centreDisc = ellipsePoints(ellipse, kTracedEllipsePoints);
+    }
     DecodeContext next = context;
     next.innerRadius =
         static_cast<double>(std::max(ellipse.size.width, ellipse.size.height) * 0.5f);
@@ -115,6 +163,9 @@ ErrorCode StageChain::findInnerZebraLevel(const DecodeContext& context) const {
     ErrorCode code = stages_.findInnerZebra(*context.binaryImage, context.innerRadius, zebra);
     if (code != Success) {
         return fail(context, code, StageFindInnerZebra);
+    }
+    if (StageTrace* path = tracePath(context, StageFindInnerZebra)) {
+        path->innerZebra = toConditioned(ringPoints(zebra.edges), *context.transform);
     }
     DecodeContext next = context;
     next.modulesPerRing = 4 * zebra.slotCount;
@@ -170,6 +221,12 @@ ErrorCode StageChain::findStartMarkerLevel(const DecodeContext& context) const {
     }
     ErrorCode code = StartMarkerNotDetected;
     for (const StartMarkerCandidate& candidate : candidates) {
+        if (StageTrace* path = tracePath(context, StageFindStartMarker)) {
+            const std::vector<cv::Point2d> ends =
+                toConditioned({candidate.innerPoint, candidate.outerPoint}, *context.transform);
+            path->markerInner = ends[0];
+            path->markerOuter = ends[1];
+        }
         DecodeContext next = context;
         next.startMarker = &candidate;
         code = findOuterZebraLevel(next);
@@ -191,6 +248,9 @@ ErrorCode StageChain::findOuterZebraLevel(const DecodeContext& context) const {
             stages_.findOuterZebra(*context.binaryImage, context.modulesPerRing, startPoint, zebra);
         if (code != Success) {
             continue;
+        }
+        if (StageTrace* path = tracePath(context, StageFindOuterZebra)) {
+            path->outerZebra = toConditioned(ringPoints(zebra.modules), *context.transform);
         }
         StartMarkerCandidate moved = marker;
         moved.outerPoint = {std::cos(marker.angle) * zebra.radius + center.x,
@@ -277,6 +337,7 @@ ErrorCode StageChain::readMaskedDataLevel(const DecodeContext& context) const {
         }
         return fail(context, WrongGrid, StageReadMaskedData);
     }
+    traceModules(context, grid, masked);
 
     ErrorCode code = WrongGrid;
     FrameReport report;
@@ -289,6 +350,9 @@ ErrorCode StageChain::readMaskedDataLevel(const DecodeContext& context) const {
         }
         if (code == Success) {
             recordDetails(context, grid, report);
+            if (context.trace != nullptr) {
+                context.trace->found = context.trace->path;
+            }
             return Success;
         }
     }

@@ -9,6 +9,7 @@
 
 #include "common/CodeTypes.h"
 #include "decoder/DecodeTypes.h"
+#include "decoder/StageTrace.h"
 #include "decoder/data/FrameDecoder.h"
 
 namespace qcl {
@@ -41,6 +42,7 @@ struct DecodedSymbol {
     double startMarkerAngle = 0.0;     // radians from +x towards +y, in the caller's image
     std::int32_t correctedSymbols = 0;
     std::int32_t correctableSymbols = 0;
+    StageTrace trace;  // what each stage found on the way; empty unless the options asked
 };
 
 // Options of a whole-image read.
@@ -48,12 +50,14 @@ struct DecodeOptions {
     bool enhance = true;          // run the input enhancement before binarisation
     std::int32_t maxSymbols = 0;  // stop after this many symbols; 0 reads every symbol found
     double timeBudgetMs = 0.0;    // return what was found after this many milliseconds; 0: none
+    bool traceStages = false;     // keep what each stage found, for pictures of the search
 };
 
 // Every symbol read from one image; when there is none, the deepest failure of the search.
 struct DecodeAllResult {
     std::vector<DecodedSymbol> symbols;
     DecodeStatus failure;
+    StageTrace failureTrace;  // how far the deepest attempt got, when the options asked
 };
 
 // Points evenly spaced on the rim of the symbol the details describe, mapped into the caller's

@@ -41,6 +41,17 @@ int roundToEven(double v) {
     return static_cast<int>(std::nearbyint(v));
 }
 
+double ringPitch(const SamplingGrid& grid, const RadialZebra& radialZebra) {
+    return std::max(
+        (radialZebra.lastRingRadius - radialZebra.firstRingRadius) / (grid.ringCount - 1),
+        kMinPitch);
+}
+
+cv::Point modulePosition(const cv::Point2d& center, double radius, double theta) {
+    return {roundToEven(center.x + radius * std::cos(theta)),
+            roundToEven(center.y + radius * std::sin(theta))};
+}
+
 }  // namespace
 
 cv::Vec3b modulePixel(const SamplingGrid& grid, const cv::Point& point) {
@@ -101,6 +112,24 @@ std::uint8_t classifyModule(const SamplingGrid& grid, std::mt19937& generator,
     return (static_cast<int>(blue) + green + red) <= 1 ? 1 : 0;
 }
 
+std::vector<cv::Point> moduleCentres(const SamplingGrid& grid, const cv::Point2d& center,
+                                     double startAngle, const RadialZebra& radialZebra) {
+    std::vector<cv::Point> centres;
+    const int m = grid.modulesPerRing;
+    if (grid.ringCount < 2 || m <= kNonDataSlots) {
+        return centres;
+    }
+    const double step = kTwoPi / m;
+    const double pitch = ringPitch(grid, radialZebra);
+    for (int r = grid.ringCount - 1; r >= 0; --r) {
+        const double radius = r * pitch + radialZebra.firstRingRadius;
+        for (int a = 3; a < m - 2; ++a) {
+            centres.push_back(modulePosition(center, radius, a * step + startAngle));
+        }
+    }
+    return centres;
+}
+
 ModuleList readMaskedData(const SamplingGrid& grid, const cv::Point2d& center, double startAngle,
                           const RadialZebra& radialZebra) {
     const int m = grid.modulesPerRing;
@@ -110,8 +139,7 @@ ModuleList readMaskedData(const SamplingGrid& grid, const cv::Point2d& center, d
         throw QCException(WrongGrid);
     }
     const double step = kTwoPi / m;
-    const double pitch = std::max(
-        (radialZebra.lastRingRadius - radialZebra.firstRingRadius) / (rings - 1), kMinPitch);
+    const double pitch = ringPitch(grid, radialZebra);
     const int radialWindow = static_cast<int>(std::trunc(pitch)) - kWindowMargin;
 
     std::mt19937 generator(kSamplerSeed);
@@ -125,8 +153,7 @@ ModuleList readMaskedData(const SamplingGrid& grid, const cv::Point2d& center, d
         const int samples = std::min((tangentialWindow + 1) / 2 * 2, kMaxRandomSamples);
         for (int a = 3; a < m - 2; ++a) {
             const double theta = a * step + startAngle;
-            const cv::Point module(roundToEven(center.x + radius * std::cos(theta)),
-                                   roundToEven(center.y + radius * std::sin(theta)));
+            const cv::Point module = modulePosition(center, radius, theta);
             modules.push_back(classifyModule(grid, generator, distribution, module, theta,
                                              tangentialWindow, radialWindow, samples));
         }

@@ -4,6 +4,7 @@
 #include <opencv2/core.hpp>
 
 #include <random>
+#include <vector>
 
 #include "decoder/DecodeTypes.h"
 #include "decoder/data/SamplingGrid.h"
@@ -15,6 +16,10 @@ namespace qcl {
 // QCException(WrongGrid), as is a sample outside the image.
 ModuleList readMaskedData(const SamplingGrid& grid, const cv::Point2d& center, double startAngle,
                           const RadialZebra& radialZebra);
+
+// Where readMaskedData samples each data module, in its order; empty for a grid it rejects.
+std::vector<cv::Point> moduleCentres(const SamplingGrid& grid, const cv::Point2d& center,
+                                     double startAngle, const RadialZebra& radialZebra);
 
 // Classifies one module from its centre pixel, up to four neighbours and up to 20 random samples.
 std::uint8_t classifyModule(const SamplingGrid& grid, std::mt19937& generator,
