@@ -104,7 +104,8 @@ void BlobDetector::findBlobs(cv::InputArray /*image*/, cv::InputArray binaryImag
     moments.clear();
     const cv::Mat binary = binaryImage.getMat();
     std::vector<std::vector<cv::Point>> found;
-    cv::findContours(binary.clone(), found, cv::RETR_LIST, cv::CHAIN_APPROX_NONE);
+    // The contour search works on its own copy and leaves the image as it is.
+    cv::findContours(binary, found, cv::RETR_LIST, cv::CHAIN_APPROX_NONE);
 
     for (std::vector<cv::Point>& contour : found) {
         const cv::Moments m = cv::moments(contour);

@@ -141,6 +141,11 @@ bool smallestBlobAround(const BlobDetector& detector, const cv::Point2f& estimat
     return found;
 }
 
+// Attempts differ only in whether the disc's size is bounded.
+bool sameFilters(int attempt, int other) {
+    return (attempt < kFirstAttemptWithoutArea) == (other < kFirstAttemptWithoutArea);
+}
+
 }  // namespace
 
 cv::SimpleBlobDetector::Params discParams(int attempt, double minArea, double maxArea) {
@@ -215,10 +220,17 @@ ErrorCode findCenter(cv::Mat& binaryImage, cv::RotatedRect& ellipse) {
     const double minArea = CV_PI * std::pow(meanSide / 32.0, 2);
     const double maxArea = CV_PI * std::pow(meanSide * 3.5 / 8.0, 2);
     const cv::Mat kernel = openingKernel();
+    bool lastFoundNone = false;
     for (int attempt = 1; attempt <= kBlobAttempts; ++attempt) {
+        // An attempt that found no blob left the search image as it was: the next attempt with
+        // the same filters would find none again.
+        if (lastFoundNone && sameFilters(attempt, attempt - 1)) {
+            continue;
+        }
         auto detector = std::make_shared<BlobDetector>(discParams(attempt, minArea, maxArea));
         std::vector<cv::KeyPoint> keypoints;
         detector->detect(search, keypoints);
+        lastFoundNone = keypoints.empty();
         if (!keypoints.empty()) {
             if (smallestBlobAround(*detector, estimate, ellipse)) {
                 cv::ellipse(binaryImage, ellipse, kWhite, cv::FILLED, cv::LINE_AA);

@@ -41,28 +41,37 @@ cv::Mat greyOf(const cv::Mat& source) {
     return grey;
 }
 
-Histogram greyHistogram(const cv::Mat& grey) {
-    Histogram h{};
-    for (int row = 0; row < grey.rows; ++row) {
-        const std::uint8_t* p = grey.ptr<std::uint8_t>(row);
-        for (int col = 0; col < grey.cols; ++col) {
-            ++h[p[col]];
+// Counts of `count` values read `stride` bytes apart. Four partial histograms, summed at the
+// end, keep runs of equal values (flat areas) from stalling on one counter.
+Histogram strideHistogram(const cv::Mat& image, int channel, int stride) {
+    std::array<Histogram, 4> part{};
+    for (int row = 0; row < image.rows; ++row) {
+        const std::uint8_t* p = image.ptr<std::uint8_t>(row) + channel;
+        const int count = image.cols;
+        int col = 0;
+        for (; col + 4 <= count; col += 4, p += 4 * stride) {
+            ++part[0][p[0]];
+            ++part[1][p[stride]];
+            ++part[2][p[2 * stride]];
+            ++part[3][p[3 * stride]];
         }
+        for (; col < count; ++col, p += stride) {
+            ++part[0][p[0]];
+        }
+    }
+    Histogram h{};
+    for (int v = 0; v < 256; ++v) {
+        h[v] = part[0][v] + part[1][v] + part[2][v] + part[3][v];
     }
     return h;
 }
 
+Histogram greyHistogram(const cv::Mat& grey) {
+    return strideHistogram(grey, 0, 1);
+}
+
 std::array<Histogram, 3> bgrHistograms(const cv::Mat& bgr) {
-    std::array<Histogram, 3> h{};
-    for (int row = 0; row < bgr.rows; ++row) {
-        const std::uint8_t* p = bgr.ptr<std::uint8_t>(row);
-        for (int col = 0; col < bgr.cols; ++col, p += 3) {
-            ++h[0][p[0]];
-            ++h[1][p[1]];
-            ++h[2][p[2]];
-        }
-    }
-    return h;
+    return {strideHistogram(bgr, 0, 3), strideHistogram(bgr, 1, 3), strideHistogram(bgr, 2, 3)};
 }
 
 // Entropy of the counts h[from..to): ln S - sum(c ln c) / S, minus infinity when empty.
@@ -193,15 +202,21 @@ void contrastAdjustment(const cv::Mat& source, cv::Mat& destination, float clipF
     }
 
     destination.create(src.size(), src.type());
-    if (channels == 3) {
-        destination.forEach<cv::Vec3b>([&](cv::Vec3b& out, const int* pos) {
-            const cv::Vec3b& in = src.ptr<cv::Vec3b>(pos[0])[pos[1]];
-            out = cv::Vec3b(tables[0][in[0]], tables[1][in[1]], tables[2][in[2]]);
-        });
-    } else {
-        destination.forEach<std::uint8_t>([&](std::uint8_t& out, const int* pos) {
-            out = tables[0][src.ptr<std::uint8_t>(pos[0])[pos[1]]];
-        });
+    const int rowValues = src.cols * channels;
+    for (int row = 0; row < src.rows; ++row) {
+        const std::uint8_t* in = src.ptr<std::uint8_t>(row);
+        std::uint8_t* out = destination.ptr<std::uint8_t>(row);
+        if (channels == 3) {
+            for (int i = 0; i < rowValues; i += 3) {
+                out[i] = tables[0][in[i]];
+                out[i + 1] = tables[1][in[i + 1]];
+                out[i + 2] = tables[2][in[i + 2]];
+            }
+        } else {
+            for (int i = 0; i < rowValues; ++i) {
+                out[i] = tables[0][in[i]];
+            }
+        }
     }
 }
 
