@@ -1,5 +1,7 @@
 #include "decoder/Decoder.h"
 
+#include <algorithm>
+
 #include <opencv2/imgproc.hpp>
 
 #include <cstdint>
@@ -52,10 +54,12 @@ cv::Mat limitImageSize(const cv::Mat& image) {
     const std::int32_t cols = image.cols;
     cv::Mat resized;
     if (rows >= cols && rows > kMaxImageSide) {
-        cv::resize(image, resized, cv::Size(cols * kMaxImageSide / rows, kMaxImageSide), 0, 0,
+        cv::resize(image, resized,
+                   cv::Size(std::max(1, cols * kMaxImageSide / rows), kMaxImageSide), 0, 0,
                    cv::INTER_LINEAR);
     } else if (cols > kMaxImageSide) {
-        cv::resize(image, resized, cv::Size(kMaxImageSide, rows * kMaxImageSide / cols), 0, 0,
+        cv::resize(image, resized,
+                   cv::Size(kMaxImageSide, std::max(1, rows * kMaxImageSide / cols)), 0, 0,
                    cv::INTER_LINEAR);
     } else {
         resized = image;

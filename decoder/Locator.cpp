@@ -208,7 +208,10 @@ std::vector<SymbolCandidate> locateSymbols(const cv::Mat& image, const LocatorOp
     const int longer = std::max(grey.cols, grey.rows);
     if (longer > options.searchSide) {
         toCaller = static_cast<double>(longer) / options.searchSide;
-        cv::resize(grey, grey, cv::Size(), 1.0 / toCaller, 1.0 / toCaller, cv::INTER_AREA);
+        // At least one pixel each way: a very thin image must not reduce to nothing.
+        const cv::Size reduced(std::max(1, cvRound(grey.cols / toCaller)),
+                               std::max(1, cvRound(grey.rows / toCaller)));
+        cv::resize(grey, grey, reduced, 0, 0, cv::INTER_AREA);
     }
     if (std::min(grey.cols, grey.rows) < 8) {
         return {};

@@ -83,13 +83,29 @@ TEST(DecodeImageSize, LongerSideLimitedTo640WithTruncation) {
     using Sizes = std::pair<cv::Size, cv::Size>;
     for (const auto& [in, out] : {Sizes{{800, 600}, {640, 480}}, Sizes{{600, 800}, {480, 640}},
                                   Sizes{{1000, 1000}, {640, 640}}, Sizes{{640, 640}, {640, 640}},
-                                  Sizes{{641, 10}, {640, 9}}, Sizes{{10, 641}, {9, 640}}}) {
+                                  Sizes{{641, 10}, {640, 9}}, Sizes{{10, 641}, {9, 640}},
+                                  Sizes{{2, 3000}, {1, 640}}, Sizes{{3000, 2}, {640, 1}}}) {
         const cv::Mat limited = limitImageSize(cv::Mat(in, CV_8UC3, cv::Scalar::all(128)));
         EXPECT_EQ(limited.size(), out) << in;
         EXPECT_EQ(limited.type(), CV_8UC3);
     }
     const cv::Mat small(100, 100, CV_8UC1, cv::Scalar(3));
     EXPECT_EQ(limitImageSize(small).data, small.data) << "no copy of an image that fits";
+}
+
+TEST(DecodeImageSize, EveryShapeAnsweredWithOurOwnCode) {
+    // From one pixel to very thin to large: a failure code of ours, never a library's exception.
+    for (const cv::Size& size :
+         {cv::Size(1, 1), cv::Size(2, 3000), cv::Size(3000, 2), cv::Size(1, 5000),
+          cv::Size(5000, 1), cv::Size(3, 3), cv::Size(4000, 3000)}) {
+        for (const int type : {CV_8UC1, CV_8UC3}) {
+            const cv::Mat image(size, type, cv::Scalar::all(200));
+            const ErrorCode code = thrownCode([&] { decode(parameters(), image, true); });
+            EXPECT_NE(code, Success) << size;
+            const DecodeAllResult all = decodeAll(parameters(), image, DecodeOptions{});
+            EXPECT_TRUE(all.symbols.empty()) << size;
+        }
+    }
 }
 
 TEST(Decode, ImageTypeChecks) {

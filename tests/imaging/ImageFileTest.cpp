@@ -1,0 +1,107 @@
+#include "imaging/ImageFile.h"
+#include "imaging/RowShrinker.h"
+
+#include <gtest/gtest.h>
+#include <opencv2/imgcodecs.hpp>
+#include <opencv2/imgproc.hpp>
+
+namespace qcl {
+namespace {
+
+// A picture with structure in every channel, so swapped channels or rows show.
+cv::Mat gradient(int width, int height) {
+    cv::Mat image(height, width, CV_8UC3);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            image.at<cv::Vec3b>(y, x) =
+                cv::Vec3b(static_cast<uchar>(x * 4), static_cast<uchar>(y * 4),
+                          static_cast<uchar>(255 - x * 2));
+        }
+    }
+    return image;
+}
+
+std::vector<std::uint8_t> encode(const std::string& extension, const cv::Mat& image) {
+    std::vector<std::uint8_t> bytes;
+    EXPECT_TRUE(cv::imencode(extension, image, bytes)) << extension;
+    return bytes;
+}
+
+double meanDifference(const cv::Mat& a, const cv::Mat& b) {
+    cv::Mat difference;
+    cv::absdiff(a, b, difference);
+    return cv::mean(difference.reshape(1))[0];
+}
+
+TEST(ImageFile, ReadsEveryFormatAndDepthAsBgr) {
+    const cv::Mat bgr = gradient(60, 40);
+    cv::Mat grey, bgra, grey16, bgr16;
+    cv::cvtColor(bgr, grey, cv::COLOR_BGR2GRAY);
+    cv::cvtColor(bgr, bgra, cv::COLOR_BGR2BGRA);
+    grey.convertTo(grey16, CV_16U, 257);
+    bgr.convertTo(bgr16, CV_16U, 257);
+    cv::Mat greyAsBgr;
+    cv::cvtColor(grey, greyAsBgr, cv::COLOR_GRAY2BGR);
+    const struct {
+        const char* extension;
+        cv::Mat written;
+        const cv::Mat& expected;
+        double tolerance;
+    } cases[] = {
+        {".png", bgr, bgr, 0.0},          {".png", grey, greyAsBgr, 0.0},
+        {".png", bgra, bgr, 0.0},         {".png", grey16, greyAsBgr, 0.5},
+        {".png", bgr16, bgr, 0.5},        {".jpg", bgr, bgr, 4.0},
+        {".tiff", bgr, bgr, 0.0},         {".tiff", grey16, greyAsBgr, 0.5},
+        {".webp", bgr, bgr, 6.0},         {".bmp", bgr, bgr, 0.0},
+        {".bmp", grey, greyAsBgr, 0.0},   {".ppm", bgr, bgr, 0.0},
+        {".pgm", grey16, greyAsBgr, 0.5},
+    };
+    for (const auto& c : cases) {
+        const ImageReadResult read = readImageBytes(encode(c.extension, c.written));
+        ASSERT_TRUE(read.ok()) << c.extension << ": " << read.error;
+        ASSERT_EQ(read.image.type(), CV_8UC3) << c.extension;
+        ASSERT_EQ(read.image.size(), bgr.size()) << c.extension;
+        EXPECT_LE(meanDifference(read.image, c.expected), c.tolerance)
+            << c.extension << " depth " << c.written.depth() << " channels "
+            << c.written.channels();
+    }
+}
+
+TEST(ImageFile, TransparentAreasReadAsWhite) {
+    const cv::Mat clear(8, 8, CV_8UC4, cv::Scalar(0, 0, 0, 0));
+    const ImageReadResult read = readImageBytes(encode(".png", clear));
+    ASSERT_TRUE(read.ok()) << read.error;
+    EXPECT_EQ(cv::mean(read.image), cv::Scalar(255, 255, 255));
+}
+
+TEST(ImageFile, DamagedBytesAnswerOneLineOfOurOwn) {
+    const cv::Mat bgr = gradient(64, 64);
+    for (const char* extension : {".png", ".jpg", ".tiff", ".webp", ".bmp", ".ppm"}) {
+        const std::vector<std::uint8_t> whole = encode(extension, bgr);
+        for (const std::size_t kept : {std::size_t{0}, std::size_t{3}, std::size_t{20}}) {
+            const std::vector<std::uint8_t> cut(whole.begin(), whole.begin() + kept);
+            const ImageReadResult read = readImageBytes(cut);
+            EXPECT_FALSE(read.ok()) << extension << " kept " << kept;
+            EXPECT_EQ(read.error.rfind("The image bytes cannot be read: ", 0), 0u) << read.error;
+            EXPECT_EQ(read.error.find('\n'), std::string::npos) << read.error;
+        }
+    }
+    EXPECT_FALSE(readImageFile("/nonexistent/image.png").ok());
+}
+
+TEST(ImageFile, LargeImagesAreReducedWhileReading) {
+    // 4500 x 4000 is past the pixel budget: read at half size, the picture averaged not cropped.
+    cv::Mat large(4000, 4500, CV_8UC3, cv::Scalar(255, 255, 255));
+    cv::rectangle(large, cv::Rect(0, 0, 2250, 2000), cv::Scalar(0, 0, 0), cv::FILLED);
+    for (const char* extension : {".png", ".jpg", ".bmp"}) {
+        const ImageReadResult read = readImageBytes(encode(extension, large));
+        ASSERT_TRUE(read.ok()) << extension << ": " << read.error;
+        EXPECT_EQ(read.image.size(), cv::Size(2250, 2000)) << extension;
+        EXPECT_LE(static_cast<std::int64_t>(read.image.total()), kMaxReadPixels);
+        EXPECT_LT(read.image.at<cv::Vec3b>(500, 500)[0], 10) << extension;
+        EXPECT_GT(read.image.at<cv::Vec3b>(1500, 1500)[0], 245) << extension;
+    }
+}
+
+}  // namespace
+}  // namespace qcl
