@@ -209,6 +209,12 @@ ErrorCode findCenter(cv::Mat& binaryImage, cv::RotatedRect& ellipse) {
     if (binaryImage.empty()) {
         return InnerCircleNotFound;
     }
+    // Without any black there is no disc ringed by black; the blob search without area limits
+    // would otherwise take the whole white image for one.
+    if (cv::countNonZero(binaryImage) == static_cast<int>(binaryImage.total())) {
+        logDebug() << "Center: image without black";
+        return InnerCircleNotFound;
+    }
     const cv::Point2f estimate = estimateCenter(binaryImage);
     if (binaryImage.at<std::uint8_t>(static_cast<int>(estimate.y), static_cast<int>(estimate.x)) ==
         0) {

@@ -86,6 +86,9 @@ TEST(CenterFinderTest, NoRoundWhiteBlobOrNoImageFails) {
 
     cv::Mat empty;
     EXPECT_EQ(findCenter(empty, ellipse), InnerCircleNotFound);
+    // A blank image is one white region, round enough for the last attempt without area limits.
+    cv::Mat blank(201, 201, CV_8UC1, kWhite);
+    EXPECT_EQ(findCenter(blank, ellipse), InnerCircleNotFound);
 }
 
 }  // namespace

@@ -143,6 +143,14 @@ TEST(Decode, ThrowsTheDeepestFailureOverBothPasses) {
     EXPECT_EQ(outcome(greyScene(), stages), "code 3") << "same depth: the first pass's code";
 }
 
+TEST(Decode, BlankImagesFailAtTheCentre) {
+    for (int level : {128, 255}) {
+        const cv::Mat blank(480, 640, CV_8UC1, cv::Scalar(level));
+        EXPECT_EQ(thrownCode([&] { decode(parameters(), blank, false); }), InnerCircleNotFound)
+            << level;
+    }
+}
+
 TEST(Decode, FirstPassOtsuSecondPassMaximumEntropy) {
     const cv::Mat image = greyScene();
     cv::Mat scratch;
