@@ -44,19 +44,5 @@ TEST(CenterFinderExtent, SameBoxAsTheListedBlackPixels) {
     }
 }
 
-TEST(CenterFinderExtent, KnownBoxes) {
-    cv::Mat image(30, 50, CV_8UC1, cv::Scalar(255));
-    EXPECT_EQ(blackExtent(image), cv::Rect());  // no black at all
-    image.at<std::uint8_t>(4, 9) = 0;
-    EXPECT_EQ(blackExtent(image), cv::Rect(9, 4, 1, 1));
-    // The widest row is neither the first nor the last one with black.
-    image.at<std::uint8_t>(20, 2) = 0;
-    image.at<std::uint8_t>(20, 44) = 0;
-    image.at<std::uint8_t>(25, 12) = 254;
-    EXPECT_EQ(blackExtent(image), cv::Rect(2, 4, 43, 22));
-    image.setTo(0);
-    EXPECT_EQ(blackExtent(image), cv::Rect(0, 0, 50, 30));
-}
-
 }  // namespace
 }  // namespace qcl

@@ -141,11 +141,8 @@ TEST(Preprocessing, OnlyOneOrThreeChannelsAreAccepted) {
     for (const int type : {CV_8UC2, CV_8UC4}) {
         SCOPED_TRACE(type);
         const cv::Mat m(8, 8, type, cv::Scalar::all(90));
-        EXPECT_EQ(errorCodeOf([&] { thresholdImage(m, out, 100); }), WrongImageType);
         EXPECT_EQ(errorCodeOf([&] { binarizeImage(m, out, 0, Otsu); }), WrongImageType);
-        EXPECT_EQ(errorCodeOf([&] { binarizeImage(m, out, 1, Otsu); }), WrongImageType);
         EXPECT_EQ(errorCodeOf([&] { binarizeOtsu(m, out); }), WrongImageType);
-        EXPECT_EQ(errorCodeOf([&] { binarizeColorMode(m, out, 100); }), WrongImageType);
         EXPECT_EQ(errorCodeOf([&] { enhanceImage(m, out); }), WrongImageType);
         EXPECT_EQ(errorCodeOf([&] { contrastAdjustment(m, out, 0.01f); }), WrongImageType);
     }

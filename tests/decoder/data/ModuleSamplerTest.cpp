@@ -9,7 +9,6 @@
 
 #include "common/ErrorCodes.h"
 #include "support/LogCapture.h"
-#include "support/SymbolFixtures.h"
 
 namespace qcl {
 namespace {
@@ -45,23 +44,6 @@ RadialZebra zebraOf(int ringCount, double first, double last) {
     zebra.firstRingRadius = first;
     zebra.lastRingRadius = last;
     return zebra;
-}
-
-TEST(ModulePixel, ReadsInsideAndThrowsWrongGridOutside) {
-    cv::Mat image(20, 30, CV_8UC3, cv::Scalar(1, 2, 3));
-    image.at<cv::Vec3b>(19, 29) = cv::Vec3b(7, 8, 9);
-    const SamplingGrid grid = gridFor(image, CodeType::BlackAndWhite);
-    EXPECT_EQ(modulePixel(grid, {29, 19}), cv::Vec3b(7, 8, 9));
-    EXPECT_EQ(modulePixel(grid, {0, 0}), cv::Vec3b(1, 2, 3));
-    for (const cv::Point p :
-         {cv::Point(-1, 0), cv::Point(0, -1), cv::Point(30, 0), cv::Point(0, 20)}) {
-        try {
-            modulePixel(grid, p);
-            ADD_FAILURE() << "no exception at " << p;
-        } catch (const QCException& e) {
-            EXPECT_EQ(e.code, WrongGrid) << p;
-        }
-    }
 }
 
 // Windows below 3 read the centre alone; a tangential window of 3 or 4 adds the vertical
@@ -154,39 +136,6 @@ TEST(ReadMaskedData, UnusableGridsThrowWrongGrid) {
             ADD_FAILURE() << c.modulesPerRing << " modules, " << c.rings << " rings accepted";
         } catch (const QCException& e) {
             EXPECT_EQ(e.code, WrongGrid);
-        }
-    }
-}
-
-// With the drawn ring radii and marker angle, sampling reads back exactly the drawn values, in
-// the reader's order (outermost ring first, from the slot after the marker's), also after a
-// slight blur; smallest pitch and the largest diameter, black-and-white and colour.
-TEST(ReadMaskedData, ReadsTheDrawnModules) {
-    test::SymbolSetup small;
-    small.modulesPerRing = 16;
-    small.ringCount = 2;
-    small.pitch = minimumRingPitch(16);
-    small.rotation = 2.2;
-    test::SymbolSetup large;
-    large.modulesPerRing = 80;
-    large.ringCount = 9;
-    large.diameter = 620;
-    large.rotation = 0.4;
-    large.codeType = CodeType::Color;
-    for (const test::SymbolSetup& setup : {small, large}) {
-        const test::TestSymbol symbol = test::renderTestSymbol(setup);
-        const SymbolGeometry& g = symbol.geometry;
-        const RadialZebra zebra =
-            zebraOf(g.ringCount, g.ringCenterRadius(0), g.ringCenterRadius(g.ringCount - 1));
-        for (const double blur : {0.0, 1.0}) {
-            cv::Mat image = symbol.image;
-            if (blur > 0) {
-                cv::GaussianBlur(symbol.image, image, cv::Size(0, 0), blur);
-            }
-            const SamplingGrid grid = gridFor(image, setup.codeType, g.modulesPerRing, g.ringCount);
-            const cv::Point2d centre(image.cols * 0.5, image.rows * 0.5);
-            EXPECT_EQ(readMaskedData(grid, centre, g.startAngle, zebra), symbol.modules)
-                << setup << " blur " << blur;
         }
     }
 }
