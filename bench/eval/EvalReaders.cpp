@@ -1,0 +1,110 @@
+#include "bench/eval/EvalReaders.h"
+
+#ifdef QUORVIEW_HAVE_ZXING
+#define ZX_USE_UTF8 1
+#include <ZXing/BarcodeFormat.h>
+#include <ZXing/BitMatrix.h>
+#include <ZXing/MultiFormatWriter.h>
+#include <ZXing/ReadBarcode.h>
+#endif
+
+#include <opencv2/imgproc.hpp>
+
+#include <chrono>
+
+#include "common/ErrorCodes.h"
+#include "decoder/Decoder.h"
+#include "support/RoundTrip.h"
+
+namespace qcl::eval {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Side of both writers' pictures before scaling: the writer's default picture.
+constexpr int kPictureSide = 640;
+
+double millisecondsSince(Clock::time_point start) {
+    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+}  // namespace
+
+ReadOutcome readOurs(const cv::Mat& image) {
+    DecodeParameters parameters;
+    parameters.codeType = CodeType::BlackAndWhite;
+    ReadOutcome outcome;
+    const Clock::time_point start = Clock::now();
+    try {
+        outcome.payload = decode(parameters, image, true);
+        outcome.decoded = true;
+    } catch (const QCException&) {
+        outcome.decoded = false;
+    }
+    outcome.milliseconds = millisecondsSince(start);
+    return outcome;
+}
+
+cv::Mat ourPicture(const std::string& payload) {
+    RenderOptions render;
+    render.imageSize = cv::Size(kPictureSide, kPictureSide);
+    return test::writeSymbol(payload, {}, render).image;
+}
+
+#ifdef QUORVIEW_HAVE_ZXING
+
+// zxing-cpp's error correction levels run 0-8; 4 is level M.
+constexpr int kQrEccLevelM = 4;
+
+bool haveQr() {
+    return true;
+}
+
+cv::Mat qrPicture(const std::string& payload) {
+    const ZXing::BitMatrix bits = ZXing::MultiFormatWriter(ZXing::BarcodeFormat::QRCode)
+                                      .setMargin(4)
+                                      .setEccLevel(kQrEccLevelM)
+                                      .encode(payload, kPictureSide, kPictureSide);
+    const auto matrix = ZXing::ToMatrix<std::uint8_t>(bits);
+    cv::Mat grey(matrix.height(), matrix.width(), CV_8UC1,
+                 const_cast<std::uint8_t*>(matrix.data()));
+    cv::Mat bgr;
+    cv::cvtColor(grey, bgr, cv::COLOR_GRAY2BGR);
+    return bgr;
+}
+
+ReadOutcome readQr(const cv::Mat& image) {
+    cv::Mat grey = image;
+    if (image.channels() == 3) {
+        cv::cvtColor(image, grey, cv::COLOR_BGR2GRAY);
+    }
+    ReadOutcome outcome;
+    const Clock::time_point start = Clock::now();
+    const ZXing::ImageView view(grey.data, grey.cols, grey.rows, ZXing::ImageFormat::Lum,
+                                static_cast<int>(grey.step));
+    const ZXing::DecodeHints hints =
+        ZXing::DecodeHints().setFormats(ZXing::BarcodeFormat::QRCode).setTryHarder(true);
+    const ZXing::Result result = ZXing::ReadBarcode(view, hints);
+    outcome.milliseconds = millisecondsSince(start);
+    outcome.decoded = result.isValid();
+    if (outcome.decoded) {
+        outcome.payload = result.text();
+    }
+    return outcome;
+}
+
+#else
+
+bool haveQr() {
+    return false;
+}
+cv::Mat qrPicture(const std::string&) {
+    return {};
+}
+ReadOutcome readQr(const cv::Mat&) {
+    return {};
+}
+
+#endif
+
+}  // namespace qcl::eval
