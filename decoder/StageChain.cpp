@@ -339,6 +339,22 @@ ErrorCode StageChain::readMaskedDataLevel(const DecodeContext& context) const {
     }
     traceModules(context, grid, masked);
 
+    ErrorCode code = decodeModules(context, grid, masked);
+    if (code != Success && stages_.readModulesByGrey && grid.bitsPerModule == 1) {
+        logAlternative(StageReadMaskedData, "|grey levels");
+        const ModuleList grey =
+            stages_.readModulesByGrey(grid, imageCenter(image), context.startMarker->angle, zebra);
+        // The same modules read the same way would fail the same way.
+        if (!grey.empty() && grey != masked) {
+            traceModules(context, grid, grey);
+            code = decodeModules(context, grid, grey);
+        }
+    }
+    return code == Success ? Success : fail(context, code, StageReadMaskedData);
+}
+
+ErrorCode StageChain::decodeModules(const DecodeContext& context, const SamplingGrid& grid,
+                                    const ModuleList& masked) const {
     ErrorCode code = WrongGrid;
     FrameReport report;
     for (int mask = 0; mask < kMaskCount; ++mask) {
@@ -356,7 +372,7 @@ ErrorCode StageChain::readMaskedDataLevel(const DecodeContext& context) const {
             return Success;
         }
     }
-    return fail(context, code, StageReadMaskedData);
+    return code;
 }
 
 }  // namespace qcl

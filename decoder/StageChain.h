@@ -45,6 +45,11 @@ struct StageFunctions {
     std::function<ModuleList(const SamplingGrid& grid, const cv::Point2d& center, double startAngle,
                              const RadialZebra& radialZebra)>
         readMaskedData;
+    // Alternative reading of black-and-white modules from their grey levels, tried after the
+    // designed reading failed every mask; left empty, the alternative is skipped.
+    std::function<ModuleList(const SamplingGrid& grid, const cv::Point2d& center, double startAngle,
+                             const RadialZebra& radialZebra)>
+        readModulesByGrey;
     std::function<ErrorCode(const SamplingGrid& grid, ModuleList& modules, int maskIndex,
                             Layout layout)>
         applyMaskAndLayout;
@@ -82,6 +87,10 @@ class StageChain {
     ErrorCode readMaskedDataLevel(const DecodeContext& context) const;
 
   private:
+    // Unmasks and decodes one reading of the modules with every mask in turn.
+    ErrorCode decodeModules(const DecodeContext& context, const SamplingGrid& grid,
+                            const ModuleList& masked) const;
+
     const StageFunctions& stages_;
 };
 

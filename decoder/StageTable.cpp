@@ -9,6 +9,7 @@
 #include "decoder/StartMarker.h"
 #include "decoder/data/DataMask.h"
 #include "decoder/data/FrameDecoder.h"
+#include "decoder/data/GreyModuleReader.h"
 #include "decoder/data/ModuleSampler.h"
 
 namespace qcl {
@@ -25,12 +26,12 @@ const StageFunctions& realStages() {
         table.findRadialZebra = findRadialZebra;
         table.warpInputImage = warpInputImage;
         table.readMaskedData = readMaskedData;
+        table.readModulesByGrey = readModulesByGrey;
         table.applyMaskAndLayout = applyMaskAndLayout;
         table.decodeFrame = decodeFrame;
         return table;
     }();
     return stages;
 }
-
 
 }  // namespace qcl

@@ -41,18 +41,18 @@ int roundToEven(double v) {
     return static_cast<int>(std::nearbyint(v));
 }
 
-double ringPitch(const SamplingGrid& grid, const RadialZebra& radialZebra) {
-    return std::max(
-        (radialZebra.lastRingRadius - radialZebra.firstRingRadius) / (grid.ringCount - 1),
-        kMinPitch);
-}
-
 cv::Point modulePosition(const cv::Point2d& center, double radius, double theta) {
     return {roundToEven(center.x + radius * std::cos(theta)),
             roundToEven(center.y + radius * std::sin(theta))};
 }
 
 }  // namespace
+
+double ringPitch(const SamplingGrid& grid, const RadialZebra& radialZebra) {
+    return std::max(
+        (radialZebra.lastRingRadius - radialZebra.firstRingRadius) / (grid.ringCount - 1),
+        kMinPitch);
+}
 
 cv::Vec3b modulePixel(const SamplingGrid& grid, const cv::Point& point) {
     const cv::Mat& image = *grid.image;

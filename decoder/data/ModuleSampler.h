@@ -27,6 +27,9 @@ std::uint8_t classifyModule(const SamplingGrid& grid, std::mt19937& generator,
                             double angle, int tangentialWindow, int radialWindow,
                             int randomSamples);
 
+// Distance between neighbouring rings (at least 5 pixels); the grid must have 2 rings or more.
+double ringPitch(const SamplingGrid& grid, const RadialZebra& radialZebra);
+
 // The blue, green and red values of one pixel; throws QCException(WrongGrid) outside the image.
 cv::Vec3b modulePixel(const SamplingGrid& grid, const cv::Point& point);
 
