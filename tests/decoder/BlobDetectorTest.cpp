@@ -75,8 +75,6 @@ TEST(BlobDetectorTest, ReportedBlobsAndFilters) {
     expectBlobs("ring round a dot: the hole's boundary is no blob",
                 {{100, 100, 60}, {100, 100, 40, 0, 0}, {100, 100, 10}}, nullptr,
                 {{100, 100, 10}, {100, 100, 60}});
-    expectBlobs("discs closer than minDistBetweenBlobs", {{80, 100, 8}, {100, 100, 8}}, nullptr,
-                {{80, 100, 8}, {100, 100, 8}});
     expectBlobs("one-pixel speck has area 0", {{50, 50, 1, 1}, {120, 120, 12}}, nullptr,
                 {{120, 120, 12}});
     // The outline of an 11 px square has area 100, of a 21 px one 400.
@@ -85,11 +83,6 @@ TEST(BlobDetectorTest, ReportedBlobsAndFilters) {
         [](Params& p) { p.filterByArea = true, p.minArea = 100, p.maxArea = 400; }, {{25, 25, -1}});
     expectBlobs("circularity drops a long bar", {{10, 10, 150, 3}, {100, 120, 20}},
                 [](Params& p) { p.minCircularity = 0.5f; }, {{100, 120, 20}});
-    // On white, a black disc is a hole of the white region around it.
-    expectBlobs("black blobs", {{0, 0, 200, 200}, {60, 60, 15, 0, 0}},
-                [](Params& p) { p.blobColor = 0; }, {});
-    expectBlobs("repeatability above one", {{100, 100, 20}},
-                [](Params& p) { p.minRepeatability = 2; }, {});
 }
 
 }  // namespace

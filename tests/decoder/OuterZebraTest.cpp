@@ -102,28 +102,6 @@ TEST(FindOuterZebra, BlackModuleCountWithinAThirdOfHalfTheRing) {
     EXPECT_EQ(count({}, [](int b) { return b < 20; }), WrongNumberOfOuterZebraModules) << 60;
 }
 
-// A white module half of whose pixels read 200 from `greyFrom` out: one extra colour change on
-// every outline through it, so those readings have an odd number of changes and are dropped.
-cv::Mat ringWithGreyHalf(double greyFrom) {
-    const double step = 2.0 * CV_PI / 32;
-    cv::Mat image = drawRing(32, 0.0);
-    const cv::Mat grey = paintPolar(kSize, kCenter, [&](double rho, double angle) {
-        return rho >= greyFrom && rho < kRingOuter && angle > 4.5 * step && angle < 5.0 * step;
-    });
-    image.setTo(200, grey == 0);
-    return image;
-}
-
-TEST(FindOuterZebra, ReadingsWithAnOddNumberOfChangesAreDropped) {
-    OuterZebra zebra;
-    // Every reading crosses the grey half: nothing is left.
-    EXPECT_EQ(findOuterZebra(ringWithGreyHalf(kRingInner), 32, kStartPoint, zebra),
-              WrongNumberOfOuterZebraModules);
-    // Only the outer readings cross it; the inner ones still find the ring.
-    ASSERT_EQ(findOuterZebra(ringWithGreyHalf(kRingOuter - 6.0), 32, kStartPoint, zebra), Success);
-    expectEvenRing(zebra, 32, 0.0);
-}
-
 TEST(FindOuterZebra, NoChangeNoOutlineOrNoModulesFail) {
     const cv::Mat solid = paintPolar(
         kSize, kCenter, [](double rho, double) { return rho >= kRingInner && rho < kRingOuter; });
@@ -173,18 +151,6 @@ TEST(ApplyTransform2, MovesSlotZeroToPlusXOnTheLargestCircle) {
     EXPECT_NE(corrected.at<std::uint8_t>(
                   cv::Point(kCenter + middle * cv::Point2d(std::cos(step), std::sin(step)))),
               0);
-}
-
-TEST(ApplyTransform2, TooFewModulesForAHomographyFail) {
-    const cv::Mat image(kSize, CV_8UC1, cv::Scalar(255));
-    OuterZebra zebra;
-    zebra.slotCount = 16;
-    zebra.modules = {{0, 0.0, {370, 200}}, {1, 0.4, {357, 262}}, {2, 0.8, {318, 322}}};
-    StartMarkerCandidate marker;
-    cv::Mat corrected;
-    cv::Matx33d h = cv::Matx33d::eye();
-    EXPECT_EQ(applyTransform2(image, zebra, marker, corrected, h), WrongNumberOfOuterZebraModules);
-    EXPECT_TRUE(corrected.empty());
 }
 
 }  // namespace

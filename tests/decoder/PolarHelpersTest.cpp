@@ -83,15 +83,6 @@ TEST(EdgeSearchTest, MarkerEdgesOfABarAndOfABarWithAWhiteGap) {
     expectMarkerEdges("long gap", {{-0.1, 0.1, 20, 60}, {-0.1, 0.1, 100, 150}}, 0.0);
 }
 
-TEST(EdgeSearchTest, TinyStepOrAMissAtTheStartReturnsTheStart) {
-    const cv::Mat image = sectors({{-0.1, 0.1, 20, 150}});
-    EXPECT_DOUBLE_EQ(markerEdge(image, 0.05, 0.00025), 0.05);
-    EXPECT_DOUBLE_EQ(markerEdge(image, 0.05, -0.0002), 0.05);
-    EXPECT_DOUBLE_EQ(findRunEdgeAngle(0.05, 0.0001, image, kCenter, 20.0, 30, 0.9), 0.05);
-    EXPECT_DOUBLE_EQ(markerEdge(image, 1.0, kPi / 180), 1.0);
-    EXPECT_DOUBLE_EQ(markerEdge(image, 1.0, -kPi / 180), 1.0);
-}
-
 TEST(EdgeSearchTest, FeatureThatNeverEndsStopsAfterAQuarterTurn) {
     const cv::Mat image(401, 401, CV_8UC1, cv::Scalar(0));
     const double step = kPi / 180;
@@ -100,13 +91,6 @@ TEST(EdgeSearchTest, FeatureThatNeverEndsStopsAfterAQuarterTurn) {
         EXPECT_GT(beyond, 0.0) << sign;
         EXPECT_LE(beyond, step + 1e-9) << sign;
     }
-}
-
-TEST(EdgeSearchTest, RunEdgesOfAShortPlaceInARing) {
-    // Ring 20..60 black everywhere except a short place at [0.5, 0.7) where it is 20..26.
-    const cv::Mat image = sectors({{0.7, 0.5 + 2 * kPi, 20, 60}, {0.5, 0.7, 20, 26}});
-    EXPECT_NEAR(findRunEdgeAngle(0.6, -kPi / 1800, image, kCenter, 20.0, 26, 0.9), 0.5, 0.025);
-    EXPECT_NEAR(findRunEdgeAngle(0.6, kPi / 180, image, kCenter, 20.0, 26, 0.9), 0.7, 0.025);
 }
 
 // Slots on an even grid of n from `start`, measured where `measured` holds, else interpolated.

@@ -42,14 +42,5 @@ TEST(StageTrace, DeepestFailureShowsEveryStageAndTheModulesAsDrawn) {
     }
 }
 
-TEST(StageTrace, NotRecordedUnlessAsked) {
-    test::SymbolSetup setup;
-    setup.diameter = 560;
-    const DecodeAllResult result =
-        decodeAll(DecodeParameters{}, test::renderTestSymbol(setup).image, DecodeOptions{});
-    EXPECT_EQ(result.failureTrace.reachedStage, 0);
-    EXPECT_TRUE(result.failureTrace.modules.empty());
-}
-
 }  // namespace
 }  // namespace qcl
