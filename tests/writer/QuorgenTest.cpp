@@ -47,25 +47,6 @@ std::string readFile(const std::string& path) {
     return text.str();
 }
 
-TEST(QuorgenOptions, DefaultsForAPlainText) {
-    const QuorgenOptions o = parseQuorgenArguments({"Hello"});
-    EXPECT_EQ(o.source, QuorgenOptions::Source::Text);
-    EXPECT_EQ(o.input, "Hello");
-    EXPECT_EQ(o.output, "quorel.png");
-    EXPECT_EQ(o.symbol.eccStrength, ECCtype::Medium);
-    EXPECT_EQ(o.symbol.codeType, CodeType::BlackAndWhite);
-    EXPECT_EQ(o.symbol.payloadType, PayloadType::Automatic);
-    EXPECT_EQ(o.symbol.layout, Layout::HorizontalShortSnake);
-    EXPECT_EQ(o.symbol.modulesPerRing, 0);
-    EXPECT_EQ(o.symbol.ringCount, 0);
-    EXPECT_EQ(o.symbol.mask, -1);
-    EXPECT_EQ(o.render.imageSize, kDefaultQuorgenImage);  // neither size, pitch nor diameter
-    EXPECT_EQ(o.render.quietZone, RenderOptions().quietZone);
-    EXPECT_FALSE(o.render.mirrored);
-    EXPECT_FALSE(o.verbose);
-    EXPECT_FALSE(o.help);
-}
-
 TEST(QuorgenOptions, EveryOptionInShortAndLongForm) {
     const QuorgenOptions s = parseQuorgenArguments(
         {"-o", "a.png",   "-e", "High", "-c",         "Color",  "-t",       "Ascii", "-m",

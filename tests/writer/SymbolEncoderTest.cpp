@@ -11,7 +11,6 @@
 #include "common/ErrorCodes.h"
 #include "decoder/data/DataMask.h"
 #include "decoder/data/FrameDecoder.h"
-#include "support/RoundTrip.h"
 #include "support/SeededRandom.h"
 #include "writer/FrameEncoder.h"
 #include "writer/ModuleStream.h"
@@ -76,36 +75,6 @@ void expectRoundTrip(const std::string& text, const SymbolOptions& options) {
     EXPECT_EQ(back.text, text) << where;
     EXPECT_EQ(back.type, static_cast<int>(options.payloadType)) << where;
     EXPECT_EQ(back.strength, static_cast<int>(options.eccStrength)) << where;
-}
-
-constexpr PayloadType kTypes[] = {PayloadType::Digits, PayloadType::Letters, PayloadType::Numbers,
-                                  PayloadType::Ascii,  PayloadType::Binary,  PayloadType::UTF8};
-
-// Every size of the automatic range and every layout, each with a random strength, payload type,
-// mask (or the chosen one) and filling share.
-TEST(SymbolEncoder, RoundTripEverySizeAndLayout) {
-    test::SeededRandom random(20261206);
-    for (CodeType codeType : {CodeType::BlackAndWhite, CodeType::Color}) {
-        for (int modulesPerRing : kModulesPerRingChoices) {
-            for (int rings = kMinRingCount; rings <= kMaxAutoRingCount; ++rings) {
-                for (int layout = 0; layout <= static_cast<int>(Layout::Scrambled); ++layout) {
-                    SymbolOptions options;
-                    options.codeType = codeType;
-                    options.layout = static_cast<Layout>(layout);
-                    options.modulesPerRing = modulesPerRing;
-                    options.ringCount = rings;
-                    options.eccStrength = static_cast<ECCtype>(random.uniformInt(0, 3));
-                    options.payloadType = kTypes[random.uniformInt(0, 5)];
-                    options.mask = random.uniformInt(-1, kMaskCount - 1);
-                    const std::string text = test::fillingPayload(
-                        options.payloadType, options, random.uniformReal(0.1, 1.0), random);
-                    if (!text.empty()) {  // else too small for any payload of this type
-                        expectRoundTrip(text, options);
-                    }
-                }
-            }
-        }
-    }
 }
 
 // A symbol holds exactly what sizing promises: with UTF8 (8 bits a byte, 5 more in all) one

@@ -5,44 +5,8 @@
 #include <cmath>
 #include <stdexcept>
 
-#include "support/SymbolFixtures.h"
-
 namespace qcl {
 namespace {
-
-using test::renderTestSymbol;
-using test::SymbolSetup;
-
-bool isDark(const cv::Vec3b& c) {
-    return c[0] < 64 && c[1] < 64 && c[2] < 64;
-}
-bool isLight(const cv::Vec3b& c) {
-    return c[0] > 191 && c[1] > 191 && c[2] > 191;
-}
-
-cv::Vec3b pixelAt(const cv::Mat& image, const cv::Point2d& p) {
-    return image.at<cv::Vec3b>(cvRound(p.y), cvRound(p.x));
-}
-
-// The image point at `angle` (radians, image frame) and `radius` from the centre.
-cv::Point2d polar(const SymbolGeometry& g, double angle, double radius) {
-    return g.center + cv::Point2d(radius * std::cos(angle), radius * std::sin(angle));
-}
-
-SymbolSetup sweepSetup(int m, int rings, double pitch, CodeType type, double rotation,
-                       bool mirrored = false, bool blackCenter = false) {
-    SymbolSetup setup;
-    setup.modulesPerRing = m;
-    setup.ringCount = rings;
-    setup.pitch = pitch;
-    setup.imageSize = cv::Size(0, 0);
-    setup.codeType = type;
-    setup.rotation = rotation;
-    setup.mirrored = mirrored;
-    setup.blackCenter = blackCenter;
-    setup.seed = static_cast<std::uint32_t>(m * 100 + rings);
-    return setup;
-}
 
 TEST(SymbolRendererSize, PitchDiameterOrImageDecideTheSize) {
     RenderOptions byPitch;
@@ -104,63 +68,6 @@ TEST(SymbolRendererSize, MinimumPitchFollowsTheImageSize) {
             << c.modules << " modules in " << c.image;
     }
 }
-
-// Shapes with every combination of code type, rotation, mirror and black centre.
-class SymbolRendererSweep : public ::testing::TestWithParam<SymbolSetup> {};
-
-TEST_P(SymbolRendererSweep, EveryDataModuleShowsItsValueAtItsCentre) {
-    const test::TestSymbol s = renderTestSymbol(GetParam());
-    const SymbolGeometry& g = s.geometry;
-    const SymbolRenderer renderer(g.modulesPerRing, g.ringCount, GetParam().codeType,
-                                  test::renderOptionsFor(GetParam()));
-    // Reader order: outermost ring first, data slots 3..M-3 counted from the marker.
-    const int dataSlots = g.modulesPerRing - 5;
-    const double sense = g.mirrored ? -1.0 : 1.0;
-    for (std::size_t i = 0; i < s.modules.size(); ++i) {
-        const int ring = g.ringCount - 1 - static_cast<int>(i) / dataSlots;
-        const int slot = 3 + static_cast<int>(i) % dataSlots;
-        const cv::Point2d p =
-            polar(g, g.startAngle + sense * slot * g.moduleAngle(), g.ringCenterRadius(ring));
-        ASSERT_EQ(pixelAt(s.image, p), renderer.colorOf(s.modules[i]))
-            << "module " << i << " slot " << slot << " ring " << ring;
-    }
-}
-
-TEST_P(SymbolRendererSweep, MarkerAtTheRotationAndZebrasAlternate) {
-    const test::TestSymbol s = renderTestSymbol(GetParam());
-    const SymbolGeometry& g = s.geometry;
-    const double step = (g.mirrored ? -1.0 : 1.0) * g.moduleAngle();
-    auto at = [&](double slot, double r) {
-        return pixelAt(s.image, polar(g, g.startAngle + slot * step, r));
-    };
-    for (double r = g.discRadius + 1; r < g.outerRadius() - 1; r += 1.0) {
-        ASSERT_TRUE(isDark(at(0, r))) << "marker at radius " << r;
-    }
-    EXPECT_TRUE(isLight(at(0, g.discRadius - 2)));
-    EXPECT_TRUE(isLight(at(0, g.outerRadius() + 2)));
-    // Slot 1 after the marker is black through the inner zebra, white beyond; so is slot -1.
-    for (double r = g.discRadius + 1; r < g.innerZebraOuterRadius() - 1; r += 1.0) {
-        ASSERT_TRUE(isDark(at(1, r))) << "radius " << r;
-    }
-    for (double r = g.innerZebraOuterRadius() + 1; r < g.outerRadius() + 4; r += 1.0) {
-        ASSERT_TRUE(isLight(at(1, r)) && isLight(at(-1, r))) << "radius " << r;
-    }
-    const double rim = g.outerZebraInnerRadius() + 0.5 * g.pitch;
-    for (int slot = 0; slot < g.modulesPerRing; ++slot) {
-        ASSERT_EQ(isDark(at(slot, rim)), slot % 2 == 0) << "outer zebra slot " << slot;
-    }
-    for (int ring = 0; ring < g.ringCount; ++ring) {
-        ASSERT_EQ(isDark(at(2, g.ringCenterRadius(ring))), (g.ringCount - 1 - ring) % 2 == 1)
-            << "radial zebra ring " << ring;
-    }
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Shapes, SymbolRendererSweep,
-    ::testing::Values(sweepSetup(16, 2, 23, CodeType::BlackAndWhite, 0.0),
-                      sweepSetup(48, 4, 24, CodeType::BlackAndWhite, 2.9, true),
-                      sweepSetup(64, 5, 23, CodeType::Color, 4.4, false, true),
-                      sweepSetup(80, 6, 26, CodeType::Color, 5.9, true, true)));
 
 }  // namespace
 }  // namespace qcl

@@ -26,49 +26,6 @@ std::pair<int, int> dimensions(const SymbolSize& size) {
     return {size.modulesPerRing, size.ringCount};
 }
 
-// Whole bytes of (M - 5) * R modules; the largest ring counts stay within 255 bytes.
-TEST(SymbolSizing, GridBytesDropAPartialLastByte) {
-    EXPECT_EQ(gridBytes(kBW, 64, 4), 29u);              // 236 bits
-    EXPECT_EQ(gridBytes(CodeType::Color, 64, 4), 88u);  // 708 bits
-    EXPECT_EQ(gridBytes(kBW, 5, 4), 0u);
-    EXPECT_EQ(maxRingCount(kBW, 80), 27);             // 2025 bits; 28 rings: 2100
-    EXPECT_EQ(maxRingCount(CodeType::Color, 80), 9);  // 2025 bits; 10 rings: 2250
-    EXPECT_EQ(maxRingCount(kBW, 16), 186);            // 2046 bits = 255 bytes
-    EXPECT_EQ(gridBytes(kBW, 16, 187), 257u);
-}
-
-// Against every size of the automatic range: the fewest modules in all, then the fewest rings.
-TEST(SymbolSizing, ChoosesTheFewestModulesThatHoldThePayload) {
-    for (CodeType codeType : {kBW, CodeType::Color}) {
-        for (ECCtype strength : {ECCtype::Low, ECCtype::High}) {
-            for (std::size_t bytes = 1; bytes <= 220; bytes += 3) {
-                SymbolSize best;
-                for (int m : kModulesPerRingChoices) {
-                    for (int r = kMinRingCount; r <= kMaxAutoRingCount; ++r) {
-                        const std::size_t cap = gridBytes(codeType, m, r);
-                        const int total = best.modulesPerRing * best.ringCount;
-                        if (cap <= kMaxBlockBytes && maxPayloadBytes(strength, cap) >= bytes &&
-                            (total == 0 || m * r < total ||
-                             (m * r == total && r < best.ringCount))) {
-                            best = {m, r};
-                        }
-                    }
-                }
-                SCOPED_TRACE(testing::Message() << codeType << " " << strength << " " << bytes);
-                if (best.ringCount == 0) {
-                    EXPECT_EQ(sizeError({}, bytes, strength, codeType), DataSizeExceedsMaximum);
-                    continue;
-                }
-                const SymbolSize size =
-                    chooseSymbolSize(bytes, strength, codeType, Layout::HorizontalShortSnake);
-                EXPECT_EQ(size.modulesPerRing * size.ringCount,
-                          best.modulesPerRing * best.ringCount);
-                EXPECT_EQ(size.ringCount, best.ringCount);
-            }
-        }
-    }
-}
-
 TEST(SymbolSizing, KnownSizesAndFixedDimensions) {
     // One byte at Low: 16 x 2 holds 2 grid bytes, 16 x 3 holds 4 (t 1, k 2: no room); 32 x 2
     // (6 bytes, t 1, k 4) holds one. Colour 16 x 2 holds 8 bytes: t 1, k 6, three payload bytes.
