@@ -28,13 +28,6 @@ TEST(CodeTypeNames, NamesAndFallbackNames) {
               "Undefined|Undefined|||Automatic|Undefined");
 }
 
-TEST(CodeTypeNames, ChoiceListsReadValueColonName) {
-    EXPECT_EQ(codeTypeChoices(), "0: BlackAndWhite, 1: Color");
-    EXPECT_EQ(logLevelChoices(),
-              "0: All, 1: Debug, 2: Info, 3: Warning, 4: Error, 5: Fatal, 6: Off");
-    EXPECT_EQ(binaryFormatChoices(), "0: Binary, 1: HexaLowerCase, 2: HexaUpperCase");
-}
-
 // Names parse exactly. An unknown CodeType or BinaryFormat name falls back to value 0 with one
 // warning (expected value -1 below); an unknown LogLevel name silently gives Info.
 template <typename Parse>
@@ -68,29 +61,6 @@ TEST(CodeTypeParsing, ExactNamesOnly) {
     expectParses(parseLogLevel,
                  {{"Warning", 3}, {"Off", 6}, {"All", 0}, {"Trace", 2}, {"warning", 2}, {"", 2}},
                  "");
-}
-
-// Names are written as texts; on reading, a missing key gives the default silently and a
-// misspelt name falls back like a parsed one.
-TEST(CodeTypeSettings, NamesWrittenAreReadBack) {
-    const int json = cv::FileStorage::MEMORY | cv::FileStorage::FORMAT_JSON;
-    cv::FileStorage out(".json", cv::FileStorage::WRITE | json);
-    writeName(out, "codeType", CodeType::Color);
-    writeName(out, "logLevelFile", LogLevel::Off);
-    out << "binFormat"
-        << "hex";
-    const std::string text = out.releaseAndGetString();
-    EXPECT_NE(text.find("\"Color\""), std::string::npos) << text;
-
-    LogCapture log(LogLevel::All);
-    cv::FileStorage fs(text, cv::FileStorage::READ | json);
-    ASSERT_TRUE(fs.isOpened());
-    EXPECT_EQ(readCodeType(fs["codeType"]), CodeType::Color);
-    EXPECT_EQ(readLogLevel(fs["logLevelFile"]), LogLevel::Off);
-    EXPECT_EQ(readBinaryFormat(fs["binFormat"]), BinaryFormat::Binary);
-    EXPECT_EQ(readCodeType(fs["missing"]), CodeType::BlackAndWhite);
-    EXPECT_EQ(readLogLevel(fs["missing"]), LogLevel::Info);
-    EXPECT_EQ(log.text(), "Warning\tWrong BinaryFormat: changed to Binary\n");
 }
 
 }  // namespace

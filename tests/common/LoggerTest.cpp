@@ -125,19 +125,5 @@ TEST(Logger, UnopenableFilesAreReportedAndTheConsoleGoesOn) {
     EXPECT_EQ(file.lines().size(), 4u);  // one banner pair, no line
 }
 
-TEST(Logger, ProcessLoggerHelpersAndIndentedStageLines) {
-    test::LogCapture log(LogLevel::Debug);
-    logTrace() << "too fine";
-    logDebug() << "debug";
-    logFatal() << "fatal";
-    logStage(StageFindRadialZebra);
-    logStage(StageDecode);
-    EXPECT_EQ(log.text(),
-              "Debug\tdebug\nFatal\tfatal\nDebug\t      findRadialZebra\nDebug\tdecode\n");
-    EXPECT_STREQ(stageName(StageDecompress), "decompress");
-    EXPECT_STREQ(stageName(11), "");
-    EXPECT_STREQ(stageName(-1), "");
-}
-
 }  // namespace
 }  // namespace qcl

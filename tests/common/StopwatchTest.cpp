@@ -37,13 +37,5 @@ TEST(Stopwatch, StoppedWatchKeepsItsTimeAndARunningOneCountsOn) {
     EXPECT_DOUBLE_EQ(watch.elapsedMilliseconds(), 4.001);
 }
 
-TEST(Stopwatch, SystemTicksAreHundredNanosecondsSinceTheEpoch) {
-    const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(
-                             std::chrono::system_clock::now().time_since_epoch())
-                             .count();
-    EXPECT_NEAR(static_cast<double>(Stopwatch::nowTicks()) / 1e7, static_cast<double>(seconds),
-                5.0);
-}
-
 }  // namespace
 }  // namespace qcl
