@@ -49,8 +49,7 @@ class CameraViewTest : public ::testing::Test {
         dir_.write("decoder_settings.json",
                    "{ \"logLevel\": \"Warning\", \"logLevelConsole\": \"Warning\", "
                    "\"logFileName\": \"log.txt\", \"launch\": \"frame%04d.png\", \"mode\": " +
-                       std::to_string(mode) +
-                       ", \"outputChangesOnly\": " + (changesOnly_ ? "1" : "0") + " }");
+                       std::to_string(mode) + " }");
         auto environment = test::captureEnvironment();
         environment.insert(environment.end(),
                            {"DISPLAY=" + display_.name(), "QT_QPA_PLATFORM=xcb"});
@@ -78,7 +77,6 @@ class CameraViewTest : public ::testing::Test {
         EXPECT_EQ(program_->wait(), 0);
     }
 
-    bool changesOnly_ = false;
     test::TempDir dir_;
     test::VirtualDisplay display_;
     std::unique_ptr<RunningProgram> program_;
@@ -130,58 +128,6 @@ TEST_F(CameraViewTest, SequenceThatEndsLeavesTheViewWithAMessage) {
     EXPECT_TRUE(contains(out, "Warning\tFrame size 0 x 0 not supported. Use last valid size.\n"));
     EXPECT_TRUE(contains(out.substr(out.rfind(kMenuHeading)), "m: set device mode    [Default]"));
     quit();
-}
-
-TEST_F(CameraViewTest, PortraitFrameIsReadInsideTheFrame) {
-    open(cv::Mat(480, 100, CV_8UC3, cv::Scalar(255, 255, 255)), 50, -1, kMenuHeading);
-    // The frames run out; no error of the image library about a square outside the frame.
-    EXPECT_FALSE(contains(program_->errors(), "Error: OpenCV")) << program_->errors();
-    EXPECT_TRUE(contains(program_->errors(), "camera delivered no frame"));
-    quit();
-}
-
-TEST_F(CameraViewTest, WholeFrameKeyReadsSymbolsOutsideTheCircle) {
-    // Two symbols side by side, both cut by the centre circle; the second only shows its payload
-    // again on a change because the settings ask for that.
-    RenderOptions render;
-    render.diameter = 300;
-    render.imageSize = cv::Size(310, 310);
-    cv::Mat frame(480, 640, CV_8UC3, cv::Scalar(255, 255, 255));
-    test::writeSymbol("Left", writer::SymbolOptions{}, render)
-        .image.copyTo(frame(cv::Rect(5, 85, 310, 310)));
-    test::writeSymbol("Right", writer::SymbolOptions{}, render)
-        .image.copyTo(frame(cv::Rect(325, 85, 310, 310)));
-    changesOnly_ = true;
-    open(frame, 4000);
-    std::this_thread::sleep_for(1000ms);
-    EXPECT_FALSE(contains(program_->output(), "Output:"));
-    press("f", "Decode the whole frame\n");
-    EXPECT_TRUE(program_->waitForOutput("Output:\tRight", 20s));
-    std::this_thread::sleep_for(1000ms);
-    const std::string out = program_->output();
-    EXPECT_EQ(occurrences(out, "Output:\tLeft"), 1) << out;
-    EXPECT_EQ(occurrences(out, "Output:\tRight"), 1);
-    EXPECT_LT(out.find("Output:\tLeft"), out.find("Output:\tRight"));  // reading order
-    press("Escape", kMenuHeading, 2);
-    quit();
-    EXPECT_TRUE(contains(dir_.read("decoder_settings.json"), "\"outputChangesOnly\": 1"));
-}
-
-TEST_F(CameraViewTest, ViewScriptShowsASampleThatReadsInTheCircle) {
-    auto environment = test::captureEnvironment();
-    environment.insert(environment.end(), {"DISPLAY=" + display_.name(), "QT_QPA_PLATFORM=xcb",
-                                           std::string("QUORVIEW_BINARY=") + QUORVIEW_BINARY});
-    const std::string source = QUORVIEW_SOURCE_DIR;
-    program_ = std::make_unique<RunningProgram>(
-        dir_.path(), std::vector<std::string>{source + "/samples/hello-bw.png"}, environment,
-        source + "/scripts/view-image.sh");
-    ASSERT_TRUE(program_->waitForOutput("Output:\tHello, Quorel!", 30s))
-        << program_->output() << program_->errors();
-    window_ = display_.findWindow("Camera");
-    ASSERT_FALSE(window_.empty());
-    ASSERT_TRUE(display_.pressKey(window_, "Escape"));
-    EXPECT_EQ(program_->wait(), 0);
-    EXPECT_FALSE(contains(program_->output(), kMenuHeading));
 }
 
 TEST_F(CameraViewTest, ViewOptionOpensTheCameraWithoutTheMenu) {

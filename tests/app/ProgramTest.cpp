@@ -111,25 +111,6 @@ TEST_F(ProgramTest, WithoutArgumentsTheMenuRunsAndItsChangesAreSavedOnExit) {
     }
 }
 
-TEST_F(ProgramTest, SettingsFileIsReadAtStartUpAndKeptAtTheEndOfInput) {
-    const std::string json = "{ \"codeType\": \"color\", \"width\": 800 }";
-    dir_.write("decoder_settings.json", json);
-    const ProgramResult result = run({}, "c\n1\nh\nnot a number");
-    ASSERT_EQ(result.exitCode, 0);
-    EXPECT_TRUE(contains(result.output, "Warning\tWrong CodeType: changed to BlackAndWhite\n"));
-    EXPECT_FALSE(contains(result.output, "Settings not found!"));
-    // Keys missing from the file: mode 0, not -1, and an empty log file name.
-    for (const char* line : {"c: code type          [BlackAndWhite]\n",
-                             "w: set frame width    [800]\n", "m: set device mode    [0]\n"}) {
-        EXPECT_TRUE(contains(result.output, line)) << line;
-    }
-    EXPECT_TRUE(contains(result.errors, "log file '' cannot be opened for appending"));
-    // The bad answer was the last input: no second prompt, the menu is left without saving.
-    EXPECT_EQ(occurrences(result.output, "Enter frame height"), 1);
-    EXPECT_TRUE(contains(result.output, "End of input: leaving without saving the settings."));
-    EXPECT_EQ(dir_.read("decoder_settings.json"), json);
-}
-
 TEST_F(ProgramTest, UnopenableCameraAndUnwritableDirectoryStillEndWithZero) {
     // Root may write into any directory, but never create files in /proc.
     std::filesystem::path where = dir_.path();
