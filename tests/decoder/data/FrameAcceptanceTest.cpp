@@ -1,0 +1,80 @@
+#include "decoder/data/FrameAcceptance.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/decoder/data/DataPathFixture.h"
+
+namespace qcl {
+namespace {
+
+using test::Bytes;
+using Fields = std::vector<std::pair<unsigned, int>>;
+
+// Each rule of the writer's frame layout broken once; every other frame is one the writer makes.
+TEST(CheckFrame, EveryWriterRuleIsChecked) {
+    const struct {
+        const char* name;
+        PayloadType type;
+        Fields fields;
+        FrameFault fault;
+        int corrections = 0;
+        int flippedBit = -1;  // a payload bit set after the stream was written
+        bool badFill = false;
+    } cases[] = {
+        {"ascii", PayloadType::Ascii, {{'H', 7}, {'i', 7}}, FrameFault::None},
+        {"ascii, one symbol and 6 bits",
+         PayloadType::Ascii,
+         {{'H', 7}, {1, 6}},
+         FrameFault::PayloadLayout},
+        {"letters, 7 bits", PayloadType::Letters, {{5, 6}, {1, 1}}, FrameFault::PayloadLayout},
+        {"numbers, 7 bits", PayloadType::Numbers, {{3, 4}, {1, 3}}, FrameFault::PayloadLayout},
+        {"utf8, 11 bits", PayloadType::UTF8, {{0xC3, 8}, {1, 3}}, FrameFault::PayloadLayout},
+        {"digits, a group and a pair", PayloadType::Digits, {{999, 10}, {99, 7}}, FrameFault::None},
+        {"digits, group out of range",
+         PayloadType::Digits,
+         {{1000, 10}},
+         FrameFault::PayloadLayout},
+        {"digits, pair out of range",
+         PayloadType::Digits,
+         {{1, 10}, {100, 7}},
+         FrameFault::PayloadLayout},
+        {"digits, 5 bits left", PayloadType::Digits, {{1, 10}, {1, 5}}, FrameFault::PayloadLayout},
+        {"binary, any length", PayloadType::Binary, {{1, 3}}, FrameFault::None},
+        {"never written type", PayloadType::BigLetters, {{1, 6}}, FrameFault::PayloadLayout},
+        {"unused first bit set", PayloadType::Ascii, {{'H', 7}}, FrameFault::PayloadLayout, 0, 0},
+        // "Hi" has 19 bits: bit 18 is the unused last bit, bits 19 to 23 the rest of the byte.
+        {"bit past the length",
+         PayloadType::Ascii,
+         {{'H', 7}, {'i', 7}},
+         FrameFault::PayloadLayout,
+         0,
+         21},
+        {"fill changed", PayloadType::Ascii, {{'H', 7}}, FrameFault::Padding, 0, -1, true},
+        {"corrections beyond t", PayloadType::Ascii, {{'H', 7}}, FrameFault::TooManyCorrections, 4},
+        {"corrections negative",
+         PayloadType::Ascii,
+         {{'H', 7}},
+         FrameFault::TooManyCorrections,
+         -1},
+    };
+    for (const auto& c : cases) {
+        std::uint16_t bits = 0;
+        Bytes payload = test::payloadStream(c.type, c.fields, bits);
+        if (c.flippedBit >= 0) {
+            payload[c.flippedBit / 8] |= static_cast<std::uint8_t>(1u << (c.flippedBit % 8));
+        }
+        Bytes frame = test::makeFrame(0, bits, payload, 20);
+        if (c.badFill) {
+            frame.back() ^= 0x01;
+        }
+        EXPECT_EQ(checkFrame(frame, payload.size(), bits, c.corrections, 3), c.fault)
+            << c.name << ": "
+            << toString(checkFrame(frame, payload.size(), bits, c.corrections, 3));
+    }
+}
+
+}  // namespace
+}  // namespace qcl
