@@ -68,26 +68,5 @@ TEST(DistortImage, AreaDestructionPaintsBlackOrWhiteEllipsesOfTheCountedArea) {
     EXPECT_GT(black + white, 27648 / 1.6 / 2);
 }
 
-// Noise at level k turns pixels with a random R below k black and above 255 - k white.
-TEST(DistortImage, NoiseTurnsAboutKOver255OfThePixelsEachWay) {
-    const struct {
-        double strength;
-        int k;
-        int type;
-        double tolerance;
-    } cases[] = {{0.225, 29, CV_8UC3, 0.01}, {0.025, 3, CV_8UC1, 0.003}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.k);
-        const cv::Mat input(480, 640, c.type, cv::Scalar::all(128));
-        const cv::Mat out = distortImage({0.0, c.strength, 0.0}, input);
-        const double pixels = 640.0 * 480.0;
-        const int black = countPixelsOf(out, 0);
-        const int white = countPixelsOf(out, 255);
-        EXPECT_EQ(black + white + countPixelsOf(out, 128), 640 * 480);  // whole pixels only
-        EXPECT_NEAR(black / pixels, c.k / 255.0, c.tolerance);
-        EXPECT_NEAR(white / pixels, (c.k - 1) / 255.0, c.tolerance);
-    }
-}
-
 }  // namespace
 }  // namespace qcl

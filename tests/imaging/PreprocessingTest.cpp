@@ -57,18 +57,6 @@ TEST(ComputeThreshold, HistogramCases) {
     EXPECT_EQ(computeThreshold(grey, 2), 127);  // unknown method
 }
 
-TEST(ThresholdImage, WhiteOnlyAboveTheThresholdAndMinusOneCopies) {
-    cv::Mat binary;
-    thresholdImage(greyWithCounts({{0, 1}, {99, 1}, {100, 1}, {101, 1}, {255, 1}}), binary, 100);
-    EXPECT_TRUE(identical(binary, greyWithCounts({{0, 3}, {255, 2}})));
-
-    const cv::Mat bgr = randomImage(5, 6, CV_8UC3, 3);
-    cv::Mat copy;
-    thresholdImage(bgr, copy, -1);
-    EXPECT_TRUE(identical(copy, bgr));
-    EXPECT_NE(copy.data, bgr.data);
-}
-
 // Colour mode: white when any channel exceeds the threshold. Pure red 200 has a grey value of
 // about 60, so the grey path makes it black.
 TEST(BinarizeColorMode, AnyBrightChannelMakesWhite) {
