@@ -20,6 +20,7 @@ constexpr double kInnerRadius = 20.0;
 struct Bar {
     double angle;
     double outerRadius;
+    double width = 1.0;  // in module angles
 };
 
 // A black band just outside the disc (short runs everywhere) and radial bars, one module angle
@@ -31,7 +32,8 @@ cv::Mat drawBars(const std::vector<Bar>& bars, int side = 240) {
             return false;
         }
         for (const Bar& bar : bars) {
-            if (angularDistance(angle, bar.angle) <= kModuleAngle / 2 && rho < bar.outerRadius) {
+            if (angularDistance(angle, bar.angle) <= bar.width * kModuleAngle / 2 &&
+                rho < bar.outerRadius) {
                 return true;
             }
         }
@@ -78,6 +80,16 @@ TEST(FindStartMarker, OddSizedImageHasItsCentreRoundedDown) {
     const auto candidates = findStartMarker(drawBars({{0.8, 100.0}}, 241), kInnerRadius, kModules);
     ASSERT_EQ(candidates.size(), 1u);
     EXPECT_NEAR(cv::norm(candidates[0].innerPoint - cv::Point2d(120, 120)), kInnerRadius, 1e-9);
+}
+
+// Three modules wide and black up to the border below the centre: its runs grow towards its
+// edges, so it is too wide, its sides and neighbours are long and its centre line short. No test
+// passes, and such a bar is no candidate.
+TEST(FindStartMarker, WideWedgeToTheBorderIsNoCandidate) {
+    test::LogCapture log(LogLevel::All);
+    EXPECT_TRUE(
+        findStartMarker(drawBars({{CV_PI / 2, 400.0, 3.0}}), kInnerRadius, kModules).empty());
+    EXPECT_TRUE(log.contains(", plausibility: 0\n")) << log.text();
 }
 
 TEST(FindStartMarker, NothingLongOrNoModuleCountGivesNoCandidate) {
