@@ -28,27 +28,43 @@ double millisecondsSince(Clock::time_point start) {
     return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
 }
 
+DecodeParameters parametersFor(CodeType codeType) {
+    DecodeParameters parameters;
+    parameters.codeType = codeType;
+    return parameters;
+}
+
 }  // namespace
 
-ReadOutcome readOurs(const cv::Mat& image) {
-    DecodeParameters parameters;
-    parameters.codeType = CodeType::BlackAndWhite;
+ReadOutcome readOurs(const cv::Mat& image, CodeType codeType) {
     ReadOutcome outcome;
     const Clock::time_point start = Clock::now();
     try {
-        outcome.payload = decode(parameters, image, true);
-        outcome.decoded = true;
+        outcome.payloads.push_back(decode(parametersFor(codeType), image, true));
     } catch (const QCException&) {
-        outcome.decoded = false;
+        outcome.payloads.clear();
     }
     outcome.milliseconds = millisecondsSince(start);
     return outcome;
 }
 
-cv::Mat ourPicture(const std::string& payload) {
+ReadOutcome readOursAll(const cv::Mat& image, CodeType codeType) {
+    ReadOutcome outcome;
+    const Clock::time_point start = Clock::now();
+    const DecodeAllResult result = decodeAll(parametersFor(codeType), image, DecodeOptions{});
+    outcome.milliseconds = millisecondsSince(start);
+    for (const DecodedSymbol& symbol : result.symbols) {
+        outcome.payloads.push_back(symbol.payload);
+    }
+    return outcome;
+}
+
+cv::Mat ourPicture(const std::string& payload, CodeType codeType) {
     RenderOptions render;
     render.imageSize = cv::Size(kPictureSide, kPictureSide);
-    return test::writeSymbol(payload, {}, render).image;
+    writer::SymbolOptions symbol;
+    symbol.codeType = codeType;
+    return test::writeSymbol(payload, symbol, render).image;
 }
 
 #ifdef QUORVIEW_HAVE_ZXING
@@ -73,7 +89,7 @@ cv::Mat qrPicture(const std::string& payload) {
     return bgr;
 }
 
-ReadOutcome readQr(const cv::Mat& image) {
+ReadOutcome readQr(const cv::Mat& image, bool all) {
     cv::Mat grey = image;
     if (image.channels() == 3) {
         cv::cvtColor(image, grey, cv::COLOR_BGR2GRAY);
@@ -84,11 +100,13 @@ ReadOutcome readQr(const cv::Mat& image) {
                                 static_cast<int>(grey.step));
     const ZXing::DecodeHints hints =
         ZXing::DecodeHints().setFormats(ZXing::BarcodeFormat::QRCode).setTryHarder(true);
-    const ZXing::Result result = ZXing::ReadBarcode(view, hints);
+    const ZXing::Results results =
+        all ? ZXing::ReadBarcodes(view, hints) : ZXing::Results{ZXing::ReadBarcode(view, hints)};
     outcome.milliseconds = millisecondsSince(start);
-    outcome.decoded = result.isValid();
-    if (outcome.decoded) {
-        outcome.payload = result.text();
+    for (const ZXing::Result& result : results) {
+        if (result.isValid()) {
+            outcome.payloads.push_back(result.text());
+        }
     }
     return outcome;
 }
@@ -101,7 +119,7 @@ bool haveQr() {
 cv::Mat qrPicture(const std::string&) {
     return {};
 }
-ReadOutcome readQr(const cv::Mat&) {
+ReadOutcome readQr(const cv::Mat&, bool) {
     return {};
 }
 
