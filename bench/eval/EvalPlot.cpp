@@ -13,7 +13,7 @@ const cv::Size kPanel(420, 300);
 constexpr int kColumns = 4;
 constexpr int kLegendHeight = 60;
 // Margins inside a panel around the plotting area: left, right, top, bottom.
-constexpr int kLeft = 52, kRight = 14, kTop = 30, kBottom = 50;
+constexpr int kLeft = 52, kRight = 14, kTop = 38, kBottom = 50;
 constexpr int kFont = cv::FONT_HERSHEY_SIMPLEX;
 constexpr double kSmallText = 0.38;
 constexpr double kTitleText = 0.55;
@@ -26,6 +26,8 @@ const cv::Scalar kWidthColours[] = {{180, 90, 20}, {40, 140, 230}, {60, 170, 60}
                                     {40, 40, 210}, {150, 80, 150}, {60, 120, 140}};
 constexpr int kColourCount = sizeof(kWidthColours) / sizeof(kWidthColours[0]);
 const cv::Scalar kInk(40, 40, 40);
+// The plot is mostly white: the strongest compression keeps the file small for the README.
+constexpr int kPngCompression = 9;
 const cv::Scalar kGrid(225, 225, 225);
 
 struct Series {
@@ -175,7 +177,7 @@ bool writePlot(const std::string& path, const std::vector<Cell>& cells, bool qr)
         drawPanel(panels[i], widths, qr).copyTo(image(cv::Rect(corner, kPanel)));
     }
     try {
-        return cv::imwrite(path, image);
+        return cv::imwrite(path, image, {cv::IMWRITE_PNG_COMPRESSION, kPngCompression});
     } catch (const cv::Exception&) {
         return false;
     }
