@@ -1,5 +1,7 @@
 // The two readers compared: ours as the command line reads, and zxing-cpp reading QR codes.
-// Every function here may be called from several threads at once.
+// Every function here may be called from several threads at once. A read is timed by the
+// processor time of its thread, so the image library's own worker threads must be off (one
+// thread) for the time to hold all of the read's work.
 #pragma once
 
 #include <opencv2/core.hpp>
@@ -13,7 +15,7 @@ namespace qcl::eval {
 
 struct ReadOutcome {
     std::vector<std::string> payloads;  // every symbol reported, in the reader's order
-    double milliseconds = 0.0;
+    double milliseconds = 0.0;          // processor time of the reading thread
 };
 
 // Our reader's single read, `decode` as the command line calls it (enhancement on).
