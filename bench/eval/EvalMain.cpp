@@ -115,7 +115,7 @@ int main(int argc, char** argv) {
     const std::vector<qcl::eval::Cell> cells = qcl::eval::runEvaluation(options.run);
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    const bool qr = options.run.qr && qcl::eval::haveQr();
+    const bool qr = qcl::eval::haveQr();
     qcl::eval::printTable(std::cout, cells, qr);
     if (!options.csv.empty() && !qcl::eval::writeCsv(options.csv, cells)) {
         std::cerr << "cannot write " << options.csv << "\n";

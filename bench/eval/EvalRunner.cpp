@@ -158,7 +158,7 @@ std::vector<Cell> runEvaluation(const RunOptions& options) {
     std::vector<Cell> cells;
     std::vector<Job> jobs;
     planJobs(options, cells, jobs);
-    const bool qr = options.qr && haveQr();
+    const bool qr = haveQr();
     std::vector<Tally> results(jobs.size());
     std::atomic<std::size_t> next{0};
     std::mutex errorLock;
@@ -184,7 +184,7 @@ std::vector<Cell> runEvaluation(const RunOptions& options) {
     for (std::thread& worker : workers) {
         worker.join();
     }
-    // Added in job order, so the times listed are the same whatever the thread count.
+    // Added in job order, so every list is in the same order whatever the thread count.
     for (std::size_t i = 0; i < jobs.size(); ++i) {
         cells[jobs[i].cell].tally.add(results[i]);
     }

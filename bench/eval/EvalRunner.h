@@ -17,7 +17,6 @@ struct RunOptions {
     int variants = 8;
     std::uint32_t seed = 2026;
     int threads = 1;
-    bool qr = true;          // read the QR codes too (when zxing-cpp is built in)
     std::string saveFolder;  // when set, the first variant's pictures of every cell are saved
 };
 
