@@ -1,7 +1,10 @@
 #include "bench/eval/EvalFamilies.h"
 
+#include "bench/eval/EvalScenes.h"
+
 #include <opencv2/imgproc.hpp>
 
+#include <algorithm>
 #include <cmath>
 
 #include "imaging/Distortion.h"
@@ -15,6 +18,9 @@ namespace {
 constexpr double kPerspectivePerLevel = 0.05;
 constexpr double kNoisePerLevel = 0.025;
 constexpr double kAreaPerLevel = 0.01;
+// The vignette's centre lies within this share range of the width and height.
+constexpr double kVignetteCentreLow = 0.4;
+constexpr double kVignetteCentreHigh = 0.6;
 
 cv::Mat clean(const cv::Mat& image, double, std::uint32_t) {
     return image.clone();
@@ -86,8 +92,12 @@ cv::Mat dark(const cv::Mat& image, double brightness, std::uint32_t) {
     return out;
 }
 
-// A blur, JPEG compression and sensor noise together, as a phone camera gives them.
+// A blur, JPEG compression and sensor noise together, as a phone camera gives them; level 0 is
+// the clean picture.
 cv::Mat cameraChain(const cv::Mat& image, double level, std::uint32_t seed) {
+    if (level <= 0.0) {
+        return image.clone();
+    }
     const cv::Mat blurred = test::gaussianBlur(image, 0.5 * level);
     const cv::Mat noisy = test::addGaussianNoise(blurred, 2.0 * level, seed);
     return test::jpegRoundTrip(noisy, static_cast<int>(95 - 8 * level));
@@ -99,31 +109,85 @@ cv::Mat mirrored(const cv::Mat& image, double, std::uint32_t) {
     return out;
 }
 
+// Light falling off towards the edges around a centre near the middle: the brightness drops by
+// `depth` times the squared distance over the farthest corner's.
+cv::Mat vignette(const cv::Mat& image, double depth, std::uint32_t seed) {
+    test::SeededRandom random(seed);
+    const double cx = image.cols * random.uniformReal(kVignetteCentreLow, kVignetteCentreHigh);
+    const double cy = image.rows * random.uniformReal(kVignetteCentreLow, kVignetteCentreHigh);
+    const double farthest = std::max(cx, image.cols - cx) * std::max(cx, image.cols - cx) +
+                            std::max(cy, image.rows - cy) * std::max(cy, image.rows - cy);
+    cv::Mat out = image.clone();
+    for (int y = 0; y < out.rows; ++y) {
+        std::uint8_t* row = out.ptr<std::uint8_t>(y);
+        for (int x = 0; x < out.cols; ++x) {
+            const double r2 = (x - cx) * (x - cx) + (y - cy) * (y - cy);
+            const double gain = 1.0 - depth * r2 / farthest;
+            for (int c = 0; c < out.channels(); ++c) {
+                std::uint8_t& value = row[x * out.channels() + c];
+                value = cv::saturate_cast<std::uint8_t>(value * gain);
+            }
+        }
+    }
+    return out;
+}
+
+using Distortion = cv::Mat (*)(const cv::Mat& image, double level, std::uint32_t seed);
+
+// A distortion family's scene: the one symbol centred in the working square, then distorted.
+template <Distortion distort>
+cv::Mat centred(const std::vector<cv::Mat>& symbols, int width, double level, std::uint32_t seed) {
+    return distort(placeCentred(symbols.front(), width, kCanvas), level, seed);
+}
+
 }  // namespace
 
 const std::vector<Family>& families() {
     static const std::vector<Family> all = {
-        {"clean", {0}, clean},
-        {"perspective", {1, 2, 3, 5, 7, 9}, perspective},
-        {"noise", {1, 3, 5, 7, 9}, noise},
-        {"area", {1, 3, 5, 7, 9}, area},
-        {"rotation", {0, 15, 30, 45, 60, 75, 90, 135, 180, 225, 270, 315}, rotation},
-        {"blur", {0.5, 1, 1.5, 2, 3, 4}, blur},
-        {"jpeg", {90, 70, 50, 30, 20, 10}, jpeg},
-        {"gradient", {0.5, 0.6, 0.7, 0.8, 0.9, 0.95}, gradient},
-        {"lowcontrast", {0.5, 0.3, 0.2, 0.1}, lowContrast},
-        {"dark", {0.5, 0.3, 0.2, 0.1}, dark},
-        {"camera", {1, 2, 3, 4, 5}, cameraChain},
-        {"mirrored", {0}, mirrored},
+        {"clean", {0}, "no level", centred<clean>},
+        {"perspective", {1, 2, 3, 5, 7, 9}, "distortion level", centred<perspective>},
+        {"noise", {1, 3, 5, 7, 9}, "distortion level", centred<noise>},
+        {"area", {1, 3, 5, 7, 9}, "distortion level", centred<area>},
+        {"rotation",
+         {0, 15, 30, 45, 60, 75, 90, 135, 180, 225, 270, 315},
+         "degrees",
+         centred<rotation>},
+        {"blur", {0.5, 1, 1.5, 2, 3, 4}, "sigma (px)", centred<blur>},
+        {"jpeg", {90, 70, 50, 30, 20, 10}, "JPEG quality", centred<jpeg>},
+        {"gradient", {0.5, 0.6, 0.7, 0.8, 0.9, 0.95}, "ramp depth", centred<gradient>},
+        {"lowcontrast", {0.5, 0.3, 0.2, 0.1}, "contrast", centred<lowContrast>},
+        {"dark", {0.5, 0.3, 0.2, 0.1}, "brightness", centred<dark>},
+        {"vignette", {0.3, 0.5, 0.7, 0.9}, "fall-off depth", centred<vignette>},
+        {"camera", {1, 2, 3, 4, 5}, "camera chain level", centred<cameraChain>},
+        {"mirrored", {0}, "no level", centred<mirrored>},
+        {"colour",
+         {0, 1, 2, 3},
+         "camera chain level",
+         centred<cameraChain>,
+         SymbolCount::One,
+         true},
+        {"offcentre", {0.25, 0.5, 0.75, 1}, "share of free room", offCentreScene},
+        {"texture", {10, 20, 35, 50}, "texture spread (grey)", textureScene},
+        {"text", {0.5, 0.8, 1.2, 1.8}, "font scale", textScene},
+        {"multi", {2, 3, 4}, "symbols", multiScene, SymbolCount::Several},
+        {"frame1280", {10, 25, 40}, "texture spread (grey)", frame1280Scene},
+        {"frame4000", {10, 25, 40}, "texture spread (grey)", frame4000Scene},
+        {"nosymbol", {1, 2, 3, 4, 5, 6, 7, 8}, "picture kind", noSymbolScene, SymbolCount::None},
     };
     return all;
 }
 
-cv::Mat placeCentred(const cv::Mat& picture, int width, cv::Size canvas) {
+cv::Mat scaleToWidth(const cv::Mat& picture, int width) {
     const int height = static_cast<int>(std::lround(picture.rows * double(width) / picture.cols));
     cv::Mat scaled;
     cv::resize(picture, scaled, cv::Size(width, height), 0, 0,
                width < picture.cols ? cv::INTER_AREA : cv::INTER_LINEAR);
+    return scaled;
+}
+
+cv::Mat placeCentred(const cv::Mat& picture, int width, cv::Size canvas) {
+    const cv::Mat scaled = scaleToWidth(picture, width);
+    const int height = scaled.rows;
     cv::Mat out(canvas, picture.type(), cv::Scalar::all(255));
     const cv::Rect place((canvas.width - width) / 2, (canvas.height - height) / 2, width, height);
     scaled.copyTo(out(place & cv::Rect(cv::Point(), canvas)));

@@ -10,7 +10,7 @@
 
 #include <opencv2/imgproc.hpp>
 
-#include <chrono>
+#include <ctime>
 
 #include "common/ErrorCodes.h"
 #include "decoder/Decoder.h"
@@ -19,36 +19,58 @@
 namespace qcl::eval {
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
 // Side of both writers' pictures before scaling: the writer's default picture.
 constexpr int kPictureSide = 640;
 
-double millisecondsSince(Clock::time_point start) {
-    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+// Processor time of the calling thread, in milliseconds: what one read costs, however busy the
+// machine is with other programs.
+double threadMilliseconds() {
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return now.tv_sec * 1e3 + now.tv_nsec * 1e-6;
+}
+
+double millisecondsSince(double start) {
+    return threadMilliseconds() - start;
+}
+
+DecodeParameters parametersFor(CodeType codeType) {
+    DecodeParameters parameters;
+    parameters.codeType = codeType;
+    return parameters;
 }
 
 }  // namespace
 
-ReadOutcome readOurs(const cv::Mat& image) {
-    DecodeParameters parameters;
-    parameters.codeType = CodeType::BlackAndWhite;
+ReadOutcome readOurs(const cv::Mat& image, CodeType codeType) {
     ReadOutcome outcome;
-    const Clock::time_point start = Clock::now();
+    const double start = threadMilliseconds();
     try {
-        outcome.payload = decode(parameters, image, true);
-        outcome.decoded = true;
+        outcome.payloads.push_back(decode(parametersFor(codeType), image, true));
     } catch (const QCException&) {
-        outcome.decoded = false;
+        outcome.payloads.clear();
     }
     outcome.milliseconds = millisecondsSince(start);
     return outcome;
 }
 
-cv::Mat ourPicture(const std::string& payload) {
+ReadOutcome readOursAll(const cv::Mat& image, CodeType codeType) {
+    ReadOutcome outcome;
+    const double start = threadMilliseconds();
+    const DecodeAllResult result = decodeAll(parametersFor(codeType), image, DecodeOptions{});
+    outcome.milliseconds = millisecondsSince(start);
+    for (const DecodedSymbol& symbol : result.symbols) {
+        outcome.payloads.push_back(symbol.payload);
+    }
+    return outcome;
+}
+
+cv::Mat ourPicture(const std::string& payload, CodeType codeType) {
     RenderOptions render;
     render.imageSize = cv::Size(kPictureSide, kPictureSide);
-    return test::writeSymbol(payload, {}, render).image;
+    writer::SymbolOptions symbol;
+    symbol.codeType = codeType;
+    return test::writeSymbol(payload, symbol, render).image;
 }
 
 #ifdef QUORVIEW_HAVE_ZXING
@@ -73,22 +95,24 @@ cv::Mat qrPicture(const std::string& payload) {
     return bgr;
 }
 
-ReadOutcome readQr(const cv::Mat& image) {
+ReadOutcome readQr(const cv::Mat& image, bool all) {
     cv::Mat grey = image;
     if (image.channels() == 3) {
         cv::cvtColor(image, grey, cv::COLOR_BGR2GRAY);
     }
     ReadOutcome outcome;
-    const Clock::time_point start = Clock::now();
+    const double start = threadMilliseconds();
     const ZXing::ImageView view(grey.data, grey.cols, grey.rows, ZXing::ImageFormat::Lum,
                                 static_cast<int>(grey.step));
     const ZXing::DecodeHints hints =
         ZXing::DecodeHints().setFormats(ZXing::BarcodeFormat::QRCode).setTryHarder(true);
-    const ZXing::Result result = ZXing::ReadBarcode(view, hints);
+    const ZXing::Results results =
+        all ? ZXing::ReadBarcodes(view, hints) : ZXing::Results{ZXing::ReadBarcode(view, hints)};
     outcome.milliseconds = millisecondsSince(start);
-    outcome.decoded = result.isValid();
-    if (outcome.decoded) {
-        outcome.payload = result.text();
+    for (const ZXing::Result& result : results) {
+        if (result.isValid()) {
+            outcome.payloads.push_back(result.text());
+        }
     }
     return outcome;
 }
@@ -101,7 +125,7 @@ bool haveQr() {
 cv::Mat qrPicture(const std::string&) {
     return {};
 }
-ReadOutcome readQr(const cv::Mat&) {
+ReadOutcome readQr(const cv::Mat&, bool) {
     return {};
 }
 
