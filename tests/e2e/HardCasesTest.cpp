@@ -33,6 +33,13 @@ cv::Mat destroyedAreas(const cv::Mat& image, double share) {
     return distortImage(strengths, image);
 }
 
+// The camera view's tilt at `strength`: the symbol's rim becomes an ellipse.
+cv::Mat tilted(const cv::Mat& image, double strength) {
+    DistortionStrengths strengths;
+    strengths.perspective = strength;
+    return distortImage(strengths, image);
+}
+
 struct HardCase {
     const char* family;
     double diameter;  // px in a 640 x 640 image
@@ -48,6 +55,8 @@ TEST(HardCases, ReadWithExactPayload) {
         // Ellipses across data rings: only the modules' grey levels leave few enough errors.
         {"area destruction 0.09, 576 px", 576.0,
          [](const cv::Mat& im) { return destroyedAreas(im, 0.09); }, 106, 2.22},
+        // A small tilted symbol: only a view that makes its rim round again reads it.
+        {"tilt 0.45, 240 px", 240.0, [](const cv::Mat& im) { return tilted(im, 0.45); }},
     };
     for (const HardCase& hard : cases) {
         SCOPED_TRACE(hard.family);
