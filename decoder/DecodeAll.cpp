@@ -12,6 +12,7 @@
 #include "decoder/Locator.h"
 #include "decoder/RimRectifier.h"
 #include "decoder/StageChain.h"
+#include "imaging/Sharpening.h"
 
 namespace qcl {
 namespace {
@@ -28,6 +29,11 @@ constexpr double kRimMargin = 0.05;
 constexpr double kSameSymbolShare = 0.5;
 // Candidates within a read symbol's rim (white modules ringed by black ones) are not tried.
 constexpr double kInsideShare = 1.0;
+// The last try on an image where nothing reads: the whole search again on the image sharpened
+// by an unsharp mask of this radius (px) and strength, which undoes enough of a blur of up to
+// about 3 px for the thresholds to find the modules again.
+constexpr double kSharpenSigma = 3.0;
+constexpr double kSharpenAmount = 3.0;
 // Slanted symbols read per image through rim views: each failing view costs a designed search.
 constexpr int kMaxRimViews = 3;
 
@@ -180,12 +186,9 @@ void readRimViews(const DecodeParameters& parameters, const cv::Mat& image,
     }
 }
 
-}  // namespace
-
-DecodeAllResult decodeAll(const DecodeParameters& parameters, const cv::Mat& image,
-                          const DecodeOptions& options) {
-    const auto start = std::chrono::steady_clock::now();
-    DecodeAllResult result;
+// The designed search on the whole image, adding what it reads to `result`.
+void readWholeImage(const DecodeParameters& parameters, const cv::Mat& image,
+                    const DecodeOptions& options, DecodeAllResult& result) {
     DesignedDecode whole =
         runDesignedDecode(parameters, image, options.enhance, realStages(), options.traceStages);
     if (whole.decoded) {
@@ -193,12 +196,40 @@ DecodeAllResult decodeAll(const DecodeParameters& parameters, const cv::Mat& ima
                                                    whole.eccType, parameters.codeType,
                                                    whole.details, whole.toCaller));
         result.symbols.back().trace = std::move(whole.trace);
-    } else {
-        result.failure = whole.status;
+        return;
+    }
+    const std::int32_t heldStage = result.failure.stage;
+    result.failure.record(whole.status.errorCode, whole.status.stage);
+    if (result.failure.stage != heldStage || result.failureTrace.reachedStage == 0) {
         result.failureTrace = std::move(whole.trace);
     }
+}
+
+// When nothing read: the designed search, the locator and the rim views once more, on the image
+// sharpened. The sharpened image has the caller's geometry, so positions need no mapping.
+void readSharpened(const DecodeParameters& parameters, const cv::Mat& image,
+                   const DecodeOptions& options, std::chrono::steady_clock::time_point start,
+                   DecodeAllResult& result) {
+    if (!result.symbols.empty() || overBudget(options, start)) {
+        return;
+    }
+    logDebug() << "nothing read: the search again on the sharpened image";
+    const cv::Mat sharpened = unsharpMask(image, kSharpenSigma, kSharpenAmount);
+    readWholeImage(parameters, sharpened, options, result);
+    readLocatedSymbols(parameters, sharpened, options, start, result);
+    readRimViews(parameters, sharpened, options, start, result);
+}
+
+}  // namespace
+
+DecodeAllResult decodeAll(const DecodeParameters& parameters, const cv::Mat& image,
+                          const DecodeOptions& options) {
+    const auto start = std::chrono::steady_clock::now();
+    DecodeAllResult result;
+    readWholeImage(parameters, image, options, result);
     readLocatedSymbols(parameters, image, options, start, result);
     readRimViews(parameters, image, options, start, result);
+    readSharpened(parameters, image, options, start, result);
     if (!result.symbols.empty()) {
         result.failure = DecodeStatus{};
         result.failureTrace = StageTrace{};
@@ -213,7 +244,8 @@ std::string decode(const DecodeParameters& parameters, const cv::Mat& image, boo
     if (whole.decoded) {
         return std::move(whole.payload);
     }
-    // The designed search found nothing: the symbols the locator finds, first in reading order.
+    // The designed search found nothing: the symbols the locator finds, first in reading order,
+    // then the slanted ones the rim views straighten, then all of it on the image sharpened.
     DecodeOptions options;
     options.enhance = enhance;
     DecodeAllResult located;
@@ -221,6 +253,7 @@ std::string decode(const DecodeParameters& parameters, const cv::Mat& image, boo
     if (located.symbols.empty()) {
         readRimViews(parameters, image, options, start, located);
     }
+    readSharpened(parameters, image, options, start, located);
     if (located.symbols.empty()) {
         throw QCException(static_cast<ErrorCode>(whole.status.errorCode));
     }

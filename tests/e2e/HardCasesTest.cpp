@@ -2,7 +2,7 @@
 // read with its exact payload.
 #include <gtest/gtest.h>
 
-#include <opencv2/core.hpp>
+#include <opencv2/imgproc.hpp>
 
 #include <cstdint>
 #include <functional>
@@ -57,6 +57,13 @@ TEST(HardCases, ReadWithExactPayload) {
          [](const cv::Mat& im) { return destroyedAreas(im, 0.09); }, 106, 2.22},
         // A small tilted symbol: only a view that makes its rim round again reads it.
         {"tilt 0.45, 240 px", 240.0, [](const cv::Mat& im) { return tilted(im, 0.45); }},
+        // Blur that merges the modules of a small symbol: only the sharpened image reads.
+        {"blur sigma 3, 200 px", 200.0,
+         [](const cv::Mat& im) {
+             cv::Mat blurred;
+             cv::GaussianBlur(im, blurred, cv::Size(), 3.0);
+             return blurred;
+         }},
     };
     for (const HardCase& hard : cases) {
         SCOPED_TRACE(hard.family);
