@@ -12,6 +12,7 @@
 #include "decoder/Locator.h"
 #include "decoder/RimRectifier.h"
 #include "decoder/StageChain.h"
+#include "imaging/AdaptiveBinarisation.h"
 #include "imaging/Sharpening.h"
 
 namespace qcl {
@@ -29,9 +30,9 @@ constexpr double kRimMargin = 0.05;
 constexpr double kSameSymbolShare = 0.5;
 // Candidates within a read symbol's rim (white modules ringed by black ones) are not tried.
 constexpr double kInsideShare = 1.0;
-// The last try on an image where nothing reads: the whole search again on the image sharpened
-// by an unsharp mask of this radius (px) and strength, which undoes enough of a blur of up to
-// about 3 px for the thresholds to find the modules again.
+// The last try on an image where nothing reads: the whole search again on the image with its
+// light divided out and sharpened by an unsharp mask of this radius (px) and strength, which
+// undoes enough of a blur of up to about 3 px for the thresholds to find the modules again.
 constexpr double kSharpenSigma = 3.0;
 constexpr double kSharpenAmount = 3.0;
 // Slanted symbols read per image through rim views: each failing view costs a designed search.
@@ -206,15 +207,16 @@ void readWholeImage(const DecodeParameters& parameters, const cv::Mat& image,
 }
 
 // When nothing read: the designed search, the locator and the rim views once more, on the image
-// sharpened. The sharpened image has the caller's geometry, so positions need no mapping.
+// with its light evened and sharpened. It keeps the caller's geometry: positions need no mapping.
 void readSharpened(const DecodeParameters& parameters, const cv::Mat& image,
                    const DecodeOptions& options, std::chrono::steady_clock::time_point start,
                    DecodeAllResult& result) {
     if (!result.symbols.empty() || overBudget(options, start)) {
         return;
     }
-    logDebug() << "nothing read: the search again on the sharpened image";
-    const cv::Mat sharpened = unsharpMask(image, kSharpenSigma, kSharpenAmount);
+    logDebug() << "nothing read: the search again on the evened and sharpened image";
+    const cv::Mat sharpened =
+        unsharpMask(flattenIllumination(image), kSharpenSigma, kSharpenAmount);
     readWholeImage(parameters, sharpened, options, result);
     readLocatedSymbols(parameters, sharpened, options, start, result);
     readRimViews(parameters, sharpened, options, start, result);

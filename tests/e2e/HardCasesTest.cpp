@@ -52,6 +52,7 @@ TEST(HardCases, ReadWithExactPayload) {
     const HardCase cases[] = {
         {"side light 0.9, 576 px", 576.0, [](const cv::Mat& im) { return sideLight(im, 0.9); }},
         {"side light 0.9, 320 px", 320.0, [](const cv::Mat& im) { return sideLight(im, 0.9); }},
+        {"side light 0.97, 320 px", 320.0, [](const cv::Mat& im) { return sideLight(im, 0.97); }},
         // Ellipses across data rings: only the modules' grey levels leave few enough errors.
         {"area destruction 0.09, 576 px", 576.0,
          [](const cv::Mat& im) { return destroyedAreas(im, 0.09); }, 106, 2.22},
