@@ -10,7 +10,10 @@
 #include "common/Logger.h"
 #include "decoder/Decoder.h"
 #include "decoder/Locator.h"
+#include "decoder/RimRectifier.h"
 #include "decoder/StageChain.h"
+#include "imaging/AdaptiveBinarisation.h"
+#include "imaging/Sharpening.h"
 
 namespace qcl {
 namespace {
@@ -27,6 +30,13 @@ constexpr double kRimMargin = 0.05;
 constexpr double kSameSymbolShare = 0.5;
 // Candidates within a read symbol's rim (white modules ringed by black ones) are not tried.
 constexpr double kInsideShare = 1.0;
+// The last try on an image where nothing reads: the whole search again on the image with its
+// light divided out and sharpened by an unsharp mask of this radius (px) and strength, which
+// undoes enough of a blur of up to about 3 px for the thresholds to find the modules again.
+constexpr double kSharpenSigma = 3.0;
+constexpr double kSharpenAmount = 3.0;
+// Slanted symbols read per image through rim views: each failing view costs a designed search.
+constexpr int kMaxRimViews = 3;
 
 struct CandidateView {
     cv::Mat image;
@@ -104,21 +114,47 @@ bool enough(const DecodeOptions& options, const std::vector<DecodedSymbol>& symb
     return options.maxSymbols > 0 && static_cast<int>(symbols.size()) >= options.maxSymbols;
 }
 
+bool overBudget(const DecodeOptions& options, std::chrono::steady_clock::time_point start) {
+    const std::chrono::duration<double, std::milli> spent =
+        std::chrono::steady_clock::now() - start;
+    return options.timeBudgetMs > 0.0 && spent.count() > options.timeBudgetMs;
+}
+
+// Runs the designed search on one view (`toCaller`: view pixels -> caller's pixels) and adds
+// what it reads to `result`, unless that symbol is there already; a failure deeper than the held
+// one replaces it.
+void readView(const DecodeParameters& parameters, const cv::Mat& view, const cv::Matx33d& toCaller,
+              const DecodeOptions& options, DecodeAllResult& result) {
+    DesignedDecode read =
+        runDesignedDecode(parameters, view, options.enhance, realStages(), options.traceStages);
+    mapStageTrace(read.trace, toCaller);
+    if (!read.decoded) {
+        const std::int32_t heldStage = result.failure.stage;
+        result.failure.record(read.status.errorCode, read.status.stage);
+        if (result.failure.stage != heldStage) {
+            result.failureTrace = std::move(read.trace);
+        }
+        return;
+    }
+    DecodedSymbol symbol =
+        makeDecodedSymbol(std::move(read.payload), read.payloadType, read.eccType,
+                          parameters.codeType, read.details, toCaller * read.toCaller);
+    symbol.trace = std::move(read.trace);
+    if (!nearSymbol(result.symbols, symbol.center, kSameSymbolShare)) {
+        result.symbols.push_back(std::move(symbol));
+    }
+}
+
 // Reads the locator's candidates that no symbol of `result` covers yet, within the options'
 // limits counted from `start`.
 void readLocatedSymbols(const DecodeParameters& parameters, const cv::Mat& image,
                         const DecodeOptions& options, std::chrono::steady_clock::time_point start,
                         DecodeAllResult& result) {
-    const auto overBudget = [&] {
-        const std::chrono::duration<double, std::milli> spent =
-            std::chrono::steady_clock::now() - start;
-        return options.timeBudgetMs > 0.0 && spent.count() > options.timeBudgetMs;
-    };
-    if (enough(options, result.symbols) || overBudget()) {
+    if (enough(options, result.symbols) || overBudget(options, start)) {
         return;
     }
     for (const SymbolCandidate& candidate : locateSymbols(image)) {
-        if (enough(options, result.symbols) || overBudget()) {
+        if (enough(options, result.symbols) || overBudget(options, start)) {
             break;
         }
         if (nearSymbol(result.symbols, candidate.center, kInsideShare)) {
@@ -127,25 +163,63 @@ void readLocatedSymbols(const DecodeParameters& parameters, const cv::Mat& image
         logDebug() << "locator candidate at " << candidate.center << ", rim "
                    << candidate.outerRadius;
         const CandidateView view = cutView(image, candidate);
-        DesignedDecode read = runDesignedDecode(parameters, view.image, options.enhance,
-                                                realStages(), options.traceStages);
-        mapStageTrace(read.trace, view.toCaller);
-        if (!read.decoded) {
-            const std::int32_t heldStage = result.failure.stage;
-            result.failure.record(read.status.errorCode, read.status.stage);
-            if (result.failure.stage != heldStage) {
-                result.failureTrace = std::move(read.trace);
-            }
+        readView(parameters, view.image, view.toCaller, options, result);
+    }
+}
+
+// Reads the slanted symbols that the rim rectifier makes round again, skipping those already
+// read, within the options' limits counted from `start`.
+void readRimViews(const DecodeParameters& parameters, const cv::Mat& image,
+                  const DecodeOptions& options, std::chrono::steady_clock::time_point start,
+                  DecodeAllResult& result) {
+    if (enough(options, result.symbols) || overBudget(options, start)) {
+        return;
+    }
+    for (const RimView& view : rimViews(image, kMaxRimViews)) {
+        if (enough(options, result.symbols) || overBudget(options, start)) {
+            break;
+        }
+        if (nearSymbol(result.symbols, view.discCenter, kInsideShare)) {
             continue;
         }
-        DecodedSymbol symbol =
-            makeDecodedSymbol(std::move(read.payload), read.payloadType, read.eccType,
-                              parameters.codeType, read.details, view.toCaller * read.toCaller);
-        symbol.trace = std::move(read.trace);
-        if (!nearSymbol(result.symbols, symbol.center, kSameSymbolShare)) {
-            result.symbols.push_back(std::move(symbol));
-        }
+        logDebug() << "rim view of the disc at " << view.discCenter << ", rim " << view.rim.size;
+        readView(parameters, view.image, view.toCaller, options, result);
     }
+}
+
+// The designed search on the whole image, adding what it reads to `result`.
+void readWholeImage(const DecodeParameters& parameters, const cv::Mat& image,
+                    const DecodeOptions& options, DecodeAllResult& result) {
+    DesignedDecode whole =
+        runDesignedDecode(parameters, image, options.enhance, realStages(), options.traceStages);
+    if (whole.decoded) {
+        result.symbols.push_back(makeDecodedSymbol(std::move(whole.payload), whole.payloadType,
+                                                   whole.eccType, parameters.codeType,
+                                                   whole.details, whole.toCaller));
+        result.symbols.back().trace = std::move(whole.trace);
+        return;
+    }
+    const std::int32_t heldStage = result.failure.stage;
+    result.failure.record(whole.status.errorCode, whole.status.stage);
+    if (result.failure.stage != heldStage || result.failureTrace.reachedStage == 0) {
+        result.failureTrace = std::move(whole.trace);
+    }
+}
+
+// When nothing read: the designed search, the locator and the rim views once more, on the image
+// with its light evened and sharpened. It keeps the caller's geometry: positions need no mapping.
+void readSharpened(const DecodeParameters& parameters, const cv::Mat& image,
+                   const DecodeOptions& options, std::chrono::steady_clock::time_point start,
+                   DecodeAllResult& result) {
+    if (!result.symbols.empty() || overBudget(options, start)) {
+        return;
+    }
+    logDebug() << "nothing read: the search again on the evened and sharpened image";
+    const cv::Mat sharpened =
+        unsharpMask(flattenIllumination(image), kSharpenSigma, kSharpenAmount);
+    readWholeImage(parameters, sharpened, options, result);
+    readLocatedSymbols(parameters, sharpened, options, start, result);
+    readRimViews(parameters, sharpened, options, start, result);
 }
 
 }  // namespace
@@ -154,18 +228,10 @@ DecodeAllResult decodeAll(const DecodeParameters& parameters, const cv::Mat& ima
                           const DecodeOptions& options) {
     const auto start = std::chrono::steady_clock::now();
     DecodeAllResult result;
-    DesignedDecode whole =
-        runDesignedDecode(parameters, image, options.enhance, realStages(), options.traceStages);
-    if (whole.decoded) {
-        result.symbols.push_back(makeDecodedSymbol(std::move(whole.payload), whole.payloadType,
-                                                   whole.eccType, parameters.codeType,
-                                                   whole.details, whole.toCaller));
-        result.symbols.back().trace = std::move(whole.trace);
-    } else {
-        result.failure = whole.status;
-        result.failureTrace = std::move(whole.trace);
-    }
+    readWholeImage(parameters, image, options, result);
     readLocatedSymbols(parameters, image, options, start, result);
+    readRimViews(parameters, image, options, start, result);
+    readSharpened(parameters, image, options, start, result);
     if (!result.symbols.empty()) {
         result.failure = DecodeStatus{};
         result.failureTrace = StageTrace{};
@@ -180,11 +246,16 @@ std::string decode(const DecodeParameters& parameters, const cv::Mat& image, boo
     if (whole.decoded) {
         return std::move(whole.payload);
     }
-    // The designed search found nothing: the symbols the locator finds, first in reading order.
+    // The designed search found nothing: the symbols the locator finds, first in reading order,
+    // then the slanted ones the rim views straighten, then all of it on the image sharpened.
     DecodeOptions options;
     options.enhance = enhance;
     DecodeAllResult located;
     readLocatedSymbols(parameters, image, options, start, located);
+    if (located.symbols.empty()) {
+        readRimViews(parameters, image, options, start, located);
+    }
+    readSharpened(parameters, image, options, start, located);
     if (located.symbols.empty()) {
         throw QCException(static_cast<ErrorCode>(whole.status.errorCode));
     }

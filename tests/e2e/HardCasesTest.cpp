@@ -2,7 +2,7 @@
 // read with its exact payload.
 #include <gtest/gtest.h>
 
-#include <opencv2/core.hpp>
+#include <opencv2/imgproc.hpp>
 
 #include <cstdint>
 #include <functional>
@@ -33,6 +33,13 @@ cv::Mat destroyedAreas(const cv::Mat& image, double share) {
     return distortImage(strengths, image);
 }
 
+// The camera view's tilt at `strength`: the symbol's rim becomes an ellipse.
+cv::Mat tilted(const cv::Mat& image, double strength) {
+    DistortionStrengths strengths;
+    strengths.perspective = strength;
+    return distortImage(strengths, image);
+}
+
 struct HardCase {
     const char* family;
     double diameter;  // px in a 640 x 640 image
@@ -45,9 +52,19 @@ TEST(HardCases, ReadWithExactPayload) {
     const HardCase cases[] = {
         {"side light 0.9, 576 px", 576.0, [](const cv::Mat& im) { return sideLight(im, 0.9); }},
         {"side light 0.9, 320 px", 320.0, [](const cv::Mat& im) { return sideLight(im, 0.9); }},
+        {"side light 0.97, 320 px", 320.0, [](const cv::Mat& im) { return sideLight(im, 0.97); }},
         // Ellipses across data rings: only the modules' grey levels leave few enough errors.
         {"area destruction 0.09, 576 px", 576.0,
          [](const cv::Mat& im) { return destroyedAreas(im, 0.09); }, 106, 2.22},
+        // A small tilted symbol: only a view that makes its rim round again reads it.
+        {"tilt 0.45, 240 px", 240.0, [](const cv::Mat& im) { return tilted(im, 0.45); }},
+        // Blur that merges the modules of a small symbol: only the sharpened image reads.
+        {"blur sigma 3, 200 px", 200.0,
+         [](const cv::Mat& im) {
+             cv::Mat blurred;
+             cv::GaussianBlur(im, blurred, cv::Size(), 3.0);
+             return blurred;
+         }},
     };
     for (const HardCase& hard : cases) {
         SCOPED_TRACE(hard.family);
