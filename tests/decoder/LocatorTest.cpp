@@ -107,6 +107,22 @@ TEST(DecodeAll, SymbolsAnywhereAreReadOnceEachInReadingOrder) {
     }
 }
 
+TEST(DecodeAll, WriterSymbolDrawnIntoALargerPageIsRead) {
+    // The writer sizes the disc for the whole 1280 x 960 page: it comes out wider than a pitch.
+    for (const double angle : {0.0, 2.5}) {
+        RenderOptions render;
+        render.imageSize = cv::Size(1280, 960);
+        render.diameter = 400;
+        render.centerOffset = cv::Point2d(180, -60);
+        render.startAngle = angle;
+        const cv::Mat image = test::writeSymbol("in place", writer::SymbolOptions{}, render).image;
+        const DecodeAllResult result = decodeAll(DecodeParameters{}, image, DecodeOptions{});
+        ASSERT_EQ(result.symbols.size(), 1u) << angle;
+        EXPECT_EQ(result.symbols[0].payload, "in place") << angle;
+        EXPECT_LT(cv::norm(result.symbols[0].center - cv::Point2d(819.5, 421)), 3.0) << angle;
+    }
+}
+
 TEST(DecodeAll, SymbolLimitAndAnImageWithoutSymbols) {
     const cv::Mat two = page({1280, 640}, {{"left", 560, {40, 40}}, {"right", 560, {680, 40}}});
     DecodeOptions one;
