@@ -28,7 +28,8 @@ cv::Mat symbolImage(const std::string& text, int width, double angle = 0.4) {
 struct Placed {
     std::string text;
     int width;
-    cv::Point topLeft;  // may lie partly outside the page: the part inside is drawn
+    cv::Point topLeft;   // may lie partly outside the page: the part inside is drawn
+    bool round = false;  // only the circle within the square is drawn: squares may overlap
 };
 
 cv::Mat page(cv::Size size, const std::vector<Placed>& symbols, bool text = false) {
@@ -43,7 +44,12 @@ cv::Mat page(cv::Size size, const std::vector<Placed>& symbols, bool text = fals
         const cv::Mat symbol = symbolImage(s.text, s.width);
         const cv::Rect where(s.topLeft, symbol.size());
         const cv::Rect inside = where & cv::Rect(cv::Point(0, 0), size);
-        symbol(inside - where.tl()).copyTo(image(inside));
+        cv::Mat mask(symbol.size(), CV_8UC1, cv::Scalar(255));
+        if (s.round) {
+            mask.setTo(0);
+            cv::circle(mask, {s.width / 2, s.width / 2}, s.width / 2, cv::Scalar(255), cv::FILLED);
+        }
+        symbol(inside - where.tl()).copyTo(image(inside), mask(inside - where.tl()));
     }
     return image;
 }
@@ -149,6 +155,65 @@ TEST(DecodeAll, SymbolLimitAndAnImageWithoutSymbols) {
     const DecodeAllResult none = decodeAll(DecodeParameters{}, shapes, DecodeOptions{});
     EXPECT_TRUE(none.symbols.empty());
     EXPECT_NE(none.failure.errorCode, 0);
+}
+
+// A white disc in a black ring, with a black bar from the ring outward like a marker; the ring
+// has no notches.
+void drawDiscInRing(cv::Mat& image, cv::Point centre, int ring, int disc, int bar) {
+    cv::circle(image, centre, ring, cv::Scalar::all(0), cv::FILLED);
+    cv::circle(image, centre, disc, cv::Scalar::all(255), cv::FILLED);
+    cv::line(image, centre + cv::Point(disc, 0), centre + cv::Point(bar, 0), cv::Scalar::all(0),
+             ring / 8);
+}
+
+TEST(DecodeAll, LocatorFaultsAtBordersOverlapsAndLookAlikes) {
+    struct Case {
+        const char* name;
+        cv::Size size;
+        std::vector<Placed> symbols;
+        std::vector<std::string> expected;  // empty: nothing may be read, anything read is right
+        bool mayMiss;                       // partly outside: a miss is allowed, a misread not
+    };
+    const Case cases[] = {
+        {"partly outside on the left", {1280, 960}, {{"cut", 400, {-130, 300}}}, {"cut"}, true},
+        {"partly outside in a corner", {1280, 960}, {{"cut", 400, {1000, 700}}}, {"cut"}, true},
+        {"inside, touching the right border",
+         {1280, 960},
+         {{"right", 300, {980, 80}}},
+         {"right"},
+         false},
+        {"inside, touching the top border", {1280, 960}, {{"top", 240, {500, 0}}}, {"top"}, false},
+        {"two whose squares overlap",
+         {1000, 1000},
+         {{"first", 420, {100, 100}, true}, {"second", 420, {400, 400}, true}},
+         {"first", "second"},
+         false},
+    };
+    for (const Case& c : cases) {
+        const cv::Mat image = page(c.size, c.symbols);
+        const DecodeAllResult result = decodeAll(DecodeParameters{}, image, DecodeOptions{});
+        std::vector<std::string> read;
+        for (const DecodedSymbol& symbol : result.symbols) {
+            read.push_back(symbol.payload);
+        }
+        if (c.mayMiss && read.empty()) {
+            continue;
+        }
+        EXPECT_EQ(read, c.expected) << c.name;
+    }
+
+    // Look-alikes: a disc ringed by black without notches, with and without a marker-like bar,
+    // beside a real symbol, at several sizes: only the symbol is proposed and read.
+    cv::Mat shapes = page({1280, 960}, {{"real", 320, {900, 500}}});
+    drawDiscInRing(shapes, {200, 200}, 120, 40, 300);
+    drawDiscInRing(shapes, {600, 250}, 80, 30, 60);
+    drawDiscInRing(shapes, {250, 700}, 150, 25, 330);
+    const std::vector<SymbolCandidate> candidates = locateSymbols(shapes);
+    ASSERT_EQ(candidates.size(), 1u);
+    EXPECT_LT(cv::norm(candidates[0].center - cv::Point2d(1060, 660)), 8.0);
+    const DecodeAllResult result = decodeAll(DecodeParameters{}, shapes, DecodeOptions{});
+    ASSERT_EQ(result.symbols.size(), 1u);
+    EXPECT_EQ(result.symbols[0].payload, "real");
 }
 
 TEST(Decode, FallsBackToTheLocatedSymbolWhenTheDesignedSearchFails) {
