@@ -54,8 +54,10 @@ CandidateView cutView(const cv::Mat& image, const SymbolCandidate& candidate) {
 
     CandidateView view;
     const double scale = static_cast<double>(kViewSide) / side;
+    // Small symbols are enlarged cubically: edges stay steeper than with a linear blend, so thin
+    // features (a notch floor, a marker one module wide) survive the view's binarisation.
     cv::resize(crop, view.image, cv::Size(kViewSide, kViewSide), 0, 0,
-               scale < 1.0 ? cv::INTER_AREA : cv::INTER_LINEAR);
+               scale < 1.0 ? cv::INTER_AREA : cv::INTER_CUBIC);
     // Pixel centres: view u maps to crop (u + 0.5) / scale - 0.5.
     view.toCaller = cv::Matx33d(1.0 / scale, 0.0, x0 + 0.5 / scale - 0.5, 0.0, 1.0 / scale,
                                 y0 + 0.5 / scale - 0.5, 0.0, 0.0, 1.0);

@@ -73,6 +73,10 @@ constexpr int kContrastSamples = 32;
 // Grey levels the disc stands above that black at least: a symbol at a tenth of full contrast
 // keeps about 20, a speck of noise cut out by the local threshold a few.
 constexpr double kMinDiscContrast = 12.0;
+// The quiet zone's circle may carry a speck or two of black; it is sought out to this many
+// marker lengths: blur and resampling break a thin marker at a third of its length or less.
+constexpr double kQuietBlackShare = 0.02;
+constexpr double kMaxRimToReach = 4.0;
 // Below this disc radius (px) the thin black under the notches is about a pixel and the notches
 // blur together: such discs skip the quick look and face only the marker and rim tests.
 constexpr double kMinResolvedDisc = 6.0;
@@ -225,6 +229,36 @@ bool looksLikeInnerZebra(const cv::Mat& binary, const cv::Point2d& c, double dis
            std::all_of(notches.begin(), notches.end(), [](int n) { return n > 0; });
 }
 
+// The rim: where the quiet zone begins, the first circle beyond the marker's end with almost no
+// black on it. A marker broken by blur or resampling ends short of the rim; without a quiet
+// circle (a busy background) the marker's end stands.
+double rimRadius(const cv::Mat& binary, const cv::Point2d& c, double discRadius, double reach) {
+    const double limit = std::min(kMaxRimToDisc * discRadius, kMaxRimToReach * reach);
+    for (double radius = reach + 1.0; radius <= limit; radius += 1.0) {
+        const int samples = std::max(kMinZebraSamples, static_cast<int>(kTwoPi * radius));
+        // A circle with more black than this is no quiet zone; on a busy background the count
+        // passes it after a few samples.
+        const int allowed = static_cast<int>(kQuietBlackShare * samples);
+        // The sample point turns by one step each time (a rotation, not a sine per sample).
+        const double turnCos = std::cos(kTwoPi / samples);
+        const double turnSin = std::sin(kTwoPi / samples);
+        cv::Point2d offset(radius, 0.0);
+        int black = 0;
+        for (int i = 0; i < samples && black <= allowed; ++i) {
+            black += isBlack(binary, static_cast<int>(std::lround(c.x + offset.x)),
+                             static_cast<int>(std::lround(c.y + offset.y)))
+                         ? 1
+                         : 0;
+            offset = cv::Point2d(offset.x * turnCos - offset.y * turnSin,
+                                 offset.x * turnSin + offset.y * turnCos);
+        }
+        if (black <= allowed) {
+            return radius - 1.0;
+        }
+    }
+    return reach;
+}
+
 // Grey-level step from the middle of the disc down to the black around it: the mean of the
 // darkest quarter of a circle's samples just beyond the disc, the darker of two such circles.
 double discContrast(const cv::Mat& grey, const cv::Point2d& c, double discRadius) {
@@ -298,7 +332,7 @@ void collectCandidates(const cv::Mat& grey, const cv::Mat& binary, double toCall
         SymbolCandidate candidate;
         candidate.center = center * toCaller;
         candidate.discRadius = radius * toCaller;
-        candidate.outerRadius = reach * toCaller;
+        candidate.outerRadius = rimRadius(binary, center, radius, reach) * toCaller;
         candidate.score = circularity * radius * toCaller;
         candidates.push_back(candidate);
     }

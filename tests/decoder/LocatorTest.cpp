@@ -5,11 +5,14 @@
 #include <gtest/gtest.h>
 #include <opencv2/imgproc.hpp>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
+#include "common/Angles.h"
 #include "decoder/Decoder.h"
 #include "support/RoundTrip.h"
+#include "support/SymbolFixtures.h"
 
 namespace qcl {
 namespace {
@@ -214,6 +217,31 @@ TEST(DecodeAll, LocatorFaultsAtBordersOverlapsAndLookAlikes) {
     const DecodeAllResult result = decodeAll(DecodeParameters{}, shapes, DecodeOptions{});
     ASSERT_EQ(result.symbols.size(), 1u);
     EXPECT_EQ(result.symbols[0].payload, "real");
+}
+
+TEST(Locator, RimOfASmallRotatedSymbolWhoseMarkerBreaks) {
+    // Nine rings at 120 px: resampled at these angles the thin marker breaks at a third of its
+    // length; the candidate's rim must still be the symbol's, or its view cuts the symbol off.
+    const std::string text = "K7#q!vR2@xY9&mB4$tW6*pL1^zN8(cF3)hJ5+dS0=gU2-e";
+    RenderOptions render;
+    render.imageSize = cv::Size(640, 640);
+    const test::WrittenSymbol written = test::writeSymbol(text, writer::SymbolOptions{}, render);
+    const SymbolGeometry& g = written.geometry;
+    const double scale = 120.0 / 640.0;
+    const double rim = (g.discRadius + (g.ringCount + 3) * g.pitch) * scale;
+    cv::Mat small;
+    cv::resize(written.image, small, cv::Size(120, 120), 0, 0, cv::INTER_AREA);
+    cv::Mat centred(640, 640, CV_8UC3, cv::Scalar::all(255));
+    small.copyTo(centred(cv::Rect(260, 260, 120, 120)));
+    for (const double degrees : {45.0, 135.0, 225.0, 315.0}) {
+        const cv::Mat image = test::rotateAndScale(centred, degrees * kPi / 180.0, 1.0);
+        const std::vector<SymbolCandidate> candidates = locateSymbols(image);
+        const auto centre = std::find_if(candidates.begin(), candidates.end(), [](const auto& c) {
+            return cv::norm(c.center - cv::Point2d(319.5, 319.5)) < 2.0;
+        });
+        ASSERT_NE(centre, candidates.end()) << degrees;
+        EXPECT_NEAR(centre->outerRadius, rim, 0.06 * rim) << degrees;
+    }
 }
 
 TEST(Decode, FallsBackToTheLocatedSymbolWhenTheDesignedSearchFails) {
