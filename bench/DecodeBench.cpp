@@ -9,12 +9,10 @@
 
 #include "common/ErrorCodes.h"
 #include "decoder/Decoder.h"
+#include "support/PhotoScene.h"
 #include "support/RoundTrip.h"
-#include "support/SeededRandom.h"
 
 namespace {
-
-using qcl::test::SeededRandom;
 
 // Side of the centred square the camera view decodes from each frame.
 constexpr int kCameraSquare = 384;
@@ -48,40 +46,6 @@ cv::Mat cameraSquare() {
     return frame(square).clone();
 }
 
-// Smooth shading, overlapping shapes of every size and fine texture: what a camera sees on a
-// desk, with plenty of blobs for the centre search and no symbol.
-cv::Mat photoWithoutSymbol() {
-    SeededRandom random(77);
-    cv::Mat image(640, 640, CV_8UC3);
-    for (int y = 0; y < image.rows; ++y) {
-        for (int x = 0; x < image.cols; ++x) {
-            image.at<cv::Vec3b>(y, x) = cv::Vec3b(static_cast<std::uint8_t>(90 + x / 8),
-                                                  static_cast<std::uint8_t>(120 + y / 10),
-                                                  static_cast<std::uint8_t>(160 - (x + y) / 12));
-        }
-    }
-    for (int i = 0; i < 120; ++i) {
-        const cv::Point center(random.uniformInt(0, 639), random.uniformInt(0, 639));
-        const cv::Scalar colour(random.uniformInt(0, 255), random.uniformInt(0, 255),
-                                random.uniformInt(0, 255));
-        const int size = random.uniformInt(3, 60);
-        if (i % 3 == 0) {
-            cv::circle(image, center, size, colour, cv::FILLED, cv::LINE_AA);
-        } else if (i % 3 == 1) {
-            cv::rectangle(image, center, center + cv::Point(size, size / 2 + 2), colour,
-                          cv::FILLED);
-        } else {
-            cv::line(image, center, center + cv::Point(size * 2, size - 30), colour, 3,
-                     cv::LINE_AA);
-        }
-    }
-    cv::Mat noise(image.size(), CV_8UC3);
-    cv::randn(noise, cv::Scalar::all(0), cv::Scalar::all(6));
-    image += noise;
-    cv::GaussianBlur(image, image, cv::Size(0, 0), 1.0);
-    return image;
-}
-
 qcl::DecodeParameters blackAndWhite() {
     qcl::DecodeParameters parameters;
     parameters.codeType = qcl::CodeType::BlackAndWhite;
@@ -105,7 +69,7 @@ void BM_DecodeCameraSquare384(benchmark::State& state) {
 BENCHMARK(BM_DecodeCameraSquare384)->Unit(benchmark::kMillisecond);
 
 void BM_DecodeNoSymbol640(benchmark::State& state) {
-    const cv::Mat image = photoWithoutSymbol();
+    const cv::Mat image = qcl::test::photoLikeScene(cv::Size(640, 640), 77);
     for (auto _ : state) {
         try {
             benchmark::DoNotOptimize(qcl::decode(blackAndWhite(), image, true));

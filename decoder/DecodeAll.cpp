@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <iterator>
 #include <utility>
 
 #include "common/Logger.h"
@@ -37,39 +38,76 @@ constexpr double kSharpenSigma = 3.0;
 constexpr double kSharpenAmount = 3.0;
 // Slanted symbols read per image through rim views: each failing view costs a designed search.
 constexpr int kMaxRimViews = 3;
+// A view enlarged at least this much holds a symbol whose modules are a few pixels: whether they
+// survive the view's binarisation depends on the resampling, so a view that does not read is
+// cut again, enlarged by Lanczos to these sides (px) in turn.
+constexpr double kRetryEnlargement = 2.0;
+constexpr int kRetrySides[] = {640, 480};
 
 struct CandidateView {
     cv::Mat image;
     cv::Matx33d toCaller;  // view pixels -> caller's image pixels
 };
 
-CandidateView cutView(const cv::Mat& image, const SymbolCandidate& candidate) {
+// The square around a candidate, in the caller's pixels, with everything beyond its rim white.
+struct CandidateCrop {
+    cv::Mat image;
+    cv::Point origin;  // the square's top-left corner in the caller's image
+};
+
+CandidateCrop cutCrop(const cv::Mat& image, const SymbolCandidate& candidate) {
     const double half = candidate.outerRadius * kViewHalfSide + 2.0;
     const int side = static_cast<int>(std::ceil(2.0 * half));
-    const int x0 = static_cast<int>(std::floor(candidate.center.x - half));
-    const int y0 = static_cast<int>(std::floor(candidate.center.y - half));
-    cv::Mat crop(side, side, image.type(), cv::Scalar::all(255));
-    const cv::Rect wanted(x0, y0, side, side);
+    CandidateCrop crop;
+    crop.origin = cv::Point(static_cast<int>(std::floor(candidate.center.x - half)),
+                            static_cast<int>(std::floor(candidate.center.y - half)));
+    crop.image = cv::Mat(side, side, image.type(), cv::Scalar::all(255));
+    const cv::Rect wanted(crop.origin, cv::Size(side, side));
     const cv::Rect inside = wanted & cv::Rect(0, 0, image.cols, image.rows);
     if (inside.area() > 0) {
-        image(inside).copyTo(crop(inside - wanted.tl()));
+        image(inside).copyTo(crop.image(inside - wanted.tl()));
     }
-    cv::Mat outside(crop.size(), CV_8UC1, cv::Scalar(255));
+    cv::Mat outside(crop.image.size(), CV_8UC1, cv::Scalar(255));
     const double rim = candidate.outerRadius * (1.0 + kRimMargin) + 0.5 * candidate.discRadius;
     cv::circle(outside,
-               cv::Point(static_cast<int>(std::lround(candidate.center.x - x0)),
-                         static_cast<int>(std::lround(candidate.center.y - y0))),
+               cv::Point(static_cast<int>(std::lround(candidate.center.x - crop.origin.x)),
+                         static_cast<int>(std::lround(candidate.center.y - crop.origin.y))),
                static_cast<int>(std::ceil(rim)), cv::Scalar(0), cv::FILLED);
-    crop.setTo(cv::Scalar::all(255), outside);
+    crop.image.setTo(cv::Scalar::all(255), outside);
+    return crop;
+}
 
+// The crop brought to `side` pixels; `enlarge` is the interpolation used when it grows.
+CandidateView scaleView(const CandidateCrop& crop, int side, int enlarge) {
     CandidateView view;
-    const double scale = static_cast<double>(kViewSide) / side;
-    cv::resize(crop, view.image, cv::Size(kViewSide, kViewSide), 0, 0,
-               scale < 1.0 ? cv::INTER_AREA : cv::INTER_LINEAR);
+    const double scale = static_cast<double>(side) / crop.image.cols;
+    cv::resize(crop.image, view.image, cv::Size(side, side), 0, 0,
+               scale < 1.0 ? cv::INTER_AREA : enlarge);
     // Pixel centres: view u maps to crop (u + 0.5) / scale - 0.5.
-    view.toCaller = cv::Matx33d(1.0 / scale, 0.0, x0 + 0.5 / scale - 0.5, 0.0, 1.0 / scale,
-                                y0 + 0.5 / scale - 0.5, 0.0, 0.0, 1.0);
+    const cv::Point2d shift(crop.origin.x + 0.5 / scale - 0.5, crop.origin.y + 0.5 / scale - 0.5);
+    view.toCaller =
+        cv::Matx33d(1.0 / scale, 0.0, shift.x, 0.0, 1.0 / scale, shift.y, 0.0, 0.0, 1.0);
     return view;
+}
+
+// Reads a candidate's view; a small symbol's view that does not read is tried again with the
+// other enlargements. `view` is left on the last view read.
+DesignedDecode readCandidate(const DecodeParameters& parameters, const cv::Mat& image,
+                             const SymbolCandidate& candidate, const DecodeOptions& options,
+                             CandidateView& view) {
+    const CandidateCrop crop = cutCrop(image, candidate);
+    // Small symbols are enlarged cubically: edges stay steeper than with a linear blend, so thin
+    // features (a notch floor, a marker one module wide) survive the view's binarisation.
+    view = scaleView(crop, kViewSide, cv::INTER_CUBIC);
+    DesignedDecode read = runDesignedDecode(parameters, view.image, options.enhance, realStages(),
+                                            options.traceStages);
+    const bool small = crop.image.cols * kRetryEnlargement <= kViewSide;
+    for (std::size_t i = 0; small && !read.decoded && i < std::size(kRetrySides); ++i) {
+        view = scaleView(crop, kRetrySides[i], cv::INTER_LANCZOS4);
+        read = runDesignedDecode(parameters, view.image, options.enhance, realStages(),
+                                 options.traceStages);
+    }
+    return read;
 }
 
 double rimRadius(const DecodedSymbol& symbol) {
@@ -120,13 +158,10 @@ bool overBudget(const DecodeOptions& options, std::chrono::steady_clock::time_po
     return options.timeBudgetMs > 0.0 && spent.count() > options.timeBudgetMs;
 }
 
-// Runs the designed search on one view (`toCaller`: view pixels -> caller's pixels) and adds
-// what it reads to `result`, unless that symbol is there already; a failure deeper than the held
-// one replaces it.
-void readView(const DecodeParameters& parameters, const cv::Mat& view, const cv::Matx33d& toCaller,
-              const DecodeOptions& options, DecodeAllResult& result) {
-    DesignedDecode read =
-        runDesignedDecode(parameters, view, options.enhance, realStages(), options.traceStages);
+// Adds what `read` found on a view (`toCaller`: view pixels -> caller's pixels) to `result`,
+// unless that symbol is there already; a failure deeper than the held one replaces it.
+void addRead(const DecodeParameters& parameters, DesignedDecode read, const cv::Matx33d& toCaller,
+             DecodeAllResult& result) {
     mapStageTrace(read.trace, toCaller);
     if (!read.decoded) {
         const std::int32_t heldStage = result.failure.stage;
@@ -162,8 +197,9 @@ void readLocatedSymbols(const DecodeParameters& parameters, const cv::Mat& image
         }
         logDebug() << "locator candidate at " << candidate.center << ", rim "
                    << candidate.outerRadius;
-        const CandidateView view = cutView(image, candidate);
-        readView(parameters, view.image, view.toCaller, options, result);
+        CandidateView view;
+        DesignedDecode read = readCandidate(parameters, image, candidate, options, view);
+        addRead(parameters, std::move(read), view.toCaller, result);
     }
 }
 
@@ -183,7 +219,10 @@ void readRimViews(const DecodeParameters& parameters, const cv::Mat& image,
             continue;
         }
         logDebug() << "rim view of the disc at " << view.discCenter << ", rim " << view.rim.size;
-        readView(parameters, view.image, view.toCaller, options, result);
+        addRead(parameters,
+                runDesignedDecode(parameters, view.image, options.enhance, realStages(),
+                                  options.traceStages),
+                view.toCaller, result);
     }
 }
 

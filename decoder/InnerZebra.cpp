@@ -203,9 +203,11 @@ ReachSample repickedEdge(const std::vector<ReachSample>& samples, ReachSample ed
 
 // Bisects every short place for its two edges; a place within a degree of the previous one
 // (compared the short way round the circle) is the same place seen twice and is dropped.
+// With runFromDisc the expected run is the place's own black counted from the disc, not its
+// distance from the centre.
 std::vector<EdgeRecord> refineEdges(const cv::Mat& image, const cv::Point2d& c, double r,
-                                    const std::vector<ReachSample>& samples,
-                                    std::int32_t threshold) {
+                                    const std::vector<ReachSample>& samples, std::int32_t threshold,
+                                    bool runFromDisc) {
     std::int64_t clippedSum = 0;
     for (const ReachSample& s : samples) {
         clippedSum += std::min(s.reach, threshold);
@@ -217,10 +219,10 @@ std::vector<EdgeRecord> refineEdges(const cv::Mat& image, const cv::Point2d& c, 
     std::size_t s = 0;
     for (std::size_t index : edgesAt(samples, threshold)) {
         const ReachSample edge = repickedEdge(samples, samples[index], meanClipped, s);
-        const double left =
-            findRunEdgeAngle(edge.angle, kLeftStep, image, c, r, edge.reach, kRunFactor);
-        const double right =
-            findRunEdgeAngle(edge.angle, kRightStep, image, c, r, edge.reach, kRunFactor);
+        const std::int32_t run =
+            runFromDisc ? std::max(1, edge.reach - static_cast<std::int32_t>(r)) : edge.reach;
+        const double left = findRunEdgeAngle(edge.angle, kLeftStep, image, c, r, run, kRunFactor);
+        const double right = findRunEdgeAngle(edge.angle, kRightStep, image, c, r, run, kRunFactor);
         const auto width = static_cast<std::int32_t>(std::nearbyint((right - left) * kWidthUnits));
         const double mid = normalizedAngle((left + right) / 2);
         const bool duplicate = !records.empty() && records.back().angle != kRemoved &&
@@ -245,6 +247,18 @@ double medianWidth(std::vector<EdgeRecord> records) {
         return records[n / 2].width / kWidthUnits;
     }
     return (records[n / 2 - 1].width + records[n / 2].width) / (2.0 * kWidthUnits);
+}
+
+// The number of places per turn, rounded to a multiple of 8, sets the module angle; 0 when the
+// median width is too large or too small to give one place per turn.
+double placesPerTurn(const std::vector<EdgeRecord>& records) {
+    const double median = medianWidth(records);
+    const double places = median > 0.0 ? std::nearbyint(kTwoPi / median / 8) : 0.0;
+    if (!(places >= 1.0) || !std::isfinite(places)) {
+        logTrace() << "median place width gives no module angle: " << median;
+        return 0.0;
+    }
+    return places;
 }
 
 std::int32_t roundedWidth(double left, double right) {
@@ -417,14 +431,17 @@ ErrorCode findInnerZebra(const cv::Mat& binaryImage, double innerRadius, InnerZe
     if (threshold < 0) {
         return PerspectiveMarkersNotDetected;
     }
-    std::vector<EdgeRecord> records = refineEdges(binaryImage, c, innerRadius, samples, threshold);
-
-    // The number of places per turn, rounded to a multiple of 8, sets the module angle; a width
-    // too large or too small to give one place per turn leaves nothing to measure with.
-    const double median = medianWidth(records);
-    const double places = median > 0.0 ? std::nearbyint(kTwoPi / median / 8) : 0.0;
-    if (!(places >= 1.0) || !std::isfinite(places)) {
-        logTrace() << "median place width gives no module angle: " << median;
+    std::vector<EdgeRecord> records =
+        refineEdges(binaryImage, c, innerRadius, samples, threshold, false);
+    double places = placesPerTurn(records);
+    if (places < 1.0) {
+        // The bisection weighs the black beside a place, counted from the disc, against the
+        // place's distance from the centre: a disc wider than about a pitch makes every ray a hit
+        // and every place a half turn wide. The place's own run from the disc still tells them.
+        records = refineEdges(binaryImage, c, innerRadius, samples, threshold, true);
+        places = placesPerTurn(records);
+    }
+    if (places < 1.0) {
         return PerspectiveMarkersNotDetected;
     }
     const double moduleAngle = kTwoPi / (8 * places);

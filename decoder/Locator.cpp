@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "common/Angles.h"
+#include "decoder/PolarHelpers.h"
 
 namespace qcl {
 namespace {
@@ -48,6 +49,37 @@ constexpr double kDiscEdgeReach = 1.6;
 constexpr double kAdaptiveWindowShare = 1.0 / 12.0;
 constexpr int kMinAdaptiveWindow = 15;
 constexpr double kAdaptiveOffset = 7.0;
+
+// The quick look at the inner zebra, before any long ray is cast: rays at least two to a notch
+// of the finest zebra (20 notches, 9 degrees wide at their floor).
+constexpr int kZebraRays = 96;
+// The rays start this share of the disc radius out from the centre: inside the white disc even
+// where its outline is a rough estimate, outside a black centre of the usual size.
+constexpr double kZebraRayStart = 0.8;
+// How far the quick look reaches, in disc radii: the inner zebra's two pitches are at most 8/3
+// disc radii wide; the walk ends at the border of a window this large.
+constexpr double kZebraLookReach = 4.0;
+// A run shorter than this share of the long runs' length is a notch floor (0.3 pitches against
+// 1.8 beside it, widened by blur).
+constexpr double kNotchRunShare = 0.5;
+// Rays whose disc edge lies beyond kDiscEdgeReach: a few where the outline estimate is rough.
+constexpr int kMaxOpenRays = kZebraRays / 16;
+// The coarsest zebra has 4 notches, one in every quarter turn.
+constexpr int kMinNotches = 4;
+// The disc's contrast is read on circles at these shares of its radius (the thin black beyond
+// it, widened by blur), from this many samples each.
+constexpr double kContrastCircles[] = {1.25, 1.6};
+constexpr int kContrastSamples = 32;
+// Grey levels the disc stands above that black at least: a symbol at a tenth of full contrast
+// keeps about 20, a speck of noise cut out by the local threshold a few.
+constexpr double kMinDiscContrast = 12.0;
+// The quiet zone's circle may carry a speck or two of black; it is sought out to this many
+// marker lengths: blur and resampling break a thin marker at a third of its length or less.
+constexpr double kQuietBlackShare = 0.02;
+constexpr double kMaxRimToReach = 4.0;
+// Below this disc radius (px) the thin black under the notches is about a pixel and the notches
+// blur together: such discs skip the quick look and face only the marker and rim tests.
+constexpr double kMinResolvedDisc = 6.0;
 
 bool isBlack(const cv::Mat& binary, int x, int y) {
     return x >= 0 && y >= 0 && x < binary.cols && y < binary.rows &&
@@ -149,9 +181,119 @@ bool looksLikeOuterZebra(const cv::Mat& binary, const cv::Point2d& c, double rad
     return std::sqrt(variance) <= kMaxZebraRunSpread * mean;
 }
 
+// The cheap test every round hole passes before the long rays look for the marker: the black
+// just beyond the disc falls short at regularly spaced notches, at least one in every quarter
+// turn, and reaches well beyond them elsewhere.
+bool looksLikeInnerZebra(const cv::Mat& binary, const cv::Point2d& c, double discRadius) {
+    // The walks stay inside a window around the disc: the walker stops at its border.
+    const int half = static_cast<int>(std::ceil(kZebraLookReach * discRadius)) + 2;
+    const cv::Rect window =
+        cv::Rect(cvFloor(c.x) - half, cvFloor(c.y) - half, 2 * half + 1, 2 * half + 1) &
+        cv::Rect(0, 0, binary.cols, binary.rows);
+    if (window.empty()) {
+        return false;
+    }
+    const cv::Mat near = binary(window);
+    const cv::Point2d centre = c - cv::Point2d(window.tl());
+    std::array<std::int32_t, kZebraRays> runs{};
+    int open = 0;
+    for (int k = 0; k < kZebraRays; ++k) {
+        const double a = kTwoPi * k / kZebraRays;
+        const cv::Point2d step(std::cos(a), std::sin(a));
+        cv::Point2d p = centre + kZebraRayStart * discRadius * step;
+        countWhiteRun(p, step, near, false);
+        if (cv::norm(p - centre) > kDiscEdgeReach * discRadius) {
+            ++open;
+            continue;
+        }
+        runs[static_cast<std::size_t>(k)] = countBlackRun(p, step, near, false);
+    }
+    if (open > kMaxOpenRays) {
+        return false;
+    }
+    std::array<std::int32_t, kZebraRays> sorted = runs;
+    std::nth_element(sorted.begin(), sorted.begin() + 3 * kZebraRays / 4, sorted.end());
+    const double shortRun = kNotchRunShare * sorted[3 * kZebraRays / 4];
+    // Notches: runs of short rays, counted where one begins, per quarter turn.
+    std::array<int, 4> notches{};
+    bool wasShort = runs.back() < shortRun;
+    for (int k = 0; k < kZebraRays; ++k) {
+        const bool isShort = runs[static_cast<std::size_t>(k)] < shortRun;
+        if (isShort && !wasShort) {
+            ++notches[static_cast<std::size_t>(4 * k / kZebraRays)];
+        }
+        wasShort = isShort;
+    }
+    const int total = notches[0] + notches[1] + notches[2] + notches[3];
+    return total >= kMinNotches &&
+           std::all_of(notches.begin(), notches.end(), [](int n) { return n > 0; });
+}
+
+// The rim: where the quiet zone begins, the first circle beyond the marker's end with almost no
+// black on it. A marker broken by blur or resampling ends short of the rim; without a quiet
+// circle (a busy background) the marker's end stands.
+double rimRadius(const cv::Mat& binary, const cv::Point2d& c, double discRadius, double reach) {
+    const double limit = std::min(kMaxRimToDisc * discRadius, kMaxRimToReach * reach);
+    for (double radius = reach + 1.0; radius <= limit; radius += 1.0) {
+        const int samples = std::max(kMinZebraSamples, static_cast<int>(kTwoPi * radius));
+        // A circle with more black than this is no quiet zone; on a busy background the count
+        // passes it after a few samples.
+        const int allowed = static_cast<int>(kQuietBlackShare * samples);
+        // The sample point turns by one step each time (a rotation, not a sine per sample).
+        const double turnCos = std::cos(kTwoPi / samples);
+        const double turnSin = std::sin(kTwoPi / samples);
+        cv::Point2d offset(radius, 0.0);
+        int black = 0;
+        for (int i = 0; i < samples && black <= allowed; ++i) {
+            black += isBlack(binary, static_cast<int>(std::lround(c.x + offset.x)),
+                             static_cast<int>(std::lround(c.y + offset.y)))
+                         ? 1
+                         : 0;
+            offset = cv::Point2d(offset.x * turnCos - offset.y * turnSin,
+                                 offset.x * turnSin + offset.y * turnCos);
+        }
+        if (black <= allowed) {
+            return radius - 1.0;
+        }
+    }
+    return reach;
+}
+
+// Grey-level step from the middle of the disc down to the black around it: the mean of the
+// darkest quarter of a circle's samples just beyond the disc, the darker of two such circles.
+double discContrast(const cv::Mat& grey, const cv::Point2d& c, double discRadius) {
+    const auto at = [&grey](const cv::Point2d& p) {
+        const int x = std::clamp(static_cast<int>(std::lround(p.x)), 0, grey.cols - 1);
+        const int y = std::clamp(static_cast<int>(std::lround(p.y)), 0, grey.rows - 1);
+        return static_cast<double>(grey.at<std::uint8_t>(y, x));
+    };
+    double middle = 0.0;
+    for (int dy = -1; dy <= 1; ++dy) {
+        for (int dx = -1; dx <= 1; ++dx) {
+            middle += at(c + cv::Point2d(dx, dy)) / 9.0;
+        }
+    }
+    double darkest = 255.0;
+    for (const double share : kContrastCircles) {
+        std::array<double, kContrastSamples> ring{};
+        for (int k = 0; k < kContrastSamples; ++k) {
+            const double a = kTwoPi * k / kContrastSamples;
+            ring[static_cast<std::size_t>(k)] =
+                at(c + share * discRadius * cv::Point2d(std::cos(a), std::sin(a)));
+        }
+        std::sort(ring.begin(), ring.end());
+        double sum = 0.0;
+        for (int k = 0; k < kContrastSamples / 4; ++k) {
+            sum += ring[static_cast<std::size_t>(k)];
+        }
+        darkest = std::min(darkest, sum / (kContrastSamples / 4));
+    }
+    return middle - darkest;
+}
+
 // Round white holes in black, with a marker-like run, in one binary image (0 black).
-void collectCandidates(const cv::Mat& binary, double toCaller, const LocatorOptions& options,
-                       std::vector<SymbolCandidate>& candidates) {
+void collectCandidates(const cv::Mat& grey, const cv::Mat& binary, double toCaller,
+                       const LocatorOptions& options, std::vector<SymbolCandidate>& candidates) {
     cv::Mat black = binary == 0;
     std::vector<std::vector<cv::Point>> contours;
     std::vector<cv::Vec4i> hierarchy;
@@ -176,6 +318,12 @@ void collectCandidates(const cv::Mat& binary, double toCaller, const LocatorOpti
         }
         const cv::Point2d center(m.m10 / m.m00, m.m01 / m.m00);
         const double radius = std::sqrt(area / kPi);
+        if (discContrast(grey, center, radius) < kMinDiscContrast) {
+            continue;
+        }
+        if (radius >= kMinResolvedDisc && !looksLikeInnerZebra(binary, center, radius)) {
+            continue;
+        }
         const double reach = markerReach(binary, center, radius);
         if (reach - radius < kMinMarkerToDisc * radius || reach >= kMaxRimToDisc * radius ||
             !looksLikeOuterZebra(binary, center, kZebraCircleShare * reach)) {
@@ -184,7 +332,7 @@ void collectCandidates(const cv::Mat& binary, double toCaller, const LocatorOpti
         SymbolCandidate candidate;
         candidate.center = center * toCaller;
         candidate.discRadius = radius * toCaller;
-        candidate.outerRadius = reach * toCaller;
+        candidate.outerRadius = rimRadius(binary, center, radius, reach) * toCaller;
         candidate.score = circularity * radius * toCaller;
         candidates.push_back(candidate);
     }
@@ -220,13 +368,13 @@ std::vector<SymbolCandidate> locateSymbols(const cv::Mat& image, const LocatorOp
     std::vector<SymbolCandidate> candidates;
     cv::Mat binary;
     cv::threshold(grey, binary, 0, 255, cv::THRESH_BINARY | cv::THRESH_OTSU);
-    collectCandidates(binary, toCaller, options, candidates);
+    collectCandidates(grey, binary, toCaller, options, candidates);
     // A local threshold finds the symbols that uneven light hides from the global one.
     int window = static_cast<int>(std::min(grey.cols, grey.rows) * kAdaptiveWindowShare) | 1;
     window = std::max(window, kMinAdaptiveWindow);
     cv::adaptiveThreshold(grey, binary, 255, cv::ADAPTIVE_THRESH_MEAN_C, cv::THRESH_BINARY, window,
                           kAdaptiveOffset);
-    collectCandidates(binary, toCaller, options, candidates);
+    collectCandidates(grey, binary, toCaller, options, candidates);
 
     std::stable_sort(
         candidates.begin(), candidates.end(),

@@ -13,7 +13,7 @@ namespace qcl {
 struct SymbolCandidate {
     cv::Point2d center;        // centre of the disc, caller's image pixels
     double discRadius = 0.0;   // radius of the white centre disc, pixels
-    double outerRadius = 0.0;  // distance from the centre to the rim (the marker's far end)
+    double outerRadius = 0.0;  // centre to rim: where the quiet zone begins, else the marker's end
     double score = 0.0;        // higher first: roundness and size of the disc
 };
 
@@ -24,7 +24,9 @@ struct LocatorOptions {
 };
 
 // Candidates in the image (8-bit, 1 or 3 channels), best first, at most maxCandidates; none
-// with centres closer than their disc radius to a better one.
+// with centres closer than their disc radius to a better one. A hole is rejected cheaply before
+// the long marker rays are cast: too little contrast against the black around it, or (a disc
+// large enough to show them) no notches of an inner zebra in every quarter turn.
 std::vector<SymbolCandidate> locateSymbols(const cv::Mat& image,
                                            const LocatorOptions& options = {});
 

@@ -103,6 +103,24 @@ TEST(InnerZebraTest, ShortPlaceAcrossZeroIsKept) {
     }
 }
 
+TEST(InnerZebraTest, PlacesBesideAWideDiscAreToldByTheirOwnRun) {
+    // A disc of radius 100 and 50 px of black beside the places: every ray's run is shorter than
+    // the places' distance from the centre / 0.9, so only their own 10 px run from the disc
+    // tells them from the black beside them.
+    const cv::Mat image = sectorRing([](int degree) { return fourPlaces(degree, 150.0); });
+    InnerZebra zebra;
+    ASSERT_EQ(findInnerZebra(image, 99.5, zebra), Success);
+    EXPECT_EQ(zebra.slotCount, 4);
+    ASSERT_EQ(zebra.edges.size(), 4u);
+    for (std::size_t i = 0; i < 4; ++i) {
+        const double quarters = zebra.edges[i].angle / (kPi / 2);
+        EXPECT_LT(std::abs(quarters - std::round(quarters)), 0.03) << i;
+        EXPECT_NEAR(cv::norm(cv::Point2d(zebra.edges[i].position) - cv::Point2d(260, 260)), 110.5,
+                    1.5)
+            << i;
+    }
+}
+
 void expectFailure(const char* name, const cv::Mat& image, double radius, ErrorCode code) {
     InnerZebra zebra;
     EXPECT_EQ(findInnerZebra(image, radius, zebra), code) << name;
@@ -118,9 +136,10 @@ TEST(InnerZebraTest, RingsWithoutUsablePlacesAndUnusableInputFail) {
     ring.places = 24;
     expectFailure("15 degrees fit no spacing class", ring.render(), radius,
                   WrongNumberOfPerspectiveMarkers);
-    // So thin next to the disc that every ray counts as inside a place: both bisections run a
-    // quarter turn, the median width is about pi and no module angle follows (no division by 0).
-    expectFailure("places that never end", sectorRing([](int d) { return fourPlaces(d, 150.0); }),
+    // Black beside the places barely longer than theirs: every ray counts as inside a place
+    // whether its run is weighed against the place's distance from the centre or its run from
+    // the disc; the median width is about pi and no module angle follows (no division by 0).
+    expectFailure("places that never end", sectorRing([](int d) { return fourPlaces(d, 112.0); }),
                   99.5, PerspectiveMarkersNotDetected);
     const cv::Mat black(300, 300, CV_8UC1, cv::Scalar(0));
     expectFailure("white image", cv::Mat(300, 300, CV_8UC1, cv::Scalar(255)), 20.0,

@@ -5,11 +5,14 @@
 #include <gtest/gtest.h>
 #include <opencv2/imgproc.hpp>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
+#include "common/Angles.h"
 #include "decoder/Decoder.h"
 #include "support/RoundTrip.h"
+#include "support/SymbolFixtures.h"
 
 namespace qcl {
 namespace {
@@ -28,7 +31,8 @@ cv::Mat symbolImage(const std::string& text, int width, double angle = 0.4) {
 struct Placed {
     std::string text;
     int width;
-    cv::Point topLeft;  // may lie partly outside the page: the part inside is drawn
+    cv::Point topLeft;   // may lie partly outside the page: the part inside is drawn
+    bool round = false;  // only the circle within the square is drawn: squares may overlap
 };
 
 cv::Mat page(cv::Size size, const std::vector<Placed>& symbols, bool text = false) {
@@ -43,7 +47,12 @@ cv::Mat page(cv::Size size, const std::vector<Placed>& symbols, bool text = fals
         const cv::Mat symbol = symbolImage(s.text, s.width);
         const cv::Rect where(s.topLeft, symbol.size());
         const cv::Rect inside = where & cv::Rect(cv::Point(0, 0), size);
-        symbol(inside - where.tl()).copyTo(image(inside));
+        cv::Mat mask(symbol.size(), CV_8UC1, cv::Scalar(255));
+        if (s.round) {
+            mask.setTo(0);
+            cv::circle(mask, {s.width / 2, s.width / 2}, s.width / 2, cv::Scalar(255), cv::FILLED);
+        }
+        symbol(inside - where.tl()).copyTo(image(inside), mask(inside - where.tl()));
     }
     return image;
 }
@@ -96,6 +105,22 @@ TEST(DecodeAll, SymbolsAnywhereAreReadOnceEachInReadingOrder) {
     }
 }
 
+TEST(DecodeAll, WriterSymbolDrawnIntoALargerPageIsRead) {
+    // The writer sizes the disc for the whole 1280 x 960 page: it comes out wider than a pitch.
+    for (const double angle : {0.0, 2.5}) {
+        RenderOptions render;
+        render.imageSize = cv::Size(1280, 960);
+        render.diameter = 400;
+        render.centerOffset = cv::Point2d(180, -60);
+        render.startAngle = angle;
+        const cv::Mat image = test::writeSymbol("in place", writer::SymbolOptions{}, render).image;
+        const DecodeAllResult result = decodeAll(DecodeParameters{}, image, DecodeOptions{});
+        ASSERT_EQ(result.symbols.size(), 1u) << angle;
+        EXPECT_EQ(result.symbols[0].payload, "in place") << angle;
+        EXPECT_LT(cv::norm(result.symbols[0].center - cv::Point2d(819.5, 421)), 3.0) << angle;
+    }
+}
+
 TEST(DecodeAll, SymbolLimitAndAnImageWithoutSymbols) {
     const cv::Mat two = page({1280, 640}, {{"left", 560, {40, 40}}, {"right", 560, {680, 40}}});
     DecodeOptions one;
@@ -122,6 +147,90 @@ TEST(DecodeAll, SymbolLimitAndAnImageWithoutSymbols) {
     const DecodeAllResult none = decodeAll(DecodeParameters{}, shapes, DecodeOptions{});
     EXPECT_TRUE(none.symbols.empty());
     EXPECT_NE(none.failure.errorCode, 0);
+}
+
+// A white disc in a black ring, with a black bar from the ring outward like a marker; the ring
+// has no notches.
+void drawDiscInRing(cv::Mat& image, cv::Point centre, int ring, int disc, int bar) {
+    cv::circle(image, centre, ring, cv::Scalar::all(0), cv::FILLED);
+    cv::circle(image, centre, disc, cv::Scalar::all(255), cv::FILLED);
+    cv::line(image, centre + cv::Point(disc, 0), centre + cv::Point(bar, 0), cv::Scalar::all(0),
+             ring / 8);
+}
+
+TEST(DecodeAll, LocatorFaultsAtBordersOverlapsAndLookAlikes) {
+    struct Case {
+        const char* name;
+        cv::Size size;
+        std::vector<Placed> symbols;
+        std::vector<std::string> expected;  // empty: nothing may be read, anything read is right
+        bool mayMiss;                       // partly outside: a miss is allowed, a misread not
+    };
+    const Case cases[] = {
+        {"partly outside on the left", {1280, 960}, {{"cut", 400, {-130, 300}}}, {"cut"}, true},
+        {"partly outside in a corner", {1280, 960}, {{"cut", 400, {1000, 700}}}, {"cut"}, true},
+        {"inside, touching the right border",
+         {1280, 960},
+         {{"right", 300, {980, 80}}},
+         {"right"},
+         false},
+        {"inside, touching the top border", {1280, 960}, {{"top", 240, {500, 0}}}, {"top"}, false},
+        {"two whose squares overlap",
+         {1000, 1000},
+         {{"first", 420, {100, 100}, true}, {"second", 420, {400, 400}, true}},
+         {"first", "second"},
+         false},
+    };
+    for (const Case& c : cases) {
+        const cv::Mat image = page(c.size, c.symbols);
+        const DecodeAllResult result = decodeAll(DecodeParameters{}, image, DecodeOptions{});
+        std::vector<std::string> read;
+        for (const DecodedSymbol& symbol : result.symbols) {
+            read.push_back(symbol.payload);
+        }
+        if (c.mayMiss && read.empty()) {
+            continue;
+        }
+        EXPECT_EQ(read, c.expected) << c.name;
+    }
+
+    // Look-alikes: a disc ringed by black without notches, with and without a marker-like bar,
+    // beside a real symbol, at several sizes: only the symbol is proposed and read.
+    cv::Mat shapes = page({1280, 960}, {{"real", 320, {900, 500}}});
+    drawDiscInRing(shapes, {200, 200}, 120, 40, 300);
+    drawDiscInRing(shapes, {600, 250}, 80, 30, 60);
+    drawDiscInRing(shapes, {250, 700}, 150, 25, 330);
+    const std::vector<SymbolCandidate> candidates = locateSymbols(shapes);
+    ASSERT_EQ(candidates.size(), 1u);
+    EXPECT_LT(cv::norm(candidates[0].center - cv::Point2d(1060, 660)), 8.0);
+    const DecodeAllResult result = decodeAll(DecodeParameters{}, shapes, DecodeOptions{});
+    ASSERT_EQ(result.symbols.size(), 1u);
+    EXPECT_EQ(result.symbols[0].payload, "real");
+}
+
+TEST(Locator, RimOfASmallRotatedSymbolWhoseMarkerBreaks) {
+    // Nine rings at 120 px: resampled at these angles the thin marker breaks at a third of its
+    // length; the candidate's rim must still be the symbol's, or its view cuts the symbol off.
+    const std::string text = "K7#q!vR2@xY9&mB4$tW6*pL1^zN8(cF3)hJ5+dS0=gU2-e";
+    RenderOptions render;
+    render.imageSize = cv::Size(640, 640);
+    const test::WrittenSymbol written = test::writeSymbol(text, writer::SymbolOptions{}, render);
+    const SymbolGeometry& g = written.geometry;
+    const double scale = 120.0 / 640.0;
+    const double rim = (g.discRadius + (g.ringCount + 3) * g.pitch) * scale;
+    cv::Mat small;
+    cv::resize(written.image, small, cv::Size(120, 120), 0, 0, cv::INTER_AREA);
+    cv::Mat centred(640, 640, CV_8UC3, cv::Scalar::all(255));
+    small.copyTo(centred(cv::Rect(260, 260, 120, 120)));
+    for (const double degrees : {45.0, 135.0, 225.0, 315.0}) {
+        const cv::Mat image = test::rotateAndScale(centred, degrees * kPi / 180.0, 1.0);
+        const std::vector<SymbolCandidate> candidates = locateSymbols(image);
+        const auto centre = std::find_if(candidates.begin(), candidates.end(), [](const auto& c) {
+            return cv::norm(c.center - cv::Point2d(319.5, 319.5)) < 2.0;
+        });
+        ASSERT_NE(centre, candidates.end()) << degrees;
+        EXPECT_NEAR(centre->outerRadius, rim, 0.06 * rim) << degrees;
+    }
 }
 
 TEST(Decode, FallsBackToTheLocatedSymbolWhenTheDesignedSearchFails) {
