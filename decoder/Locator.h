@@ -18,8 +18,10 @@ struct SymbolCandidate {
 };
 
 struct LocatorOptions {
-    int maxCandidates = 12;      // candidates handed on, best first
-    int searchSide = 1600;       // longer side (px) of the image the search runs on
+    int maxCandidates = 12;  // candidates handed on, best first
+    // Longer side (px) of the image the search runs on: a 12-megapixel photo is searched at its
+    // own size, so a symbol of 160 px in it keeps a disc the search can see.
+    int searchSide = 4096;
     double minDiscRadius = 2.5;  // px in the search image: smaller holes are print noise
 };
 
