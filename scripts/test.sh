@@ -19,3 +19,6 @@ export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 "$root/scripts/build.sh" tsan decoder_tests
 export TSAN_OPTIONS="halt_on_error=1"
 (cd "$root/build-tsan" && ctest --output-on-failure -R 'Threads\.')
+
+# Fuzz targets (when clang is present): a few seconds each from the seeds and their corpora.
+"$root/scripts/fuzz.sh" 5
