@@ -49,14 +49,16 @@ void readKeys(const cv::FileStorage& fs, Settings& settings) {
 void writeKeys(cv::FileStorage& fs, const Settings& settings) {
     writeName(fs, "logLevel", settings.logLevel);
     writeName(fs, "logLevelConsole", settings.logLevelConsole);
-    fs << "logFileName" << settings.logFileName;
+    // Texts through cv::write: the stream operator would open a structure for a text that
+    // begins with "[" or "{" and lose it.
+    cv::write(fs, "logFileName", settings.logFileName);
     writeName(fs, "codeType", settings.codeType);
     fs << "device" << settings.device;
     fs << "mode" << settings.mode;
     fs << "width" << settings.width;
     fs << "height" << settings.height;
     fs << "backend" << settings.backend;
-    fs << "launch" << settings.launch;
+    cv::write(fs, "launch", settings.launch);
     writeName(fs, "binFormat", settings.binFormat);
     fs << "outputChangesOnly" << (settings.outputChangesOnly ? 1 : 0);
 }
