@@ -3,11 +3,17 @@
 # their seed corpora (writer output and the samples) and runs each target in turn, one process
 # at a time, for SECONDS each (default 60). Prints one line per target: executions, seconds,
 # executions per second, findings. Exits non-zero when a target finds something.
-# Usage: scripts/fuzz.sh [seconds] [target...]     Without clang it says so and does nothing.
+# Usage: scripts/fuzz.sh [seconds|--smoke] [target...]   --smoke: 5 s each from the seeds alone,
+# so that its time does not grow with the kept corpora. Without clang it does nothing.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 seconds="${1:-60}"
 shift || true
+corpora=corpus
+if [ "$seconds" = "--smoke" ]; then
+  seconds=5
+  corpora=smoke-corpus
+fi
 all=(ImageBytesFuzz RawImageFuzz FrameFuzz DecompressFuzz SettingsFuzz QuorgenFuzz)
 targets=("${@:-${all[@]}}")
 # A single input that runs longer than this is a hang.
@@ -40,13 +46,14 @@ for png in "$root"/samples/*.png; do
   fi
 done
 
+rm -rf "$dir/smoke-corpus"
 status=0
 for t in "${targets[@]}"; do
-  mkdir -p "$dir/corpus/$t" "$dir/findings/$t" "$dir/logs" "$dir/seeds/$t"
+  mkdir -p "$dir/$corpora/$t" "$dir/findings/$t" "$dir/logs" "$dir/seeds/$t"
   log="$dir/logs/$t.log"
   if ! "$dir/fuzz/$t" -max_total_time="$seconds" -timeout="$timeout_s" -rss_limit_mb=2048 \
       -print_final_stats=1 -artifact_prefix="$dir/findings/$t/" \
-      "$dir/corpus/$t" "$dir/seeds/$t" >"$log" 2>&1; then
+      "$dir/$corpora/$t" "$dir/seeds/$t" >"$log" 2>&1; then
     status=1
     echo "fuzz: $t found something; see $log and $dir/findings/$t/"
     grep -m 5 -E "ERROR|SUMMARY|Test unit written" "$log" || true
