@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, then builds and runs every test: the normal build and the
-# AddressSanitizer + UndefinedBehaviorSanitizer build, then the thread tests under ThreadSanitizer.
+# AddressSanitizer + UndefinedBehaviorSanitizer build, then the thread tests under ThreadSanitizer
+# and a short smoke of every fuzz target.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 jobs="$(nproc 2>/dev/null || echo 2)"
