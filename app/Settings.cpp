@@ -2,6 +2,9 @@
 
 #include <opencv2/core/persistence.hpp>
 
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <exception>
 #include <fstream>
 
@@ -12,6 +15,11 @@ namespace qcl {
 const char* const kSettingsFileName = "decoder_settings.json";
 
 namespace {
+
+// The storage facility picks its format from a name's ending; in memory only the ending counts.
+constexpr const char* kStoredFormat = ".json";
+// The temporary file written beside the settings file before it replaces it.
+constexpr const char* kTemporarySuffix = ".tmp";
 
 bool fileExists(const std::string& fileName) {
     std::ifstream probe(fileName);
@@ -41,16 +49,52 @@ void readKeys(const cv::FileStorage& fs, Settings& settings) {
 void writeKeys(cv::FileStorage& fs, const Settings& settings) {
     writeName(fs, "logLevel", settings.logLevel);
     writeName(fs, "logLevelConsole", settings.logLevelConsole);
-    fs << "logFileName" << settings.logFileName;
+    // Texts through cv::write: the stream operator would open a structure for a text that
+    // begins with "[" or "{" and lose it.
+    cv::write(fs, "logFileName", settings.logFileName);
     writeName(fs, "codeType", settings.codeType);
     fs << "device" << settings.device;
     fs << "mode" << settings.mode;
     fs << "width" << settings.width;
     fs << "height" << settings.height;
     fs << "backend" << settings.backend;
-    fs << "launch" << settings.launch;
+    cv::write(fs, "launch", settings.launch);
     writeName(fs, "binFormat", settings.binFormat);
     fs << "outputChangesOnly" << (settings.outputChangesOnly ? 1 : 0);
+}
+
+// The stored form, built in memory so that the file is touched only once the text is whole.
+std::string settingsText(const Settings& settings) {
+    cv::FileStorage fs(kStoredFormat, cv::FileStorage::WRITE | cv::FileStorage::MEMORY);
+    writeKeys(fs, settings);
+    return fs.releaseAndGetString();
+}
+
+// Writes the text to a temporary file beside the target, then renames it over the target: a
+// failing or interrupted write leaves the previous file as it was. Reports each failure.
+bool replaceFile(const std::string& fileName, const std::string& text) {
+    const std::string temporary = fileName + kTemporarySuffix;
+    {
+        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+        if (!out.is_open()) {
+            logError() << "Settings file cannot be opened for writing!";
+            return false;
+        }
+        out << text;
+        out.flush();
+        out.close();
+        if (out.fail()) {
+            logError() << "Settings file cannot be written!";
+            std::remove(temporary.c_str());
+            return false;
+        }
+    }
+    if (std::rename(temporary.c_str(), fileName.c_str()) != 0) {
+        logError() << "Settings file cannot be replaced: " << std::strerror(errno);
+        std::remove(temporary.c_str());
+        return false;
+    }
+    return true;
 }
 
 }  // namespace
@@ -85,14 +129,7 @@ bool readSettings(Settings& settings, const std::string& fileName) {
 bool saveSettings(const Settings& settings, const std::string& fileName) {
     bool saved = false;
     try {
-        cv::FileStorage fs(fileName, cv::FileStorage::WRITE);
-        if (!fs.isOpened()) {
-            logError() << "Settings file cannot be opened for writing!";
-        } else {
-            writeKeys(fs, settings);
-            fs.release();
-            saved = true;
-        }
+        saved = replaceFile(fileName, settingsText(settings));
     } catch (const std::exception& e) {
         logError() << "Error: " << e.what();
         saved = false;

@@ -153,9 +153,11 @@ void Logger::setConsoleThreshold(LogLevel level) {
 }
 
 LogLevel Logger::fileThreshold() const {
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
     return fileThreshold_;
 }
 LogLevel Logger::consoleThreshold() const {
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
     return consoleThreshold_;
 }
 

@@ -86,7 +86,7 @@ private:
     friend class LogLine;
     void writeBanner(const char* word, bool dashesFirst);
 
-    std::recursive_mutex mutex_;
+    mutable std::recursive_mutex mutex_;
     std::ofstream file_;
     LogLevel fileThreshold_ = LogLevel::Info;
     LogLevel consoleThreshold_ = LogLevel::Warning;

@@ -381,15 +381,15 @@ std::vector<SymbolCandidate> locateSymbols(const cv::Mat& image, const LocatorOp
         [](const SymbolCandidate& a, const SymbolCandidate& b) { return a.score > b.score; });
     std::vector<SymbolCandidate> kept;
     for (const SymbolCandidate& candidate : candidates) {
+        if (static_cast<int>(kept.size()) >= options.maxCandidates) {
+            break;
+        }
         const bool seen = std::any_of(kept.begin(), kept.end(), [&](const SymbolCandidate& k) {
             return cv::norm(k.center - candidate.center) <
                    std::max(k.discRadius, candidate.discRadius);
         });
         if (!seen) {
             kept.push_back(candidate);
-            if (static_cast<int>(kept.size()) >= options.maxCandidates) {
-                break;
-            }
         }
     }
     return kept;

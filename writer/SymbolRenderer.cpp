@@ -14,6 +14,9 @@ namespace {
 
 // Longer side of the reader's working image; every absolute size below is in its pixels.
 constexpr double kWorkingSide = 640.0;
+// Largest side of an image whose size the renderer chooses itself: Quorgen's own limit on given
+// sizes, and far beyond any symbol a reader needs.
+constexpr double kMaxChosenSide = 20000.0;
 // Black below a notch: survives blur and the centre finder's antialiased repaint of the disc.
 constexpr double kThinBlackShare = 0.3;
 constexpr double kThinBlackMin = 3.0;
@@ -193,6 +196,10 @@ SizedLayout settleLayout(int modulesPerRing, int ringCount, const RenderOptions&
         const double need = std::ceil(2.0 * (outer * scale + offset) + 2.0);
         if (need == side) {
             break;
+        }
+        if (!(need <= kMaxChosenSide)) {
+            throw std::invalid_argument(
+                "the symbol would need an image of more than 20000 pixels a side");
         }
         side = need;
     }

@@ -1,6 +1,7 @@
 // The settings file: defaults, missing keys, the stored form, round trips and malformed files.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <tuple>
 
 #include "ProgramRunner.h"
@@ -48,8 +49,9 @@ TEST(SettingsTest, FileWithOnlyCodeTypeGivesMissingKeyValues) {
 
 TEST(SettingsTest, SaveAndReadGiveBackEveryField) {
     TempDir dir;
-    const Settings saved({"my log.txt",
-                          "filesrc location=\"a b.avi\" ! decodebin ! appsink 'x' \\ end",
+    // Texts that begin like a JSON structure stay texts (a fuzz find).
+    const Settings saved({"{my log}.txt",
+                          "[filesrc location=\"a b.avi\" ! decodebin ! appsink 'x' \\ end",
                           LogLevel::Off, LogLevel::Debug, CodeType::Color, 4, -1, 1280, 720, 200,
                           BinaryFormat::HexaUpperCase});
     {
@@ -93,6 +95,39 @@ TEST(SettingsTest, MalformedFileReportsTheErrorAndKeepsValues) {
     EXPECT_EQ(settings.device, 9);
     EXPECT_EQ(log.text().rfind("Error\tError: ", 0), 0U) << log.text();
     EXPECT_TRUE(log.contains("Warning\tSettings have not been read.\n"));
+}
+
+// A save that cannot complete leaves what was there before, reports why and leaves no
+// temporary file behind.
+TEST(SettingsTest, FailingSaveLeavesThePreviousFileAndReportsIt) {
+    struct Case {
+        const char* blockedName;  // made a non-empty directory before the save
+        bool targetIsFile;        // the previous settings file exists beside it
+        const char* error;
+    };
+    const Case cases[] = {
+        {"decoder_settings.json.tmp", true, "Error\tSettings file cannot be opened for writing!\n"},
+        {"decoder_settings.json", false, "Error\tSettings file cannot be replaced: "},
+    };
+    const std::string previous = "{\n    \"device\": 7\n}\n";
+    for (const Case& c : cases) {
+        TempDir dir;
+        if (c.targetIsFile) {
+            dir.write(kSettingsFileName, previous);
+        }
+        std::filesystem::create_directory(dir / c.blockedName);
+        dir.write(std::string(c.blockedName) + "/inside", "x");
+        LogCapture log;
+        EXPECT_FALSE(saveSettings(Settings(), settingsPath(dir))) << c.blockedName;
+        EXPECT_EQ(log.text().rfind(c.error, 0), 0U) << log.text();
+        EXPECT_TRUE(log.contains("Warning\tSettings have not been saved.\n")) << log.text();
+        if (c.targetIsFile) {
+            EXPECT_EQ(dir.read(kSettingsFileName), previous);
+        } else {
+            EXPECT_TRUE(std::filesystem::is_directory(dir / kSettingsFileName));
+            EXPECT_FALSE(std::filesystem::exists(settingsPath(dir) + ".tmp"));
+        }
+    }
 }
 
 }  // namespace

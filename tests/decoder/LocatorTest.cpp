@@ -126,6 +126,12 @@ TEST(DecodeAll, SymbolLimitAndAnImageWithoutSymbols) {
     DecodeOptions one;
     one.maxSymbols = 1;
     EXPECT_EQ(decodeAll(DecodeParameters{}, two, one).symbols.size(), 1u);
+    // The candidate limit holds for every value, none asked included (a fuzz find).
+    for (int limit : {0, 1, 2}) {
+        LocatorOptions options;
+        options.maxCandidates = limit;
+        EXPECT_EQ(locateSymbols(two, options).size(), static_cast<std::size_t>(limit));
+    }
 
     // Plain rings have no marker: not even proposed.
     cv::Mat rings = page({640, 640}, {});

@@ -49,6 +49,13 @@ TEST(SymbolRendererSize, RejectsImpossibleSymbols) {
     tiny.ringPitch = 40;
     tiny.imageSize = cv::Size(200, 200);
     EXPECT_THROW(SymbolRenderer(32, 9, CodeType::BlackAndWhite, tiny), std::invalid_argument);
+    // A pitch or quiet zone so large that the image side it needs overflows an int (fuzz find).
+    RenderOptions huge;
+    huge.ringPitch = 555555554;
+    EXPECT_THROW(SymbolRenderer(16, 2, CodeType::BlackAndWhite, huge), std::invalid_argument);
+    huge.ringPitch = 20;
+    huge.quietZone = 1e300;
+    EXPECT_THROW(SymbolRenderer(16, 2, CodeType::BlackAndWhite, huge), std::invalid_argument);
     const SymbolRenderer renderer(32, 3, CodeType::BlackAndWhite, options);
     EXPECT_THROW(renderer.render(ModuleList(10, 0)), std::invalid_argument);
     EXPECT_THROW(renderer.render(ModuleList(27 * 3, 2)), std::invalid_argument);

@@ -1,0 +1,125 @@
+// Several threads reading at once: every call of the reader must give what the same call gives
+// on one thread, so the reader must hold no shared mutable state.
+#include <gtest/gtest.h>
+#include <opencv2/imgproc.hpp>
+
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "common/ErrorCodes.h"
+#include "decoder/Decoder.h"
+#include "support/RoundTrip.h"
+#include "support/SymbolFixtures.h"
+
+namespace qcl {
+namespace {
+
+#if defined(__SANITIZE_THREAD__)
+constexpr bool kRaceDetector = true;
+#elif defined(__has_feature)
+#if __has_feature(thread_sanitizer)
+constexpr bool kRaceDetector = true;
+#else
+constexpr bool kRaceDetector = false;
+#endif
+#else
+constexpr bool kRaceDetector = false;
+#endif
+
+constexpr int kThreads = 8;
+// Side of the test images: small, so that the sanitizer build runs the test quickly.
+constexpr int kImageSide = 320;
+
+struct Input {
+    cv::Mat image;
+    CodeType codeType;
+};
+
+cv::Mat written(const std::string& text, CodeType codeType, double angle, bool mirrored) {
+    writer::SymbolOptions symbol;
+    symbol.codeType = codeType;
+    RenderOptions render;
+    render.imageSize = {kImageSide, kImageSide};
+    render.startAngle = angle;
+    render.mirrored = mirrored;
+    return test::writeSymbol(text, symbol, render).image;
+}
+
+// Decodable symbols of both code types, two symbols in one image, and a disc without a symbol
+// (a failure whose code must also be the same).
+std::vector<Input> inputs() {
+    std::vector<Input> result = {
+        {written("threads at once", CodeType::BlackAndWhite, 0.0, false), CodeType::BlackAndWhite},
+        {written("0123456789", CodeType::BlackAndWhite, 2.0, true), CodeType::BlackAndWhite},
+        {written("colour from eight threads", CodeType::Color, 1.0, false), CodeType::Color},
+    };
+    cv::Mat pair;
+    cv::hconcat(written("left", CodeType::BlackAndWhite, 0.5, false),
+                written("right", CodeType::BlackAndWhite, 4.0, false), pair);
+    result.push_back({pair, CodeType::BlackAndWhite});
+    cv::Mat disc(kImageSide, kImageSide, CV_8UC3, cv::Scalar::all(255));
+    cv::circle(disc, {kImageSide / 2, kImageSide / 2}, kImageSide / 4, cv::Scalar::all(0), -1);
+    result.push_back({disc, CodeType::BlackAndWhite});
+    return result;
+}
+
+// Everything both entries report about one image, as one text.
+std::string readAll(const Input& input) {
+    DecodeParameters parameters;
+    parameters.codeType = input.codeType;
+    std::ostringstream out;
+    out.precision(17);
+    try {
+        const std::string payload = decode(parameters, input.image, true);
+        out << "decode " << payload << '\n';
+    } catch (const QCException& error) {
+        out << "decode failed " << error.code << '\n';
+    }
+    const DecodeAllResult all = decodeAll(parameters, input.image, DecodeOptions{});
+    for (const DecodedSymbol& symbol : all.symbols) {
+        out << symbol.payload << ' ' << symbol.center << ' ' << symbol.startMarkerAngle << ' '
+            << symbol.correctedSymbols << '\n';
+    }
+    out << "failure " << all.failure.errorCode << ' ' << all.failure.stage << '\n';
+    return out.str();
+}
+
+TEST(DecoderThreads, EightThreadsReadWhatOneThreadReads) {
+    if (kRaceDetector) {
+        // The vision library's worker pool hands work over in code the race detector does not
+        // see, which it would report as races; the reader's own threads are what is tested.
+        cv::setNumThreads(0);
+    }
+    const std::vector<Input> images = inputs();
+    std::vector<std::string> expected;
+    for (const Input& input : images) {
+        expected.push_back(readAll(input));
+    }
+    ASSERT_NE(expected[0].find("decode threads at once\n"), std::string::npos) << expected[0];
+    ASSERT_NE(expected[3].find("\nright "), std::string::npos) << expected[3];
+    ASSERT_EQ(expected[4].rfind("decode failed ", 0), 0U) << expected[4];
+
+    // Each thread starts at another image, so different images are read at the same time.
+    std::vector<std::vector<std::string>> got(kThreads);
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t) {
+        threads.emplace_back([&, t] {
+            for (std::size_t i = 0; i < images.size(); ++i) {
+                got[t].push_back(readAll(images[(t + i) % images.size()]));
+            }
+        });
+    }
+    for (std::thread& thread : threads) {
+        thread.join();
+    }
+    for (int t = 0; t < kThreads; ++t) {
+        for (std::size_t i = 0; i < images.size(); ++i) {
+            EXPECT_EQ(got[t][i], expected[(t + i) % images.size()]) << "thread " << t;
+        }
+    }
+}
+
+}  // namespace
+}  // namespace qcl
