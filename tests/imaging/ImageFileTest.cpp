@@ -33,28 +33,23 @@ double meanDifference(const cv::Mat& a, const cv::Mat& b) {
     return cv::mean(difference.reshape(1))[0];
 }
 
-TEST(ImageFile, ReadsEveryFormatAndDepthAsBgr) {
+TEST(ImageFile, ReadsEveryDepthAndChannelCountAsBgr) {
     const cv::Mat bgr = gradient(60, 40);
-    cv::Mat grey, bgra, grey16, bgr16;
+    cv::Mat grey, bgra, grey16, greyAsBgr;
     cv::cvtColor(bgr, grey, cv::COLOR_BGR2GRAY);
     cv::cvtColor(bgr, bgra, cv::COLOR_BGR2BGRA);
-    grey.convertTo(grey16, CV_16U, 257);
-    bgr.convertTo(bgr16, CV_16U, 257);
-    cv::Mat greyAsBgr;
     cv::cvtColor(grey, greyAsBgr, cv::COLOR_GRAY2BGR);
+    grey.convertTo(grey16, CV_16U, 257);
+    // Our conversions to 8-bit BGR: grey, alpha and 16-bit in the formats that carry them.
     const struct {
         const char* extension;
         cv::Mat written;
         const cv::Mat& expected;
         double tolerance;
     } cases[] = {
-        {".png", bgr, bgr, 0.0},          {".png", grey, greyAsBgr, 0.0},
-        {".png", bgra, bgr, 0.0},         {".png", grey16, greyAsBgr, 0.5},
-        {".png", bgr16, bgr, 0.5},        {".jpg", bgr, bgr, 4.0},
-        {".tiff", bgr, bgr, 0.0},         {".tiff", grey16, greyAsBgr, 0.5},
-        {".webp", bgr, bgr, 6.0},         {".bmp", bgr, bgr, 0.0},
-        {".bmp", grey, greyAsBgr, 0.0},   {".ppm", bgr, bgr, 0.0},
-        {".pgm", grey16, greyAsBgr, 0.5},
+        {".png", bgr, bgr, 0.0},           {".png", grey, greyAsBgr, 0.0},
+        {".png", bgra, bgr, 0.0},          {".png", grey16, greyAsBgr, 0.5},
+        {".tiff", grey16, greyAsBgr, 0.5}, {".jpg", bgr, bgr, 4.0},
     };
     for (const auto& c : cases) {
         const ImageReadResult read = readImageBytes(encode(c.extension, c.written));
@@ -76,7 +71,7 @@ TEST(ImageFile, TransparentAreasReadAsWhite) {
 
 TEST(ImageFile, DamagedBytesAnswerOneLineOfOurOwn) {
     const cv::Mat bgr = gradient(64, 64);
-    for (const char* extension : {".png", ".jpg", ".tiff", ".webp", ".bmp", ".ppm"}) {
+    for (const char* extension : {".png", ".jpg"}) {
         const std::vector<std::uint8_t> whole = encode(extension, bgr);
         for (const std::size_t kept : {std::size_t{0}, std::size_t{3}, std::size_t{20}}) {
             const std::vector<std::uint8_t> cut(whole.begin(), whole.begin() + kept);
@@ -93,7 +88,7 @@ TEST(ImageFile, LargeImagesAreReducedWhileReading) {
     // 4500 x 4000 is past the pixel budget: read at half size, the picture averaged not cropped.
     cv::Mat large(4000, 4500, CV_8UC3, cv::Scalar(255, 255, 255));
     cv::rectangle(large, cv::Rect(0, 0, 2250, 2000), cv::Scalar(0, 0, 0), cv::FILLED);
-    for (const char* extension : {".png", ".jpg", ".bmp"}) {
+    for (const char* extension : {".png", ".jpg"}) {
         const ImageReadResult read = readImageBytes(encode(extension, large));
         ASSERT_TRUE(read.ok()) << extension << ": " << read.error;
         EXPECT_EQ(read.image.size(), cv::Size(2250, 2000)) << extension;

@@ -47,66 +47,50 @@ std::string readFile(const std::string& path) {
     return text.str();
 }
 
-TEST(QuorgenOptions, EveryOptionInShortAndLongForm) {
-    const QuorgenOptions s = parseQuorgenArguments(
-        {"-o", "a.png",   "-e", "High", "-c",         "Color",  "-t",       "Ascii", "-m",
-         "48", "-r",      "3",  "-l",   "Vertical",   "--mask", "2",        "-d",    "300",
-         "-s", "800x600", "-q", "0",    "--rotation", "90",     "--mirror", "-v",    "Text"});
-    EXPECT_EQ(s.output, "a.png");
-    EXPECT_EQ(s.symbol.eccStrength, ECCtype::High);
-    EXPECT_EQ(s.symbol.codeType, CodeType::Color);
-    EXPECT_EQ(s.symbol.payloadType, PayloadType::Ascii);
-    EXPECT_EQ(s.symbol.modulesPerRing, 48);
-    EXPECT_EQ(s.symbol.ringCount, 3);
-    EXPECT_EQ(s.symbol.layout, Layout::Vertical);
-    EXPECT_EQ(s.symbol.mask, 2);
-    EXPECT_EQ(s.render.diameter, 300.0);
-    EXPECT_EQ(s.render.imageSize, cv::Size(800, 600));
-    EXPECT_EQ(s.render.quietZone, 0.0);
-    EXPECT_NEAR(s.render.startAngle, CV_PI / 2, 1e-12);
-    EXPECT_TRUE(s.render.mirrored);
-    EXPECT_TRUE(s.verbose);
-    EXPECT_EQ(s.input, "Text");
-
-    // Long forms; enumerations by number too.
-    const QuorgenOptions l = parseQuorgenArguments(
-        {"--output",     "b.png", "--ecc",     "0",      "--code-type", "1", "--type",  "7",
-         "--modules",    "80",    "--rings",   "9",      "--layout",    "5", "--pitch", "12.5",
-         "--quiet-zone", "3.5",   "--verbose", "--file", "payload.txt"});
-    EXPECT_EQ(l.output, "b.png");
-    EXPECT_EQ(l.symbol.eccStrength, ECCtype::Low);
-    EXPECT_EQ(l.symbol.codeType, CodeType::Color);
-    EXPECT_EQ(l.symbol.payloadType, static_cast<PayloadType>(7));
-    EXPECT_EQ(l.symbol.modulesPerRing, 80);
-    EXPECT_EQ(l.symbol.ringCount, 9);
-    EXPECT_EQ(l.symbol.layout, static_cast<Layout>(5));
-    EXPECT_EQ(l.render.ringPitch, 12.5);
-    EXPECT_EQ(l.render.quietZone, 3.5);
-    EXPECT_EQ(l.source, QuorgenOptions::Source::File);
-    EXPECT_EQ(l.input, "payload.txt");
-    // A pitch alone leaves the image size to the renderer.
-    EXPECT_EQ(l.render.imageSize, RenderOptions().imageSize);
-
-    const QuorgenOptions b = parseQuorgenArguments({"-b", "data.bin", "-p", "20"});
-    EXPECT_EQ(b.source, QuorgenOptions::Source::BinaryFile);
-    EXPECT_EQ(b.input, "data.bin");
-    EXPECT_EQ(parseQuorgenArguments({"-f", "x", "-d", "500"}).render.imageSize,
-              RenderOptions().imageSize);
-    // A single dash is a text, not an option.
-    EXPECT_EQ(parseQuorgenArguments({"-"}).input, "-");
+// Every field the command line sets, in one line, so a table can compare whole parses.
+std::string describe(const QuorgenOptions& o) {
+    std::ostringstream out;
+    const SymbolOptions& s = o.symbol;
+    const RenderOptions& r = o.render;
+    out << static_cast<int>(o.source) << ' ' << o.input << ' ' << o.output << ' '
+        << toString(s.eccStrength) << ' ' << toString(s.codeType) << ' ' << toString(s.payloadType)
+        << ' ' << s.modulesPerRing << 'x' << s.ringCount << ' ' << toString(s.layout) << " m"
+        << s.mask << " d" << r.diameter << ' ' << r.imageSize.width << 'x' << r.imageSize.height
+        << " q" << r.quietZone << " a" << std::lround(r.startAngle * 180 / CV_PI)
+        << (r.mirrored ? 'M' : '-') << (o.verbose ? 'V' : '-') << (o.help ? 'H' : '-') << " p"
+        << r.ringPitch;
+    return out.str();
 }
 
-TEST(QuorgenOptions, HelpNeedsNoPayload) {
-    EXPECT_TRUE(parseQuorgenArguments({"--help"}).help);
-    EXPECT_TRUE(parseQuorgenArguments({"-h"}).help);
-    EXPECT_TRUE(parseQuorgenArguments({"Text", "-f", "file", "-h"}).help);  // even with both
-    const std::string usage = kQuorgenUsage;
-    for (const char* option :
-         {"--file", "--binary-file", "--ecc", "--code-type", "--type", "--modules", "--rings",
-          "--layout", "--mask", "--output", "--pitch", "--diameter", "--size", "--quiet-zone",
-          "--rotation", "--mirror", "--verbose", "--help"}) {
-        EXPECT_NE(usage.find(option), std::string::npos) << option;
+// Short and long forms, enumerations by name and by number; a pitch or a diameter alone leaves
+// the image size to the renderer; a single dash is a text; help needs no payload.
+TEST(QuorgenOptions, EveryOptionInShortAndLongForm) {
+    const QuorgenOptions defaults;
+    const std::pair<Args, std::string> cases[] = {
+        {{"-o", "a.png",   "-e", "High", "-c",         "Color",  "-t",       "Ascii", "-m",
+          "48", "-r",      "3",  "-l",   "Vertical",   "--mask", "2",        "-d",    "300",
+          "-s", "800x600", "-q", "0",    "--rotation", "90",     "--mirror", "-v",    "Text"},
+         "0 Text a.png High Color Ascii 48x3 Vertical m2 d300 800x600 q0 a90MV- p"},
+        {{"--output",     "b.png", "--ecc",     "0",      "--code-type", "1", "--type",  "7",
+          "--modules",    "80",    "--rings",   "9",      "--layout",    "5", "--pitch", "12.5",
+          "--quiet-zone", "3.5",   "--verbose", "--file", "payload.txt"},
+         "1 payload.txt b.png Low Color UTF8 80x9 Scrambled m"},
+        {{"-b", "data.bin", "-p", "20"}, "2 data.bin"},
+        {{"-"}, "0 - quorel.png"},
+    };
+    for (const auto& [args, expected] : cases) {
+        EXPECT_EQ(describe(parseQuorgenArguments(args)).rfind(expected, 0), 0u)
+            << describe(parseQuorgenArguments(args));
     }
+    const QuorgenOptions l = parseQuorgenArguments(cases[1].first);
+    EXPECT_EQ(l.render.ringPitch, 12.5);
+    EXPECT_EQ(l.render.quietZone, 3.5);
+    EXPECT_TRUE(l.verbose);
+    for (const Args& args : {cases[1].first, cases[2].first, Args{"-f", "x", "-d", "500"}}) {
+        EXPECT_EQ(parseQuorgenArguments(args).render.imageSize, defaults.render.imageSize);
+    }
+    EXPECT_TRUE(parseQuorgenArguments({"-h"}).help);
+    EXPECT_TRUE(parseQuorgenArguments({"Text", "-f", "file", "--help"}).help);  // even with both
 }
 
 TEST(QuorgenOptions, BadValuesAreNamed) {
