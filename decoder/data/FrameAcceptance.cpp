@@ -105,8 +105,10 @@ FrameFault checkFrame(const std::vector<std::uint8_t>& data, std::size_t payload
             return FrameFault::Padding;
         }
     }
+    // The writer never writes a frame without payload, and an all-zero block (a grid read as one
+    // colour after unmasking) is one: header, length and checksum all zero, a valid codeword.
     if (payloadBytes == 0) {
-        return FrameFault::None;
+        return FrameFault::PayloadLayout;
     }
     const std::vector<std::uint8_t> payload(data.begin() + kHeaderBytes,
                                             data.begin() + kHeaderBytes + payloadBytes);

@@ -22,17 +22,23 @@ std::string dataFile(const std::string& name) {
     return std::string(root != nullptr ? root : "..") + "/tests/data/" + name;
 }
 
-// A 64 x 8 symbol of 40 bytes at 200 px, JPEG quality 60: its modules are noise to the chain,
-// and one try's noise once passed the frame checks as the Digits text "1774816858890728".
-TEST(Misread, SmallJpegSymbolReadsRightOrNotAtAll) {
-    const cv::Mat image = cv::imread(dataFile("misread-jpeg60-200px.png"), cv::IMREAD_COLOR);
-    ASSERT_FALSE(image.empty());
-    std::ifstream file(dataFile("misread-jpeg60-200px.txt"), std::ios::binary);
-    const std::string expected{std::istreambuf_iterator<char>(file),
-                               std::istreambuf_iterator<char>()};
-    const DecodeAllResult result = decodeAll(DecodeParameters{}, image, DecodeOptions{});
-    for (const DecodedSymbol& symbol : result.symbols) {
-        EXPECT_EQ(symbol.payload, expected);
+// Images the reader once misread; each must read right or not at all:
+// - a 64 x 8 symbol of 40 bytes at 200 px, JPEG quality 60: its modules are noise to the chain,
+//   and one try's noise once passed the frame checks as the Digits text "1774816858890728";
+// - a small symbol shrunk to 168 px through heavy JPEG, whose grid read as one colour: the all-zero
+//   codeword of an empty frame, once reported as an empty text.
+TEST(Misread, ImagesOnceMisreadReadRightOrNotAtAll) {
+    for (const char* name : {"misread-jpeg60-200px", "misread-blank-grid-168px"}) {
+        SCOPED_TRACE(name);
+        const cv::Mat image = cv::imread(dataFile(std::string(name) + ".png"), cv::IMREAD_COLOR);
+        ASSERT_FALSE(image.empty());
+        std::ifstream file(dataFile(std::string(name) + ".txt"), std::ios::binary);
+        const std::string expected{std::istreambuf_iterator<char>(file),
+                                   std::istreambuf_iterator<char>()};
+        const DecodeAllResult result = decodeAll(DecodeParameters{}, image, DecodeOptions{});
+        for (const DecodedSymbol& symbol : result.symbols) {
+            EXPECT_EQ(symbol.payload, expected);
+        }
     }
 }
 

@@ -139,18 +139,19 @@ TEST(DecodeFrame, FailureCodes) {
         {beyondRepair, EccCannotCorrect},
         // An empty payload does not stop the search: a High symbol fails at the Low attempt.
         {symbolBlock(kSmallGrid, ECCtype::High, 3, 0, {}), EccCannotCorrect},
+        // Nor is it a symbol at Low.
+        {symbolBlock(kSmallGrid, ECCtype::Low, 0, 0, {}), WrongChecksum},
     };
     for (const auto& [block, code] : cases) {
         const Decoded result = decodeBlock(kSmallGrid, block);
         EXPECT_EQ(result.code, code) << errorMessage(code);
         EXPECT_EQ(result.payload, "keep");
     }
-    // At Low an empty payload is a success that writes nothing but the strength.
-    const Decoded low = decodeBlock(kSmallGrid, symbolBlock(kSmallGrid, ECCtype::Low, 0, 0, {}));
-    EXPECT_EQ(low.code, Success);
-    EXPECT_EQ(low.payload, "keep");
-    EXPECT_EQ(low.payloadType, 99);
-    EXPECT_EQ(low.eccType, 0);
+    // A grid of five bytes leaves no room for fill: all zeros (a blank grid) is the codeword of
+    // an empty Low frame, and was once read as an empty text.
+    const Decoded blank = decodeBlock(makeGrid(25, 2, false), Bytes(5, 0));
+    EXPECT_EQ(blank.code, WrongChecksum);
+    EXPECT_EQ(blank.payload, "keep");
 }
 
 TEST(DecodeFrame, NineBitPayloadHasItsChecksumAtOffsetFour) {
