@@ -22,6 +22,10 @@ namespace {
 
 const char* const kWindowName = "Camera";
 constexpr int kKeyWaitMs = 1;
+// A frame's read may run the reader's further alternatives for this long (ms): a frame without a
+// symbol then still leaves the view at ten frames a second at least, and the next frame tries
+// again.
+constexpr double kFrameBudgetMs = 100.0;
 // A source that stops delivering frames (a video that ended, a camera unplugged) ends the view
 // after this many empty reads in a row; keys are still polled while waiting.
 constexpr int kMaxEmptyReads = 200;
@@ -112,6 +116,7 @@ std::vector<DecodedSymbol> readFrame(const cv::Mat& frame, const ViewState& stat
     parameters.binaryFormat = binaryFormat;
     DecodeOptions options;
     options.enhance = state.enhanced;
+    options.timeBudgetMs = kFrameBudgetMs;
     if (state.wholeFrame) {
         return decodeAll(parameters, frame, options).symbols;
     }

@@ -36,6 +36,9 @@ constexpr double kInsideShare = 1.0;
 // undoes enough of a blur of up to about 3 px for the thresholds to find the modules again.
 constexpr double kSharpenSigma = 3.0;
 constexpr double kSharpenAmount = 3.0;
+// ... unless the image is flat: grey levels spread by less than this (standard deviation) hold
+// no symbol that evening or sharpening could bring out (a wall, a covered lens).
+constexpr double kMinSpreadToSharpen = 4.0;
 // Slanted symbols read per image through rim views: each failing view costs a designed search.
 constexpr int kMaxRimViews = 3;
 // A view enlarged at least this much holds a symbol whose modules are a few pixels: whether they
@@ -251,6 +254,12 @@ void readSharpened(const DecodeParameters& parameters, const cv::Mat& image,
                    const DecodeOptions& options, std::chrono::steady_clock::time_point start,
                    DecodeAllResult& result) {
     if (!result.symbols.empty() || overBudget(options, start)) {
+        return;
+    }
+    cv::Scalar mean;
+    cv::Scalar spread;
+    cv::meanStdDev(image, mean, spread);
+    if (std::max({spread[0], spread[1], spread[2]}) < kMinSpreadToSharpen) {
         return;
     }
     logDebug() << "nothing read: the search again on the evened and sharpened image";
