@@ -46,6 +46,24 @@ constexpr int kMaxRimViews = 3;
 // cut again, enlarged by Lanczos to these sides (px) in turn.
 constexpr double kRetryEnlargement = 2.0;
 constexpr int kRetrySides[] = {640, 480};
+// ... but only when the first view got past the inner zebra: a view that did not even show the
+// disc's zebra is a false candidate far more often than a resampling away from reading.
+constexpr std::int32_t kRetryPastStage = StageFindInnerZebra;
+// Views that may fail per decode, counted over candidates, retries, rim views and the sharpened
+// pass: each costs a whole designed search, and an image with this many failures (a page of
+// dots, a symbol beyond reading) is not read by the thirteenth.
+constexpr int kMaxFailedViews = 12;
+
+// One decode's search: what the caller asked for, when it began and what it has spent.
+struct Search {
+    const DecodeParameters& parameters;
+    const DecodeOptions& options;
+    std::chrono::steady_clock::time_point start;
+    int failedViews = 0;
+    // Candidates whose view got past the inner zebra: a true symbol lies there, so other
+    // candidates within its rim are specks among its modules.
+    std::vector<SymbolCandidate> symbolsSeen;
+};
 
 struct CandidateView {
     cv::Mat image;
@@ -95,22 +113,49 @@ CandidateView scaleView(const CandidateCrop& crop, int side, int enlarge) {
 
 // Reads a candidate's view; a small symbol's view that does not read is tried again with the
 // other enlargements. `view` is left on the last view read.
-DesignedDecode readCandidate(const DecodeParameters& parameters, const cv::Mat& image,
-                             const SymbolCandidate& candidate, const DecodeOptions& options,
+// The designed search on one view, counted against the search's failures.
+DesignedDecode readView(Search& search, const cv::Mat& view) {
+    DesignedDecode read = runDesignedDecode(search.parameters, view, search.options.enhance,
+                                            realStages(), search.options.traceStages);
+    if (!read.decoded) {
+        ++search.failedViews;
+    }
+    return read;
+}
+
+bool exhausted(const Search& search) {
+    return search.failedViews >= kMaxFailedViews;
+}
+
+DesignedDecode readCandidate(Search& search, const cv::Mat& image, const SymbolCandidate& candidate,
                              CandidateView& view) {
     const CandidateCrop crop = cutCrop(image, candidate);
     // Small symbols are enlarged cubically: edges stay steeper than with a linear blend, so thin
     // features (a notch floor, a marker one module wide) survive the view's binarisation.
     view = scaleView(crop, kViewSide, cv::INTER_CUBIC);
-    DesignedDecode read = runDesignedDecode(parameters, view.image, options.enhance, realStages(),
-                                            options.traceStages);
+    DesignedDecode read = readView(search, view.image);
+    if (!read.decoded && read.status.stage > kRetryPastStage) {
+        search.symbolsSeen.push_back(candidate);
+    }
     const bool small = crop.image.cols * kRetryEnlargement <= kViewSide;
-    for (std::size_t i = 0; small && !read.decoded && i < std::size(kRetrySides); ++i) {
+    const bool retry = small && read.status.stage > kRetryPastStage;
+    for (std::size_t i = 0; retry && !read.decoded && i < std::size(kRetrySides); ++i) {
+        if (exhausted(search)) {
+            break;
+        }
         view = scaleView(crop, kRetrySides[i], cv::INTER_LANCZOS4);
-        read = runDesignedDecode(parameters, view.image, options.enhance, realStages(),
-                                 options.traceStages);
+        read = readView(search, view.image);
     }
     return read;
+}
+
+// True when `center` lies within the rim of a candidate whose view showed a symbol.
+bool insideSeenSymbol(const Search& search, const SymbolCandidate& candidate) {
+    return std::any_of(search.symbolsSeen.begin(), search.symbolsSeen.end(),
+                       [&](const SymbolCandidate& seen) {
+                           return seen.outerRadius > candidate.outerRadius &&
+                                  cv::norm(seen.center - candidate.center) < seen.outerRadius;
+                       });
 }
 
 double rimRadius(const DecodedSymbol& symbol) {
@@ -155,10 +200,15 @@ bool enough(const DecodeOptions& options, const std::vector<DecodedSymbol>& symb
     return options.maxSymbols > 0 && static_cast<int>(symbols.size()) >= options.maxSymbols;
 }
 
-bool overBudget(const DecodeOptions& options, std::chrono::steady_clock::time_point start) {
+bool overBudget(const Search& search) {
     const std::chrono::duration<double, std::milli> spent =
-        std::chrono::steady_clock::now() - start;
-    return options.timeBudgetMs > 0.0 && spent.count() > options.timeBudgetMs;
+        std::chrono::steady_clock::now() - search.start;
+    return search.options.timeBudgetMs > 0.0 && spent.count() > search.options.timeBudgetMs;
+}
+
+// True when the search should try no further view: enough symbols, no time or too many failures.
+bool stop(const Search& search, const DecodeAllResult& result) {
+    return enough(search.options, result.symbols) || overBudget(search) || exhausted(search);
 }
 
 // Adds what `read` found on a view (`toCaller`: view pixels -> caller's pixels) to `result`,
@@ -185,47 +235,42 @@ void addRead(const DecodeParameters& parameters, DesignedDecode read, const cv::
 
 // Reads the locator's candidates that no symbol of `result` covers yet, within the options'
 // limits counted from `start`.
-void readLocatedSymbols(const DecodeParameters& parameters, const cv::Mat& image,
-                        const DecodeOptions& options, std::chrono::steady_clock::time_point start,
-                        DecodeAllResult& result) {
-    if (enough(options, result.symbols) || overBudget(options, start)) {
+void readLocatedSymbols(Search& search, const cv::Mat& image, DecodeAllResult& result) {
+    if (stop(search, result)) {
         return;
     }
     for (const SymbolCandidate& candidate : locateSymbols(image)) {
-        if (enough(options, result.symbols) || overBudget(options, start)) {
+        if (stop(search, result)) {
             break;
         }
-        if (nearSymbol(result.symbols, candidate.center, kInsideShare)) {
+        if (nearSymbol(result.symbols, candidate.center, kInsideShare) ||
+            insideSeenSymbol(search, candidate)) {
             continue;
         }
         logDebug() << "locator candidate at " << candidate.center << ", rim "
                    << candidate.outerRadius;
         CandidateView view;
-        DesignedDecode read = readCandidate(parameters, image, candidate, options, view);
-        addRead(parameters, std::move(read), view.toCaller, result);
+        DesignedDecode read = readCandidate(search, image, candidate, view);
+        addRead(search.parameters, std::move(read), view.toCaller, result);
     }
 }
 
 // Reads the slanted symbols that the rim rectifier makes round again, skipping those already
 // read, within the options' limits counted from `start`.
-void readRimViews(const DecodeParameters& parameters, const cv::Mat& image,
-                  const DecodeOptions& options, std::chrono::steady_clock::time_point start,
-                  DecodeAllResult& result) {
-    if (enough(options, result.symbols) || overBudget(options, start)) {
+void readRimViews(Search& search, const cv::Mat& image, DecodeAllResult& result) {
+    if (stop(search, result)) {
         return;
     }
-    for (const RimView& view : rimViews(image, kMaxRimViews)) {
-        if (enough(options, result.symbols) || overBudget(options, start)) {
+    std::vector<ReadSymbol> known;
+    for (const DecodedSymbol& symbol : result.symbols) {
+        known.push_back({symbol.center, kInsideShare * rimRadius(symbol)});
+    }
+    for (const RimView& view : rimViews(image, kMaxRimViews, known)) {
+        if (stop(search, result)) {
             break;
         }
-        if (nearSymbol(result.symbols, view.discCenter, kInsideShare)) {
-            continue;
-        }
         logDebug() << "rim view of the disc at " << view.discCenter << ", rim " << view.rim.size;
-        addRead(parameters,
-                runDesignedDecode(parameters, view.image, options.enhance, realStages(),
-                                  options.traceStages),
-                view.toCaller, result);
+        addRead(search.parameters, readView(search, view.image), view.toCaller, result);
     }
 }
 
@@ -250,10 +295,8 @@ void readWholeImage(const DecodeParameters& parameters, const cv::Mat& image,
 
 // When nothing read: the designed search, the locator and the rim views once more, on the image
 // with its light evened and sharpened. It keeps the caller's geometry: positions need no mapping.
-void readSharpened(const DecodeParameters& parameters, const cv::Mat& image,
-                   const DecodeOptions& options, std::chrono::steady_clock::time_point start,
-                   DecodeAllResult& result) {
-    if (!result.symbols.empty() || overBudget(options, start)) {
+void readSharpened(Search& search, const cv::Mat& image, DecodeAllResult& result) {
+    if (!result.symbols.empty() || stop(search, result)) {
         return;
     }
     cv::Scalar mean;
@@ -265,21 +308,23 @@ void readSharpened(const DecodeParameters& parameters, const cv::Mat& image,
     logDebug() << "nothing read: the search again on the evened and sharpened image";
     const cv::Mat sharpened =
         unsharpMask(flattenIllumination(image), kSharpenSigma, kSharpenAmount);
-    readWholeImage(parameters, sharpened, options, result);
-    readLocatedSymbols(parameters, sharpened, options, start, result);
-    readRimViews(parameters, sharpened, options, start, result);
+    readWholeImage(search.parameters, sharpened, search.options, result);
+    // The views tried before are tried again on the sharpened image.
+    search.symbolsSeen.clear();
+    readLocatedSymbols(search, sharpened, result);
+    readRimViews(search, sharpened, result);
 }
 
 }  // namespace
 
 DecodeAllResult decodeAll(const DecodeParameters& parameters, const cv::Mat& image,
                           const DecodeOptions& options) {
-    const auto start = std::chrono::steady_clock::now();
+    Search search{parameters, options, std::chrono::steady_clock::now(), 0, {}};
     DecodeAllResult result;
     readWholeImage(parameters, image, options, result);
-    readLocatedSymbols(parameters, image, options, start, result);
-    readRimViews(parameters, image, options, start, result);
-    readSharpened(parameters, image, options, start, result);
+    readLocatedSymbols(search, image, result);
+    readRimViews(search, image, result);
+    readSharpened(search, image, result);
     if (!result.symbols.empty()) {
         result.failure = DecodeStatus{};
         result.failureTrace = StageTrace{};
@@ -298,12 +343,13 @@ std::string decode(const DecodeParameters& parameters, const cv::Mat& image, boo
     // then the slanted ones the rim views straighten, then all of it on the image sharpened.
     DecodeOptions options;
     options.enhance = enhance;
+    Search search{parameters, options, start, 0, {}};
     DecodeAllResult located;
-    readLocatedSymbols(parameters, image, options, start, located);
+    readLocatedSymbols(search, image, located);
     if (located.symbols.empty()) {
-        readRimViews(parameters, image, options, start, located);
+        readRimViews(search, image, located);
     }
-    readSharpened(parameters, image, options, start, located);
+    readSharpened(search, image, located);
     if (located.symbols.empty()) {
         throw QCException(static_cast<ErrorCode>(whole.status.errorCode));
     }

@@ -291,7 +291,8 @@ RimView makeView(const cv::Mat& image, const cv::RotatedRect& rim) {
 
 }  // namespace
 
-std::vector<RimView> rimViews(const cv::Mat& image, int maxViews) {
+std::vector<RimView> rimViews(const cv::Mat& image, int maxViews,
+                              const std::vector<ReadSymbol>& known) {
     if (image.empty() || image.depth() != CV_8U ||
         (image.channels() != 1 && image.channels() != 3) || maxViews <= 0) {
         return {};
@@ -310,6 +311,17 @@ std::vector<RimView> rimViews(const cv::Mat& image, int maxViews) {
     }
     cv::Mat binary;
     cv::threshold(grey, binary, 0, 255, cv::THRESH_BINARY | cv::THRESH_OTSU);
+    // Search pixel centres back to the caller's: x -> (x + 0.5) / scale - 0.5.
+    const auto toCaller = [scale](cv::Point2f p) {
+        return cv::Point2f(static_cast<float>((p.x + 0.5) / scale - 0.5),
+                           static_cast<float>((p.y + 0.5) / scale - 0.5));
+    };
+    const auto read = [&](const Disc& disc) {
+        const cv::Point2d centre(toCaller(disc.ellipse.center));
+        return std::any_of(known.begin(), known.end(), [&](const ReadSymbol& symbol) {
+            return cv::norm(symbol.center - centre) < symbol.radius;
+        });
+    };
 
     struct Found {
         cv::RotatedRect rim;
@@ -317,11 +329,12 @@ std::vector<RimView> rimViews(const cv::Mat& image, int maxViews) {
     };
     std::vector<Found> found;
     for (const Disc& disc : findDiscs(binary)) {
-        const bool known = std::any_of(found.begin(), found.end(), [&](const Found& f) {
+        const bool seen = std::any_of(found.begin(), found.end(), [&](const Found& f) {
             return cv::norm(f.rim.center - disc.ellipse.center) < kMaxOffCentre * semiMinor(f.rim);
         });
         cv::RotatedRect rim;
-        if (!known && rimAround(binary, disc, rim) && belongTogether(rim, disc.ellipse)) {
+        if (!seen && !read(disc) && rimAround(binary, disc, rim) &&
+            belongTogether(rim, disc.ellipse)) {
             found.push_back({rim, disc.ellipse.center});
         }
     }
@@ -330,11 +343,6 @@ std::vector<RimView> rimViews(const cv::Mat& image, int maxViews) {
     if (static_cast<int>(found.size()) > maxViews) {
         found.resize(static_cast<std::size_t>(maxViews));
     }
-    // Search pixel centres back to the caller's: x -> (x + 0.5) / scale - 0.5.
-    const auto toCaller = [scale](cv::Point2f p) {
-        return cv::Point2f(static_cast<float>((p.x + 0.5) / scale - 0.5),
-                           static_cast<float>((p.y + 0.5) / scale - 0.5));
-    };
     std::vector<RimView> views;
     for (Found f : found) {
         f.rim.center = toCaller(f.rim.center);

@@ -18,12 +18,19 @@ struct RimView {
     cv::Point2d discCenter;  // the white disc the rim was grown from, caller's pixels
 };
 
+// A symbol already read, in the caller's pixels: discs within `radius` of its centre are its own.
+struct ReadSymbol {
+    cv::Point2d center;
+    double radius = 0.0;
+};
+
 // Side of every view, pixels: the stage chain's working size, so nothing is resized again.
 constexpr int kRimViewSide = 640;
 
 // Views of the slanted symbols in an 8-bit image with 1 or 3 channels: one for every white,
 // elliptical disc whose surrounding dark area has an elliptical rim of like shape and centre,
-// largest rim first, at most `maxViews`.
-std::vector<RimView> rimViews(const cv::Mat& image, int maxViews);
+// largest rim first, at most `maxViews`. Discs inside the symbols in `known` are not looked at.
+std::vector<RimView> rimViews(const cv::Mat& image, int maxViews,
+                              const std::vector<ReadSymbol>& known = {});
 
 }  // namespace qcl

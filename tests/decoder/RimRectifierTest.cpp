@@ -65,6 +65,14 @@ TEST(RimRectifier, SqueezedSymbolGetsARoundViewThatReads) {
     }
 }
 
+// A symbol already read is not looked at again; one read elsewhere does not hide it.
+TEST(RimRectifier, SymbolAlreadyReadGetsNoView) {
+    const cv::Mat image = squeezedSymbol(0.7, 0);
+    const cv::Point2d centre(319.5, 319.5 * 0.7);
+    EXPECT_TRUE(rimViews(image, 3, {{centre, 200.0}}).empty());
+    EXPECT_EQ(rimViews(image, 3, {{centre + cv::Point2d(250.0, 0.0), 200.0}}).size(), 1u);
+}
+
 TEST(RimRectifier, NoViewWithoutASymbol) {
     cv::Mat noise(480, 640, CV_8UC1);
     cv::randu(noise, 0, 256);
