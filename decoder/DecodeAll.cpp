@@ -39,6 +39,11 @@ constexpr double kSharpenAmount = 3.0;
 // ... unless the image is flat: grey levels spread by less than this (standard deviation) hold
 // no symbol that evening or sharpening could bring out (a wall, a covered lens).
 constexpr double kMinSpreadToSharpen = 4.0;
+// ... or the first search saw no sign of a symbol: no candidate worth a view, and the
+// whole-image read stopped at the inner zebra or before. Sharpening brings out the modules of
+// a symbol the search saw, not a symbol it could not see at all.
+constexpr int kMinViewsToSharpen = 1;
+constexpr std::int32_t kSharpenPastStage = StageFindInnerZebra;
 // Slanted symbols read per image through rim views: each failing view costs a designed search.
 constexpr int kMaxRimViews = 3;
 // A view enlarged at least this much holds a symbol whose modules are a few pixels: whether they
@@ -296,7 +301,9 @@ void readWholeImage(const DecodeParameters& parameters, const cv::Mat& image,
 // When nothing read: the designed search, the locator and the rim views once more, on the image
 // with its light evened and sharpened. It keeps the caller's geometry: positions need no mapping.
 void readSharpened(Search& search, const cv::Mat& image, DecodeAllResult& result) {
-    if (!result.symbols.empty() || stop(search, result)) {
+    const bool seen =
+        search.failedViews >= kMinViewsToSharpen || result.failure.stage > kSharpenPastStage;
+    if (!result.symbols.empty() || stop(search, result) || !seen) {
         return;
     }
     cv::Scalar mean;
@@ -345,6 +352,7 @@ std::string decode(const DecodeParameters& parameters, const cv::Mat& image, boo
     options.enhance = enhance;
     Search search{parameters, options, start, 0, {}};
     DecodeAllResult located;
+    located.failure = whole.status;
     readLocatedSymbols(search, image, located);
     if (located.symbols.empty()) {
         readRimViews(search, image, located);
