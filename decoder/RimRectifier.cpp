@@ -31,6 +31,9 @@ constexpr double kRimReach = 26.0;
 // The dark area is closed at a scale where the disc's semi-minor axis is this many pixels; the
 // closing element, one disc diameter, bridges the white modules between dark ones.
 constexpr double kClosingDiscRadius = 4.0;
+// The search image is halved this many times at most, once for all discs: each disc's
+// surroundings are then reduced from the nearest half, not from the full image again.
+constexpr int kMaxHalvings = 8;
 // Rays from the disc that look for the rim, and the disc radii they skip first (the disc and the
 // black that encloses it).
 constexpr int kRimRays = 180;
@@ -222,9 +225,46 @@ bool rayRim(const cv::Mat& dark, const cv::Point2f& centre, double skip, cv::Rot
     return robustEllipse(exits, rim);
 }
 
+// The binary search image and its halves, each the previous one area-averaged to half size.
+std::vector<cv::Mat> halvings(const cv::Mat& binary) {
+    std::vector<cv::Mat> levels = {binary};
+    while (static_cast<int>(levels.size()) <= kMaxHalvings &&
+           std::min(levels.back().cols, levels.back().rows) >= 2) {
+        cv::Mat half;
+        cv::resize(levels.back(), half, cv::Size(levels.back().cols / 2, levels.back().rows / 2), 0,
+                   0, cv::INTER_AREA);
+        levels.push_back(half);
+    }
+    return levels;
+}
+
+// The surroundings `square` (search image pixels) of a disc reduced by `f` <= 1, from the
+// nearest halving at or above that size; `origin` is where the reduced image's corner lies in
+// the search image.
+cv::Mat reduceSquare(const std::vector<cv::Mat>& levels, const cv::Rect& square, double f,
+                     cv::Point2d& origin) {
+    std::size_t k = 0;
+    while (k + 1 < levels.size() && f * (1 << (k + 1)) <= 1.0) {
+        ++k;
+    }
+    const int step = 1 << k;
+    const cv::Rect at = cv::Rect(square.x / step, square.y / step, (square.width + step - 1) / step,
+                                 (square.height + step - 1) / step) &
+                        cv::Rect(0, 0, levels[k].cols, levels[k].rows);
+    origin = cv::Point2d(at.x * step, at.y * step);
+    const double g = f * step;
+    cv::Mat reduced;
+    if (at.area() > 0) {
+        cv::resize(levels[k](at), reduced, cv::Size(), g, g, cv::INTER_AREA);
+    }
+    return reduced;
+}
+
 // The ellipse of the rim around `disc`, in search image pixels: from the hull of the symbol's
 // dark area, or where that area runs into a neighbour, from rays; false when neither fits.
-bool rimAround(const cv::Mat& binary, const Disc& disc, cv::RotatedRect& rim) {
+// `levels` are the binary search image's halvings.
+bool rimAround(const std::vector<cv::Mat>& levels, const Disc& disc, cv::RotatedRect& rim) {
+    const cv::Mat& binary = levels.front();
     const double reach = kRimReach * semiMajor(disc.ellipse);
     const cv::Rect square = cv::Rect(static_cast<int>(disc.ellipse.center.x - reach),
                                      static_cast<int>(disc.ellipse.center.y - reach),
@@ -234,22 +274,25 @@ bool rimAround(const cv::Mat& binary, const Disc& disc, cv::RotatedRect& rim) {
     if (std::min(square.width, square.height) * f < 1.0) {
         return false;
     }
-    cv::Mat reduced;
-    cv::resize(binary(square), reduced, cv::Size(), f, f, cv::INTER_AREA);
+    cv::Point2d origin;
+    const cv::Mat reduced = reduceSquare(levels, square, f, origin);
+    if (reduced.empty()) {
+        return false;
+    }
     cv::Mat dark;
     cv::threshold(reduced, dark, 127, 255, cv::THRESH_BINARY_INV);
     const int side = 2 * static_cast<int>(std::ceil(f * semiMinor(disc.ellipse))) + 1;
     cv::morphologyEx(dark, dark, cv::MORPH_CLOSE,
                      cv::getStructuringElement(cv::MORPH_ELLIPSE, cv::Size(side, side)));
 
-    const cv::Point2f centre(static_cast<float>((disc.ellipse.center.x - square.x) * f),
-                             static_cast<float>((disc.ellipse.center.y - square.y) * f));
+    const cv::Point2f centre(static_cast<float>((disc.ellipse.center.x - origin.x) * f),
+                             static_cast<float>((disc.ellipse.center.y - origin.y) * f));
     if (!hullRim(dark, centre, rim) &&
         !rayRim(dark, centre, kRimSkipDiscs * f * semiMajor(disc.ellipse), rim)) {
         return false;
     }
-    rim.center = cv::Point2f(static_cast<float>(rim.center.x / f + square.x),
-                             static_cast<float>(rim.center.y / f + square.y));
+    rim.center = cv::Point2f(static_cast<float>(rim.center.x / f + origin.x),
+                             static_cast<float>(rim.center.y / f + origin.y));
     rim.size =
         cv::Size2f(static_cast<float>(rim.size.width / f), static_cast<float>(rim.size.height / f));
     return true;
@@ -328,12 +371,13 @@ std::vector<RimView> rimViews(const cv::Mat& image, int maxViews,
         cv::Point2f disc;
     };
     std::vector<Found> found;
+    const std::vector<cv::Mat> levels = halvings(binary);
     for (const Disc& disc : findDiscs(binary)) {
         const bool seen = std::any_of(found.begin(), found.end(), [&](const Found& f) {
             return cv::norm(f.rim.center - disc.ellipse.center) < kMaxOffCentre * semiMinor(f.rim);
         });
         cv::RotatedRect rim;
-        if (!seen && !read(disc) && rimAround(binary, disc, rim) &&
+        if (!seen && !read(disc) && rimAround(levels, disc, rim) &&
             belongTogether(rim, disc.ellipse)) {
             found.push_back({rim, disc.ellipse.center});
         }
