@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "common/ErrorCodes.h"
+#include "support/ThrownCode.h"
 
 namespace qcl {
 namespace {
@@ -114,27 +115,18 @@ TEST(BinarizeImage, UniformGreyBecomesBlackAndBinaryInputPassesThrough) {
     EXPECT_TRUE(identical(out, binary));
 }
 
-template <typename Operation>
-int errorCodeOf(Operation operation) {
-    try {
-        operation();
-    } catch (const QCException& e) {
-        return e.code;
-    }
-    return Success;
-}
-
 TEST(Preprocessing, OnlyOneOrThreeChannelsAreAccepted) {
     cv::Mat out;
     for (const int type : {CV_8UC2, CV_8UC4}) {
         SCOPED_TRACE(type);
         const cv::Mat m(8, 8, type, cv::Scalar::all(90));
-        EXPECT_EQ(errorCodeOf([&] { binarizeImage(m, out, 0, Otsu); }), WrongImageType);
-        EXPECT_EQ(errorCodeOf([&] { binarizeOtsu(m, out); }), WrongImageType);
-        EXPECT_EQ(errorCodeOf([&] { enhanceImage(m, out); }), WrongImageType);
-        EXPECT_EQ(errorCodeOf([&] { contrastAdjustment(m, out, 0.01f); }), WrongImageType);
+        EXPECT_EQ(test::thrownCode([&] { binarizeImage(m, out, 0, Otsu); }), WrongImageType);
+        EXPECT_EQ(test::thrownCode([&] { binarizeOtsu(m, out); }), WrongImageType);
+        EXPECT_EQ(test::thrownCode([&] { enhanceImage(m, out); }), WrongImageType);
+        EXPECT_EQ(test::thrownCode([&] { contrastAdjustment(m, out, 0.01f); }), WrongImageType);
     }
-    EXPECT_EQ(errorCodeOf([&] { computeThreshold(cv::Mat(4, 4, CV_8UC3), Otsu); }), WrongImageType);
+    EXPECT_EQ(test::thrownCode([&] { computeThreshold(cv::Mat(4, 4, CV_8UC3), Otsu); }),
+              WrongImageType);
     EXPECT_THROW(contrastAdjustment(cv::Mat(), out, 0.001f), cv::Exception);
 }
 
