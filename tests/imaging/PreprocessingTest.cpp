@@ -7,10 +7,13 @@
 #include <vector>
 
 #include "common/ErrorCodes.h"
+#include "support/SymbolFixtures.h"
 #include "support/ThrownCode.h"
 
 namespace qcl {
 namespace {
+
+using test::identical;
 
 // A one-row grey image with `count` pixels of each value, in order.
 cv::Mat greyWithCounts(const std::vector<std::pair<int, int>>& counts) {
@@ -26,10 +29,6 @@ cv::Mat randomImage(int rows, int cols, int type, std::uint32_t seed) {
     cv::Mat image(rows, cols, type);
     cv::RNG(seed).fill(image, cv::RNG::UNIFORM, 0, 256);
     return image;
-}
-
-bool identical(const cv::Mat& a, const cv::Mat& b) {
-    return a.size() == b.size() && a.type() == b.type() && cv::norm(a, b, cv::NORM_INF) == 0.0;
 }
 
 TEST(ComputeThreshold, HistogramCases) {
