@@ -6,7 +6,7 @@
 
 #include <regex>
 
-#include "ProgramRunner.h"
+#include "support/ProgramRunner.h"
 #include "VirtualDisplay.h"
 #include "support/RoundTrip.h"
 

@@ -4,7 +4,7 @@
 
 #include <sstream>
 
-#include "ProgramRunner.h"
+#include "support/ProgramRunner.h"
 #include "app/Menu.h"
 #include "common/Logger.h"
 #include "support/LogCapture.h"

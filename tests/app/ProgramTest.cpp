@@ -5,7 +5,7 @@
 
 #include <opencv2/imgcodecs.hpp>
 
-#include "ProgramRunner.h"
+#include "support/ProgramRunner.h"
 #include "support/RoundTrip.h"
 
 namespace qcl {

@@ -7,7 +7,7 @@
 
 #include <sstream>
 
-#include "ProgramRunner.h"
+#include "support/ProgramRunner.h"
 #include "support/RoundTrip.h"
 
 namespace qcl {
@@ -91,7 +91,8 @@ TEST_F(ScriptingTest, ExitCodesTellScriptsWhatHappened) {
         std::vector<std::string> arguments;
         int exitCode;
         std::string output;
-        std::string errorPart;  // "" when the error stream must stay empty
+        std::string errorPart;   // "" when the error stream must stay empty
+        std::string input = "";  // standard input: the bytes of plain.png when "plain.png"
     } cases[] = {
         {{"plain.png", "colour.png"}, 0, "plain.png: Hello Quorel\ncolour.png: Colourful\n", ""},
         {{"--format", "text", "plain.png"}, 0, "Hello Quorel\n", ""},
@@ -104,9 +105,14 @@ TEST_F(ScriptingTest, ExitCodesTellScriptsWhatHappened) {
         {{"--format", "json"}, 2, "", "No image file given"},
         {{"-j", "0", "plain.png"}, 2, "", "Option -j needs a whole number"},
         {{"--max-symbols"}, 2, "", "Option --max-symbols needs a value"},
+        // "-" reads image bytes from standard input.
+        {{"-"}, 0, "Hello Quorel\n", "", "plain.png"},
+        {{"colour.png", "-"}, 0, "colour.png: Colourful\n-: Hello Quorel\n", "", "plain.png"},
+        {{"-"}, 3, "", "-: ", "GIF89a and nothing more"},
     };
     for (const auto& c : cases) {
-        const ProgramResult result = run(c.arguments);
+        const ProgramResult result =
+            run(c.arguments, c.input == "plain.png" ? dir_.read("plain.png") : c.input);
         EXPECT_EQ(result.exitCode, c.exitCode) << c.arguments[0] << "\n" << result.errors;
         EXPECT_EQ(result.output, c.output) << c.arguments[0];
         if (c.errorPart.empty()) {
@@ -116,18 +122,6 @@ TEST_F(ScriptingTest, ExitCodesTellScriptsWhatHappened) {
         }
     }
     EXPECT_EQ(strayFiles(), std::vector<std::string>{}) << "no log or settings file written";
-}
-
-TEST_F(ScriptingTest, StandardInputIsReadAsImageBytes) {
-    const std::string bytes = dir_.read("plain.png");
-    const ProgramResult alone = run({"-"}, bytes);
-    EXPECT_EQ(alone.exitCode, 0) << alone.errors;
-    EXPECT_EQ(alone.output, "Hello Quorel\n");
-    const ProgramResult mixed = run({"colour.png", "-"}, bytes);
-    EXPECT_EQ(mixed.output, "colour.png: Colourful\n-: Hello Quorel\n");
-    const ProgramResult garbage = run({"-"}, "GIF89a and nothing more");
-    EXPECT_EQ(garbage.exitCode, 3);
-    EXPECT_EQ(garbage.output, "");
 }
 
 TEST_F(ScriptingTest, JsonLinesDescribeEverySymbolAndEveryFailure) {

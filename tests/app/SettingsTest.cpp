@@ -4,9 +4,9 @@
 #include <filesystem>
 #include <tuple>
 
-#include "ProgramRunner.h"
 #include "app/Settings.h"
 #include "support/LogCapture.h"
+#include "support/ProgramRunner.h"
 
 namespace qcl {
 namespace {

@@ -1,7 +1,6 @@
 #include "common/Logger.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -11,7 +10,7 @@
 #include <vector>
 
 #include "common/Stage.h"
-#include "support/LogCapture.h"
+#include "support/ProgramRunner.h"
 
 namespace qcl {
 namespace {
@@ -29,24 +28,15 @@ struct LocalLogger {
     }
 };
 
-// A log file path unique to this process and test, removed before and after.
-struct LogFile {
-    const fs::path path;
-    explicit LogFile(const std::string& name)
-        : path(fs::path(testing::TempDir()) /
-               ("quorview_" + std::to_string(::getpid()) + "_" + name + ".txt")) {
-        fs::remove(path);
+// The lines of a file.
+std::vector<std::string> fileLines(const fs::path& path) {
+    std::ifstream in(path);
+    std::vector<std::string> result;
+    for (std::string line; std::getline(in, line);) {
+        result.push_back(line);
     }
-    ~LogFile() { fs::remove(path); }
-    std::vector<std::string> lines() const {
-        std::ifstream in(path);
-        std::vector<std::string> result;
-        for (std::string line; std::getline(in, line);) {
-            result.push_back(line);
-        }
-        return result;
-    }
-};
+    return result;
+}
 
 // "Start logging on 12/05/26 20:07:37" and the like.
 bool isBanner(const std::string& line, const std::string& word) {
@@ -76,10 +66,11 @@ TEST(Logger, ConsoleThresholds) {
 // Banners and lines go to the file by its own threshold. The first run stops explicitly, the
 // second by the end of its logger.
 TEST(Logger, TwoRunsLeaveTwoBannerPairsInOrder) {
-    LogFile file("runs");
+    const test::TempDir dir;
+    const fs::path file = dir / "runs.txt";
     for (const std::string run : {"first", "second"}) {
         LocalLogger local;
-        local.logger.start(file.path.string(), LogLevel::Debug, LogLevel::Error);
+        local.logger.start(file.string(), LogLevel::Debug, LogLevel::Error);
         local.logger.line(LineLevel::Trace) << "nowhere";
         local.logger.line(LineLevel::Debug) << run;
         local.logger.line(LineLevel::Fatal) << "both";
@@ -91,7 +82,7 @@ TEST(Logger, TwoRunsLeaveTwoBannerPairsInOrder) {
         EXPECT_EQ(local.console.str(), "Fatal\tboth\nFatal\tconsole\n");
         EXPECT_EQ(local.errors.str(), "");
     }
-    const std::vector<std::string> lines = file.lines();
+    const std::vector<std::string> lines = fileLines(file);
     ASSERT_EQ(lines.size(), 12u);
     for (std::size_t at : {0u, 6u}) {
         EXPECT_EQ(lines[at], std::string(80, '-'));
@@ -106,11 +97,12 @@ TEST(Logger, TwoRunsLeaveTwoBannerPairsInOrder) {
 // An empty name, a missing directory and a file already open are all reported; the thresholds
 // are taken and the console goes on.
 TEST(Logger, UnopenableFilesAreReportedAndTheConsoleGoesOn) {
-    LogFile file("twice");
-    const std::string missing = (file.path.parent_path() / "quorview_no_dir" / "log.txt").string();
-    for (const std::string& name : {std::string(), missing, file.path.string()}) {
+    const test::TempDir dir;
+    const std::string file = (dir / "twice.txt").string();
+    const std::string missing = (dir / "no_dir" / "log.txt").string();
+    for (const std::string& name : {std::string(), missing, file}) {
         LocalLogger local;
-        if (name == file.path.string()) {
+        if (name == file) {
             local.logger.start(name, LogLevel::Info, LogLevel::Off);
         }
         local.logger.start(name, LogLevel::Error, LogLevel::Info);
@@ -122,7 +114,7 @@ TEST(Logger, UnopenableFilesAreReportedAndTheConsoleGoesOn) {
         EXPECT_EQ(local.console.str(), "Info\tstill here\n");
     }
     EXPECT_FALSE(fs::exists(missing));
-    EXPECT_EQ(file.lines().size(), 4u);  // one banner pair, no line
+    EXPECT_EQ(fileLines(file).size(), 4u);  // one banner pair, no line
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include "decoder/StageChain.h"
 #include "imaging/Preprocessing.h"
 #include "support/FakeStages.h"
+#include "support/ThrownCode.h"
 
 namespace qcl {
 namespace {
@@ -33,20 +34,11 @@ DecodeParameters parameters(CodeType codeType = CodeType::BlackAndWhite,
     return result;
 }
 
-ErrorCode thrownCode(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const QCException& error) {
-        return error.code;
-    }
-    return Success;
-}
-
 // What decode returns, or "code N" for the QCException it throws.
 std::string outcome(const cv::Mat& image, const StageFunctions& stages,
                     const DecodeParameters& p = parameters(), bool enhance = false) {
     std::string result;
-    const ErrorCode code = thrownCode([&] { result = decode(p, image, enhance, stages); });
+    const ErrorCode code = test::thrownCode([&] { result = decode(p, image, enhance, stages); });
     return code == Success ? result : "code " + std::to_string(code);
 }
 
@@ -58,9 +50,9 @@ TEST(BinaryToHex, GroupsOfFourLeastSignificantFirstOrTheirCodes) {
     EXPECT_EQ(binaryToHex("0b110100110111", false), "0xBCE");
     // Length - 2 not a multiple of 4, or no "0b" before the digits.
     for (const char* text : {"0b101", "0b", "1b0000", "0x0000", ""}) {
-        EXPECT_EQ(thrownCode([&] { binaryToHex(text, false); }), InvalidInputSymbols) << text;
+        EXPECT_EQ(test::thrownCode([&] { binaryToHex(text, false); }), InvalidInputSymbols) << text;
     }
-    EXPECT_EQ(thrownCode([] { binaryToHex("0b1020", false); }), InvalidOutputSymbols);
+    EXPECT_EQ(test::thrownCode([] { binaryToHex("0b1020", false); }), InvalidOutputSymbols);
 }
 
 TEST(DecodeImageSize, LongerSideLimitedTo640WithTruncation) {

@@ -16,18 +16,6 @@
 namespace qcl {
 namespace {
 
-#if defined(__SANITIZE_THREAD__)
-constexpr bool kRaceDetector = true;
-#elif defined(__has_feature)
-#if __has_feature(thread_sanitizer)
-constexpr bool kRaceDetector = true;
-#else
-constexpr bool kRaceDetector = false;
-#endif
-#else
-constexpr bool kRaceDetector = false;
-#endif
-
 constexpr int kThreads = 8;
 // Side of the test images: small, so that the sanitizer build runs the test quickly.
 constexpr int kImageSide = 320;
@@ -87,11 +75,9 @@ std::string readAll(const Input& input) {
 }
 
 TEST(DecoderThreads, EightThreadsReadWhatOneThreadReads) {
-    if (kRaceDetector) {
-        // The vision library's worker pool hands work over in code the race detector does not
-        // see, which it would report as races; the reader's own threads are what is tested.
-        cv::setNumThreads(0);
-    }
+    // The vision library's worker pool hands work over in code a race detector does not see,
+    // which it would report as races; the reader's own threads are what is tested.
+    cv::setNumThreads(0);
     const std::vector<Input> images = inputs();
     std::vector<std::string> expected;
     for (const Input& input : images) {

@@ -18,7 +18,6 @@ using test::readSymbol;
 using test::SeededRandom;
 using test::writeSymbol;
 
-constexpr CodeType kCodeTypes[] = {CodeType::BlackAndWhite, CodeType::Color};
 // Most rings that fit a 640-px view at the smallest ring pitch.
 constexpr int kMaxRingsIn640 = 9;
 // Payload bytes a case wants room for at least.
@@ -101,41 +100,6 @@ TEST(RoundTrip, ShapesStrengthsPayloadTypesAndRotations) {
         c.text = fillingPayload(k.type, c.symbol, random.uniformReal(0.3, 1.0), random);
         ASSERT_FALSE(c.text.empty()) << describe(c);
         expectRoundTrip(c, k.grey);
-    }
-}
-
-// From the smallest supported ring pitch (in 640 x 640 and 480 x 480) to a 620 px diameter, and
-// larger in a 1280 x 960 frame (the reader halves it).
-TEST(RoundTrip, SymbolSizesInBothImageSizes) {
-    const struct {
-        cv::Size image;
-        int modules, rings;
-        double diameter;  // 0: the smallest pitch
-    } sizes[] = {{{640, 640}, 16, 2, 0},
-                 {{640, 640}, 80, 2, 0},
-                 {{480, 480}, 48, 2, 0},
-                 {{640, 640}, 32, 0, 620},
-                 {{1280, 960}, 64, 4, 800}};
-    SeededRandom random(7);
-    int index = 0;
-    for (const auto& size : sizes) {
-        const CodeType codeType = kCodeTypes[++index % 2];
-        Case c = shapeCase(size.modules, size.rings, codeType, ECCtype::Low);
-        c.render.imageSize = size.image;
-        c.render.startAngle = random.uniformReal(0.0, 2.0 * CV_PI);
-        c.render.diameter = size.diameter;
-        if (size.diameter == 0) {
-            c.render.ringPitch = minimumRingPitch(size.modules, size.image);
-        } else if (size.rings == 0) {
-            // As many rings as the smallest pitch allows.
-            const double pitch = minimumRingPitch(size.modules);
-            const double disc = std::max(0.75 * pitch, 22.0);
-            c.symbol.ringCount = std::min(static_cast<int>((size.diameter / 2 - disc) / pitch) - 3,
-                                          writer::maxRingCount(codeType, size.modules));
-        }
-        c.text = fillingPayload(PayloadType::Automatic, c.symbol, 0.8, random);
-        ASSERT_FALSE(c.text.empty()) << describe(c);
-        expectRoundTrip(c);
     }
 }
 

@@ -5,12 +5,12 @@
 
 #include <cstdint>
 
+#include "support/SymbolFixtures.h"
+
 namespace qcl {
 namespace {
 
-bool identical(const cv::Mat& a, const cv::Mat& b) {
-    return a.size() == b.size() && a.type() == b.type() && cv::norm(a, b, cv::NORM_INF) == 0.0;
-}
+using test::identical;
 
 int countPixelsOf(const cv::Mat& image, std::uint8_t value) {
     cv::Mat all;

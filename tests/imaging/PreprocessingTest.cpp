@@ -7,9 +7,13 @@
 #include <vector>
 
 #include "common/ErrorCodes.h"
+#include "support/SymbolFixtures.h"
+#include "support/ThrownCode.h"
 
 namespace qcl {
 namespace {
+
+using test::identical;
 
 // A one-row grey image with `count` pixels of each value, in order.
 cv::Mat greyWithCounts(const std::vector<std::pair<int, int>>& counts) {
@@ -25,10 +29,6 @@ cv::Mat randomImage(int rows, int cols, int type, std::uint32_t seed) {
     cv::Mat image(rows, cols, type);
     cv::RNG(seed).fill(image, cv::RNG::UNIFORM, 0, 256);
     return image;
-}
-
-bool identical(const cv::Mat& a, const cv::Mat& b) {
-    return a.size() == b.size() && a.type() == b.type() && cv::norm(a, b, cv::NORM_INF) == 0.0;
 }
 
 TEST(ComputeThreshold, HistogramCases) {
@@ -114,27 +114,18 @@ TEST(BinarizeImage, UniformGreyBecomesBlackAndBinaryInputPassesThrough) {
     EXPECT_TRUE(identical(out, binary));
 }
 
-template <typename Operation>
-int errorCodeOf(Operation operation) {
-    try {
-        operation();
-    } catch (const QCException& e) {
-        return e.code;
-    }
-    return Success;
-}
-
 TEST(Preprocessing, OnlyOneOrThreeChannelsAreAccepted) {
     cv::Mat out;
     for (const int type : {CV_8UC2, CV_8UC4}) {
         SCOPED_TRACE(type);
         const cv::Mat m(8, 8, type, cv::Scalar::all(90));
-        EXPECT_EQ(errorCodeOf([&] { binarizeImage(m, out, 0, Otsu); }), WrongImageType);
-        EXPECT_EQ(errorCodeOf([&] { binarizeOtsu(m, out); }), WrongImageType);
-        EXPECT_EQ(errorCodeOf([&] { enhanceImage(m, out); }), WrongImageType);
-        EXPECT_EQ(errorCodeOf([&] { contrastAdjustment(m, out, 0.01f); }), WrongImageType);
+        EXPECT_EQ(test::thrownCode([&] { binarizeImage(m, out, 0, Otsu); }), WrongImageType);
+        EXPECT_EQ(test::thrownCode([&] { binarizeOtsu(m, out); }), WrongImageType);
+        EXPECT_EQ(test::thrownCode([&] { enhanceImage(m, out); }), WrongImageType);
+        EXPECT_EQ(test::thrownCode([&] { contrastAdjustment(m, out, 0.01f); }), WrongImageType);
     }
-    EXPECT_EQ(errorCodeOf([&] { computeThreshold(cv::Mat(4, 4, CV_8UC3), Otsu); }), WrongImageType);
+    EXPECT_EQ(test::thrownCode([&] { computeThreshold(cv::Mat(4, 4, CV_8UC3), Otsu); }),
+              WrongImageType);
     EXPECT_THROW(contrastAdjustment(cv::Mat(), out, 0.001f), cv::Exception);
 }
 

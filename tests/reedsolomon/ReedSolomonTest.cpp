@@ -8,25 +8,12 @@
 
 #include "common/ErrorCodes.h"
 #include "support/SeededRandom.h"
+#include "tests/decoder/data/DataPathFixture.h"
 
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
+using qcl::test::Bytes;
 using qcl::test::SeededRandom;
-
-// Correctable bytes t of a block of `capacity` bytes at the four ECC strengths, Low to High:
-// 7.5 %, 15 %, 25 % and 30 %, rounded up.
-int capabilityFor(int strength, int capacity) {
-    constexpr int kPerMille[] = {75, 150, 250, 300};
-    return (kPerMille[strength] * capacity + 999) / 1000;
-}
-
-Bytes encodeBlock(const Bytes& data, int t) {
-    Bytes block = data;
-    const Bytes parity = reedsolomon::encodeParity(data, static_cast<std::uint8_t>(t));
-    block.insert(block.end(), parity.begin(), parity.end());
-    return block;
-}
 
 // Changes `count` distinct bytes of the block to other values.
 void corrupt(Bytes& block, int count, SeededRandom& random) {
@@ -126,12 +113,13 @@ TEST(DecodeRSProperty, UpToTErrorsAreCorrectedAndMoreFailSafely) {
         SeededRandom random(seed);
         for (int capacity : {5, 16, 29, 88, 200, 255}) {
             for (int strength = 0; strength < 4; ++strength) {
-                const int t = capabilityFor(strength, capacity);
+                const int t =
+                    qcl::test::capabilityFor(static_cast<qcl::ECCtype>(strength), capacity);
                 if (capacity <= 2 * t) {
                     continue;
                 }
                 const Bytes data = random.bytes(static_cast<std::size_t>(capacity - 2 * t));
-                Bytes block = encodeBlock(data, t);
+                Bytes block = qcl::test::withParity(data, t);
                 const bool tooMany = random.uniformInt(0, 3) == 0;
                 corrupt(block,
                         tooMany ? std::min(capacity, t + 1 + random.uniformInt(0, t))

@@ -67,6 +67,10 @@ std::ostream& operator<<(std::ostream& os, const SymbolSetup& setup) {
     return os;
 }
 
+bool identical(const cv::Mat& a, const cv::Mat& b) {
+    return a.size() == b.size() && a.type() == b.type() && cv::norm(a, b, cv::NORM_INF) == 0.0;
+}
+
 cv::Mat gaussianBlur(const cv::Mat& image, double sigma) {
     cv::Mat out;
     cv::GaussianBlur(image, out, cv::Size(0, 0), sigma);

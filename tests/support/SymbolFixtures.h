@@ -47,6 +47,9 @@ TestSymbol renderTestSymbol(const SymbolSetup& setup, const ModuleList& modules)
 std::ostream& operator<<(std::ostream& os, const SymbolSetup& setup);
 
 // "Photographs" of a rendered image.
+// Same size, type and every pixel.
+bool identical(const cv::Mat& a, const cv::Mat& b);
+
 cv::Mat gaussianBlur(const cv::Mat& image, double sigma);
 cv::Mat addGaussianNoise(const cv::Mat& image, double sigma, std::uint32_t seed);
 cv::Mat jpegRoundTrip(const cv::Mat& image, int quality);

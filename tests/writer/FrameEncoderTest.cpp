@@ -5,17 +5,13 @@
 #include <vector>
 
 #include "common/ErrorCodes.h"
+#include "support/ThrownCode.h"
 
 namespace qcl::writer {
 namespace {
 
 ErrorCode refusal(const EncodedPayload& payload, ECCtype strength, std::size_t capacity) {
-    try {
-        encodeFrame(payload, strength, capacity);
-    } catch (const QCException& e) {
-        return e.code;
-    }
-    return Success;
+    return test::thrownCode([&] { encodeFrame(payload, strength, capacity); });
 }
 
 TEST(FrameEncoder, RefusesWhatTheBlockCannotHold) {

@@ -6,17 +6,13 @@
 #include <vector>
 
 #include "common/ErrorCodes.h"
+#include "support/ThrownCode.h"
 
 namespace qcl::writer {
 namespace {
 
 ErrorCode refusalCode(const std::string& text, PayloadType type) {
-    try {
-        encodePayload(text, type);
-    } catch (const QCException& e) {
-        return e.code;
-    }
-    return Success;
+    return test::thrownCode([&] { encodePayload(text, type); });
 }
 
 TEST(PayloadEncoder, AutomaticChoosesTheFewestBits) {

@@ -2,20 +2,17 @@
 #include "writer/QuorgenOptions.h"
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <opencv2/imgcodecs.hpp>
 
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "decoder/Decoder.h"
+#include "support/ProgramRunner.h"
 
 namespace qcl::writer {
 namespace {
@@ -30,21 +27,6 @@ std::string usageError(const Args& args) {
         return error.what();
     }
     return "";
-}
-
-// A file name of this process alone: test programs may run side by side.
-std::string scratchPath(const std::string& name) {
-    return testing::TempDir() + "quorgen-test-" + std::to_string(::getpid()) + "-" + name;
-}
-
-void writeFile(const std::string& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary) << bytes;
-}
-
-std::string readFile(const std::string& path) {
-    std::ostringstream text;
-    text << std::ifstream(path, std::ios::binary).rdbuf();
-    return text.str();
 }
 
 // Every field the command line sets, in one line, so a table can compare whole parses.
@@ -135,128 +117,49 @@ TEST(QuorgenOptions, PayloadFromTextAndFiles) {
     QuorgenOptions text = parseQuorgenArguments({"0b0110"});
     EXPECT_EQ(quorgenPayload(text), "0b0110");
 
-    const std::string file = scratchPath("payload.txt");
-    writeFile(file, "line one\nline two\n");
+    const test::TempDir dir;
+    const std::string file = (dir / "payload.txt").string();
+    dir.write("payload.txt", "line one\nline two\n");
     QuorgenOptions fromFile = parseQuorgenArguments({"--file", file});
     EXPECT_EQ(quorgenPayload(fromFile), "line one\nline two\n");
     EXPECT_EQ(fromFile.symbol.payloadType, PayloadType::Automatic);
 
-    writeFile(file, std::string("\x00\x7f\xa5\xff", 4));
+    dir.write("payload.txt", std::string("\x00\x7f\xa5\xff", 4));
     QuorgenOptions binary = parseQuorgenArguments({"-t", "Ascii", "--binary-file", file});
     EXPECT_EQ(quorgenPayload(binary), "0x007fa5ff");
     EXPECT_EQ(binary.symbol.payloadType, PayloadType::Binary);
-    std::remove(file.c_str());
 
-    QuorgenOptions missing = parseQuorgenArguments({"--file", scratchPath("no-such-file")});
+    QuorgenOptions missing = parseQuorgenArguments({"--file", (dir / "no-such-file").string()});
     EXPECT_THROW(quorgenPayload(missing), std::runtime_error);
 }
 
 #ifdef QUORGEN_BINARY
 
-struct RunResult {
-    int exitCode = -1;
-    std::string out;
-    std::string err;
+// Runs the built Quorgen in a working directory of its own.
+class QuorgenProgram : public ::testing::Test {
+  protected:
+    test::ProgramResult run(const Args& args) {
+        return test::runProgram(dir_.path(), args, "", {}, QUORGEN_BINARY);
+    }
+    cv::Mat image(const std::string& name) const {
+        return cv::imread((dir_ / name).string(), cv::IMREAD_COLOR);
+    }
+    test::TempDir dir_;
 };
 
-// Runs the built Quorgen with the arguments (each quoted for the shell).
-RunResult runQuorgen(const Args& args) {
-    const std::string out = scratchPath("stdout.txt");
-    const std::string err = scratchPath("stderr.txt");
-    std::string command = std::string("'") + QUORGEN_BINARY + "'";
-    for (const std::string& arg : args) {
-        command += " '" + arg + "'";
-    }
-    command += " > '" + out + "' 2> '" + err + "'";
-    const int status = std::system(command.c_str());
-    RunResult result;
-    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    result.out = readFile(out);
-    result.err = readFile(err);
-    std::remove(out.c_str());
-    std::remove(err.c_str());
-    return result;
-}
-
-TEST(QuorgenProgram, WritesASymbolTheReaderReadsBack) {
-    const std::string image = scratchPath("symbol.png");
+TEST_F(QuorgenProgram, WritesSymbolsTheReaderReadsBack) {
     const std::string text = "Quorgen round trip 2026";
-    const RunResult run =
-        runQuorgen({"-e", "Quartile", "--rotation", "33", "-v", "-o", image, text});
-    ASSERT_EQ(run.exitCode, 0) << run.err;
-    EXPECT_NE(run.out.find("Wrote " + image + ": 640x640 px"), std::string::npos) << run.out;
+    const test::ProgramResult run1 =
+        run({"-e", "Quartile", "--rotation", "33", "-v", "-o", "symbol.png", text});
+    ASSERT_EQ(run1.exitCode, 0) << run1.errors;
+    EXPECT_TRUE(test::contains(run1.output, "Wrote symbol.png: 640x640 px")) << run1.output;
+    EXPECT_EQ(image("symbol.png").size(), kDefaultQuorgenImage);
+    EXPECT_EQ(decode(DecodeParameters(), image("symbol.png"), true), text);
 
-    const cv::Mat written = cv::imread(image, cv::IMREAD_COLOR);
-    ASSERT_FALSE(written.empty());
-    EXPECT_EQ(written.size(), kDefaultQuorgenImage);
-    EXPECT_EQ(decode(DecodeParameters(), written, true), text);
-    std::remove(image.c_str());
-}
-
-TEST(QuorgenProgram, FailuresExitWithAReason) {
-    const std::string image = scratchPath("never.png");
-    // More than the largest automatic symbol holds, and more than a frame header can count.
-    const RunResult tooLong = runQuorgen({"-o", image, std::string(250, 'x')});
-    EXPECT_EQ(tooLong.exitCode, 1);
-    EXPECT_NE(tooLong.err.find("Quorgen: cannot write the symbol: "), std::string::npos)
-        << tooLong.err;
-    EXPECT_NE(tooLong.err.find("payload bytes, at most"), std::string::npos) << tooLong.err;
-    const RunResult tooManyBits = runQuorgen({"-o", image, std::string(2000, 'x')});
-    EXPECT_EQ(tooManyBits.exitCode, 1);
-    EXPECT_NE(tooManyBits.err.find("payload bits, 2047 at most"), std::string::npos)
-        << tooManyBits.err;
-
-    // Fits some symbol, but not the one asked for.
-    const RunResult tooSmall =
-        runQuorgen({"-m", "16", "-r", "2", "-o", image, std::string(60, 'x')});
-    EXPECT_EQ(tooSmall.exitCode, 1);
-    EXPECT_NE(tooSmall.err.find("16 modules per ring and 2 rings hold"), std::string::npos)
-        << tooSmall.err;
-    EXPECT_TRUE(readFile(image).empty()) << "no image for a failed symbol";
-
-    const RunResult usage = runQuorgen({"--mask", "9", "t"});
-    EXPECT_EQ(usage.exitCode, 2);
-    EXPECT_NE(usage.err.find("mask must be a whole number"), std::string::npos) << usage.err;
-    EXPECT_NE(usage.err.find("Quorgen --help lists the options"), std::string::npos);
-
-    const RunResult help = runQuorgen({"--help"});
-    EXPECT_EQ(help.exitCode, 0);
-    EXPECT_EQ(help.out, kQuorgenUsage);
-}
-
-TEST(QuorgenProgram, OutputTypesAndTheirFailuresEachGiveOneLine) {
-    const struct {
-        Args args;
-        int exitCode;
-        std::string errorPart;  // "" when nothing is written to the error stream
-    } cases[] = {
-        {{"--version"}, 0, ""},
-        {{"-o", scratchPath("x.unknown"), "Hi"}, 2, "cannot write images of type 'unknown'"},
-        {{"-o", scratchPath("noextension"), "Hi"}, 2, "has no extension"},
-        {{"--format", "gif", "-o", "-", "Hi"}, 2, "cannot write images of type 'gif'"},
-        {{"-o", "/nonexistent-dir/x.png", "Hi"}, 1, "cannot write '/nonexistent-dir/x.png': "},
-        {{"-o", scratchPath("e.png"), ""}, 2, "the payload is empty"},
-    };
-    for (const auto& c : cases) {
-        const RunResult run = runQuorgen(c.args);
-        EXPECT_EQ(run.exitCode, c.exitCode) << c.args[0] << run.err;
-        if (c.errorPart.empty()) {
-            EXPECT_EQ(run.err, "");
-        } else {
-            EXPECT_EQ(run.err.rfind("Quorgen: ", 0), 0U) << run.err;
-            EXPECT_NE(run.err.find(c.errorPart), std::string::npos) << run.err;
-            EXPECT_EQ(run.err.find("OpenCV"), std::string::npos) << run.err;
-        }
-    }
-    EXPECT_EQ(runQuorgen({"--version"}).out, "Quorgen 1.26.34\n");
-}
-
-TEST(QuorgenProgram, StandardOutputAndVectorOutputReadBack) {
-    const RunResult png = runQuorgen({"-o", "-", "To stdout"});
-    ASSERT_EQ(png.exitCode, 0) << png.err;
-    const cv::Mat image =
-        cv::imdecode(std::vector<std::uint8_t>(png.out.begin(), png.out.end()), cv::IMREAD_COLOR);
-    EXPECT_EQ(decode(DecodeParameters(), image, true), "To stdout");
+    const test::ProgramResult png = run({"-o", "-", "To stdout"});
+    ASSERT_EQ(png.exitCode, 0) << png.errors;
+    const std::vector<std::uint8_t> bytes(png.output.begin(), png.output.end());
+    EXPECT_EQ(decode(DecodeParameters(), cv::imdecode(bytes, cv::IMREAD_COLOR), true), "To stdout");
 
     // A rasteriser turns the vector symbol back into pixels, at its own size and larger.
     const struct {
@@ -268,23 +171,65 @@ TEST(QuorgenProgram, StandardOutputAndVectorOutputReadBack) {
         {{"-m", "48", "--mirror", "Vector 48"}, CodeType::BlackAndWhite, "1200"},
         {{"-c", "Color", "-m", "32", "Colour vector"}, CodeType::Color, "640"},
     };
-    const std::string svg = scratchPath("symbol.svg");
-    const std::string raster = scratchPath("symbol-raster.png");
     for (const auto& c : cases) {
-        Args args = {"-o", svg};
+        Args args = {"-o", "symbol.svg"};
         args.insert(args.end(), c.args.begin(), c.args.end());
-        const RunResult written = runQuorgen(args);
-        ASSERT_EQ(written.exitCode, 0) << written.err;
-        EXPECT_NE(readFile(svg).find("<path d=\"M"), std::string::npos);
-        const std::string command =
-            "rsvg-convert -w " + c.width + " '" + svg + "' -o '" + raster + "'";
+        const test::ProgramResult written = run(args);
+        ASSERT_EQ(written.exitCode, 0) << written.errors;
+        EXPECT_TRUE(test::contains(dir_.read("symbol.svg"), "<path d=\"M"));
+        const std::string command = "cd " + test::quoted(dir_.path()) + " && rsvg-convert -w " +
+                                    c.width + " symbol.svg -o raster.png";
         ASSERT_EQ(std::system(command.c_str()), 0) << command;
         DecodeParameters parameters;
         parameters.codeType = c.codeType;
-        EXPECT_EQ(decode(parameters, cv::imread(raster, cv::IMREAD_COLOR), true), c.args.back());
+        EXPECT_EQ(decode(parameters, image("raster.png"), true), c.args.back());
     }
-    std::remove(svg.c_str());
-    std::remove(raster.c_str());
+}
+
+// Every failure gives one line that starts with the program's name, and no image.
+TEST_F(QuorgenProgram, FailuresExitWithAReason) {
+    const struct {
+        Args args;
+        int exitCode;
+        std::vector<std::string> errorParts;  // none: nothing is written to the error stream
+    } cases[] = {
+        // More than the largest automatic symbol holds, and more than a frame header can count.
+        {{"-o", "x.png", std::string(250, 'x')},
+         1,
+         {"Quorgen: cannot write the symbol: ", "payload bytes, at most"}},
+        {{"-o", "x.png", std::string(2000, 'x')}, 1, {"payload bits, 2047 at most"}},
+        // Fits some symbol, but not the one asked for.
+        {{"-m", "16", "-r", "2", "-o", "x.png", std::string(60, 'x')},
+         1,
+         {"16 modules per ring and 2 rings hold"}},
+        {{"--mask", "9", "t"},
+         2,
+         {"mask must be a whole number", "Quorgen --help lists the options"}},
+        {{"--version"}, 0, {}},
+        {{"-o", "x.unknown", "Hi"}, 2, {"cannot write images of type 'unknown'"}},
+        {{"-o", "noextension", "Hi"}, 2, {"has no extension"}},
+        {{"--format", "gif", "-o", "-", "Hi"}, 2, {"cannot write images of type 'gif'"}},
+        {{"-o", "/nonexistent-dir/x.png", "Hi"}, 1, {"cannot write '/nonexistent-dir/x.png': "}},
+        {{"-o", "x.png", ""}, 2, {"the payload is empty"}},
+    };
+    for (const auto& c : cases) {
+        const test::ProgramResult result = run(c.args);
+        EXPECT_EQ(result.exitCode, c.exitCode) << c.args[0] << result.errors;
+        if (c.errorParts.empty()) {
+            EXPECT_EQ(result.errors, "");
+        } else {
+            EXPECT_EQ(result.errors.rfind("Quorgen: ", 0), 0U) << result.errors;
+            EXPECT_FALSE(test::contains(result.errors, "OpenCV")) << result.errors;
+        }
+        for (const std::string& part : c.errorParts) {
+            EXPECT_TRUE(test::contains(result.errors, part)) << result.errors;
+        }
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir_ / "x.png")) << "no image for a failed symbol";
+    EXPECT_EQ(run({"--version"}).output, "Quorgen 1.26.34\n");
+    const test::ProgramResult help = run({"--help"});
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_EQ(help.output, kQuorgenUsage);
 }
 
 #endif  // QUORGEN_BINARY

@@ -12,6 +12,7 @@
 #include "decoder/data/DataMask.h"
 #include "decoder/data/FrameDecoder.h"
 #include "support/SeededRandom.h"
+#include "support/ThrownCode.h"
 #include "writer/FrameEncoder.h"
 #include "writer/ModuleStream.h"
 #include "writer/SymbolSizing.h"
@@ -106,12 +107,9 @@ TEST(SymbolEncoder, SizingPromiseIsExact) {
                                                  "\x01\x7f\x80\xff"
                                                  "aZ");
             expectRoundTrip(text, options);
-            try {
-                encodeSymbol(text + "x", options);
-                ADD_FAILURE() << describe(options, text) << ": one byte more accepted";
-            } catch (const QCException& e) {
-                EXPECT_EQ(e.code, NotEnoughCapacity);
-            }
+            EXPECT_EQ(test::thrownCode([&] { encodeSymbol(text + "x", options); }),
+                      NotEnoughCapacity)
+                << describe(options, text) << ": one byte more";
         }
     }
 }
@@ -120,12 +118,7 @@ TEST(SymbolEncoder, SizingPromiseIsExact) {
 // encoder's own.
 TEST(SymbolEncoder, RefusesImpossibleOptions) {
     const auto codeOf = [](const SymbolOptions& options) {
-        try {
-            encodeSymbol("12", options);
-        } catch (const QCException& e) {
-            return e.code;
-        }
-        return Success;
+        return test::thrownCode([&] { encodeSymbol("12", options); });
     };
     SymbolOptions options;
     options.mask = kMaskCount;

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "common/ErrorCodes.h"
+#include "support/ThrownCode.h"
 #include "writer/FrameEncoder.h"
 
 namespace qcl::writer {
@@ -14,12 +15,9 @@ constexpr auto kBW = CodeType::BlackAndWhite;
 
 ErrorCode sizeError(const SymbolSize& size, std::size_t payloadBytes, ECCtype strength,
                     CodeType codeType = kBW) {
-    try {
+    return test::thrownCode([&] {
         chooseSymbolSize(payloadBytes, strength, codeType, Layout::HorizontalShortSnake, size);
-    } catch (const QCException& e) {
-        return e.code;
-    }
-    return Success;
+    });
 }
 
 std::pair<int, int> dimensions(const SymbolSize& size) {

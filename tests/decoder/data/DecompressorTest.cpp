@@ -4,6 +4,7 @@
 
 #include "common/CodeTypes.h"
 #include "common/ErrorCodes.h"
+#include "support/ThrownCode.h"
 #include "tests/decoder/data/DataPathFixture.h"
 
 namespace qcl {
@@ -66,12 +67,8 @@ TEST(Decompress, TooFewBytesForTheLengthThrow) {
         {{0x02, 0x00}, 3},   // Digits: D = 65534, remainder 4
     };
     for (const auto& [payload, bits] : cases) {
-        try {
-            decompress(payload, bits);
-            ADD_FAILURE() << "no exception for " << bits << " bits";
-        } catch (const QCException& e) {
-            EXPECT_EQ(e.code, InvalidInputSymbols);
-        }
+        EXPECT_EQ(test::thrownCode([&] { decompress(payload, bits); }), InvalidInputSymbols)
+            << bits << " bits";
     }
     EXPECT_EQ(decompress(Bytes{0x02, 0x00}, 1).text, "");  // Digits: D = 65532, remainder 2
     EXPECT_EQ(decompress(Bytes{0x0A}, 5).text, "0b");      // Binary: D = 0

@@ -9,6 +9,7 @@
 
 #include "common/ErrorCodes.h"
 #include "support/LogCapture.h"
+#include "support/ThrownCode.h"
 
 namespace qcl {
 namespace {
@@ -130,13 +131,13 @@ TEST(ReadMaskedData, UnusableGridsThrowWrongGrid) {
         double lastRadius;
     } cases[] = {{16, 1, 40}, {16, 0, 40}, {5, 3, 40}, {0, 3, 40}, {16, 3, 70}};
     for (const auto& c : cases) {
-        try {
-            readMaskedData(gridFor(image, CodeType::BlackAndWhite, c.modulesPerRing, c.rings),
-                           {50.0, 50.0}, 0.0, zebraOf(c.rings, 20, c.lastRadius));
-            ADD_FAILURE() << c.modulesPerRing << " modules, " << c.rings << " rings accepted";
-        } catch (const QCException& e) {
-            EXPECT_EQ(e.code, WrongGrid);
-        }
+        EXPECT_EQ(test::thrownCode([&] {
+                      readMaskedData(
+                          gridFor(image, CodeType::BlackAndWhite, c.modulesPerRing, c.rings),
+                          {50.0, 50.0}, 0.0, zebraOf(c.rings, 20, c.lastRadius));
+                  }),
+                  WrongGrid)
+            << c.modulesPerRing << " modules, " << c.rings << " rings";
     }
 }
 

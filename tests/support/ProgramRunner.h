@@ -1,4 +1,4 @@
-// Runs the built Quorview program (or a script that runs it) as a child process in a working
+// Runs a built program (Quorview unless told otherwise) as a child process in a working
 // directory of its own.
 #pragma once
 
@@ -18,6 +18,13 @@
 namespace qcl::test {
 
 namespace fs = std::filesystem;
+
+// The program a run starts unless it names another: Quorview, where the test program knows it.
+#ifdef QUORVIEW_BINARY
+inline const std::string kProgram = QUORVIEW_BINARY;
+#else
+inline const std::string kProgram;
+#endif
 
 inline int occurrences(const std::string& text, const std::string& part) {
     int count = 0;
@@ -77,7 +84,7 @@ class RunningProgram {
   public:
     RunningProgram(const fs::path& workingDirectory, const std::vector<std::string>& arguments,
                    const std::vector<std::string>& environment = {},
-                   const std::string& program = QUORVIEW_BINARY) {
+                   const std::string& program = kProgram) {
         std::string command = "cd " + quoted(workingDirectory) + " && exec timeout -s KILL 60 env";
         for (const std::string& word : environment) {
             command += " " + quoted(word);
@@ -145,8 +152,9 @@ struct ProgramResult {
 inline ProgramResult runProgram(const fs::path& workingDirectory,
                                 const std::vector<std::string>& arguments,
                                 const std::string& input = std::string(),
-                                const std::vector<std::string>& environment = {}) {
-    RunningProgram program(workingDirectory, arguments, environment);
+                                const std::vector<std::string>& environment = {},
+                                const std::string& programFile = kProgram) {
+    RunningProgram program(workingDirectory, arguments, environment, programFile);
     program.send(input);
     const int exitCode = program.wait();
     return {exitCode, program.output(), program.errors()};
