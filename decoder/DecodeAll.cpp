@@ -116,8 +116,6 @@ CandidateView scaleView(const CandidateCrop& crop, int side, int enlarge) {
     return view;
 }
 
-// Reads a candidate's view; a small symbol's view that does not read is tried again with the
-// other enlargements. `view` is left on the last view read.
 // The designed search on one view, counted against the search's failures.
 DesignedDecode readView(Search& search, const cv::Mat& view) {
     DesignedDecode read = runDesignedDecode(search.parameters, view, search.options.enhance,
@@ -132,6 +130,8 @@ bool exhausted(const Search& search) {
     return search.failedViews >= kMaxFailedViews;
 }
 
+// Reads a candidate's view; a small symbol's view that does not read is tried again with the
+// other enlargements when it got past the inner zebra. `view` is left on the last view read.
 DesignedDecode readCandidate(Search& search, const cv::Mat& image, const SymbolCandidate& candidate,
                              CandidateView& view) {
     const CandidateCrop crop = cutCrop(image, candidate);
