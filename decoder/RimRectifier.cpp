@@ -371,8 +371,11 @@ std::vector<RimView> rimViews(const cv::Mat& image, int maxViews,
         cv::Point2f disc;
     };
     std::vector<Found> found;
-    const std::vector<cv::Mat> levels = halvings(binary);
-    for (const Disc& disc : findDiscs(binary)) {
+    const std::vector<Disc> discs = findDiscs(binary);
+    // Halved only when some disc needs its surroundings reduced.
+    const std::vector<cv::Mat> levels =
+        discs.empty() ? std::vector<cv::Mat>{binary} : halvings(binary);
+    for (const Disc& disc : discs) {
         const bool seen = std::any_of(found.begin(), found.end(), [&](const Found& f) {
             return cv::norm(f.rim.center - disc.ellipse.center) < kMaxOffCentre * semiMinor(f.rim);
         });
