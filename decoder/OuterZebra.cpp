@@ -124,31 +124,51 @@ void sortRowMajor(std::vector<cv::Point>& pixels, int rows) {
     pixels.swap(sorted);
 }
 
+// True when the direction of `a` has a smaller angle in (-pi, pi] than that of `b`, the way
+// atan2 orders them, decided exactly on the integer offsets (the zero offset counts as angle 0).
+// Offsets of pixels in one image differ in angle by far more than atan2's rounding, so sorting
+// by this gives the order of sorting by atan2, ties included, without an atan2 per pixel.
+bool smallerAngle(const cv::Point& a, const cv::Point& b) {
+    // 0: angles in (-pi, 0); 1: angles in [0, pi].
+    const int halfA = a.y < 0 ? 0 : 1;
+    const int halfB = b.y < 0 ? 0 : 1;
+    if (halfA != halfB) {
+        return halfA < halfB;
+    }
+    const long cross = static_cast<long>(a.x) * b.y - static_cast<long>(a.y) * b.x;
+    if (cross != 0) {
+        return cross > 0;
+    }
+    // Same or opposite directions on the x axis (0 and pi), or the zero offset (0).
+    const bool piA = a.y == 0 && a.x < 0;
+    const bool piB = b.y == 0 && b.x < 0;
+    return !piA && piB;
+}
+
 // Colour changes along the outline of the ellipse with centre q, semi-axes (a, b) and rotation
 // phi (degrees); false when the outline has no pixel inside the image.
 // scratch: all-zero image of the size of `image`, left all zero.
 bool readColourChanges(const cv::Mat& image, cv::Mat& scratch, const cv::Point& q, int a, int b,
                        int phi, ColourChanges& result) {
-    const std::vector<cv::Point> pixels = ellipseOutline(scratch, q, cv::Size(a, b), phi);
-    if (pixels.empty()) {
+    std::vector<cv::Point> offsets = ellipseOutline(scratch, q, cv::Size(a, b), phi);
+    if (offsets.empty()) {
         return false;
     }
-    std::vector<std::pair<double, cv::Point>> sorted;
-    sorted.reserve(pixels.size() + 1);
-    for (const cv::Point& p : pixels) {
-        sorted.emplace_back(std::atan2(p.y - q.y, p.x - q.x), p);
+    // Around the centre by angle; pixels of equal angle stay in row-major order.
+    for (cv::Point& p : offsets) {
+        p -= q;
     }
-    std::stable_sort(sorted.begin(), sorted.end(),
-                     [](const auto& l, const auto& r) { return l.first < r.first; });
-    sorted.push_back(sorted.front());
+    std::stable_sort(offsets.begin(), offsets.end(), smallerAngle);
+    offsets.push_back(offsets.front());
 
     result.angles.clear();
-    result.startColour = image.at<std::uint8_t>(sorted.front().second);
+    auto valueAt = [&](const cv::Point& offset) { return image.at<std::uint8_t>(offset + q); };
+    result.startColour = valueAt(offsets.front());
     int current = result.startColour;
-    for (const auto& [angle, p] : sorted) {
-        const int value = image.at<std::uint8_t>(p);
+    for (const cv::Point& offset : offsets) {
+        const int value = valueAt(offset);
         if (value != current) {
-            result.angles.push_back(angle);
+            result.angles.push_back(std::atan2(offset.y, offset.x));
             current = value;
         }
     }

@@ -222,22 +222,44 @@ cv::Mat warpInputImage(const cv::Mat& binaryImage, const cv::Mat& image,
     const cv::Point2d c(binaryImage.cols * 0.5, binaryImage.rows * 0.5);
     const double dOut = cv::norm(marker.outerPoint - c);
     const double dIn = cv::norm(marker.innerPoint - c);
-
-    cv::Mat warped;
-    cv::warpPerspective(image, warped, transform, image.size(), cv::INTER_NEAREST,
-                        cv::BORDER_REPLICATE);
-    cv::Mat mask(warped.size(), warped.type(), cv::Scalar::all(255));
     const cv::Point centre(static_cast<int>(std::round(c.x)), static_cast<int>(std::round(c.y)));
-    cv::circle(mask, centre, static_cast<int>(std::trunc(dOut)) + kRingMaskMargin,
-               cv::Scalar::all(0), cv::FILLED, cv::LINE_8);
+    const int outerRadius = static_cast<int>(std::trunc(dOut)) + kRingMaskMargin;
     const int innerRadius = static_cast<int>(std::trunc(dIn)) - kRingMaskMargin;
+
+    // Everything outside the filled outer circle is white: only the square round it is warped
+    // and masked (one pixel wider than the circle's reach, for safety).
+    cv::Mat warped(image.size(), CV_8UC3, cv::Scalar::all(255));
+    const int reach = std::max(outerRadius, 0) + 1;
+    const cv::Rect ring =
+        cv::Rect(centre.x - reach, centre.y - reach, 2 * reach + 1, 2 * reach + 1) &
+        cv::Rect(cv::Point(), image.size());
+    if (ring.empty()) {
+        return warped;
+    }
+    cv::Mat source;
+    if (transform == cv::Matx33d::eye()) {
+        source = image(ring);  // the identity warp with nearest pixels is a copy
+    } else {
+        cv::Mat full;
+        cv::warpPerspective(image, full, transform, image.size(), cv::INTER_NEAREST,
+                            cv::BORDER_REPLICATE);
+        source = full(ring);
+    }
+    cv::Mat inside = warped(ring);
+    if (source.channels() == 1) {
+        cv::cvtColor(source, inside, cv::COLOR_GRAY2BGR);
+    } else {
+        source.copyTo(inside);
+    }
+    // White outside the outer circle and inside the inner one; the circles are drawn shifted by
+    // whole pixels, which draws the same pixels.
+    cv::Mat white(ring.size(), CV_8UC1, cv::Scalar(255));
+    const cv::Point shifted = centre - ring.tl();
+    cv::circle(white, shifted, outerRadius, cv::Scalar(0), cv::FILLED, cv::LINE_8);
     if (innerRadius >= 0) {  // a marker starting at the very centre leaves no inner hole
-        cv::circle(mask, centre, innerRadius, cv::Scalar::all(255), cv::FILLED, cv::LINE_8);
+        cv::circle(white, shifted, innerRadius, cv::Scalar(255), cv::FILLED, cv::LINE_8);
     }
-    cv::bitwise_or(warped, mask, warped);
-    if (warped.channels() == 1) {
-        cv::cvtColor(warped, warped, cv::COLOR_GRAY2BGR);
-    }
+    inside.setTo(cv::Scalar::all(255), white);
     return warped;
 }
 
