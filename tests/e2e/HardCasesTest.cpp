@@ -10,6 +10,7 @@
 
 #include "imaging/Distortion.h"
 #include "support/RoundTrip.h"
+#include "support/SymbolFixtures.h"
 
 namespace qcl {
 namespace {
@@ -58,6 +59,22 @@ TEST(HardCases, ReadWithExactPayload) {
          [](const cv::Mat& im) { return destroyedAreas(im, 0.09); }, 106, 2.22},
         // A small tilted symbol: only a view that makes its rim round again reads it.
         {"tilt 0.45, 240 px", 240.0, [](const cv::Mat& im) { return tilted(im, 0.45); }},
+        // Salt and pepper on a small symbol, with the noise drawn from a fixed seed: the designed
+        // search alone loses it.
+        {"salt and pepper 0.175, 240 px", 240.0,
+         [](const cv::Mat& im) {
+             cv::setRNGSeed(13);
+             DistortionStrengths strengths;
+             strengths.noise = 0.175;
+             return distortImage(strengths, im);
+         }},
+        // A phone camera's blur, sensor noise and JPEG together on a small symbol: the designed
+        // search alone loses it.
+        {"camera blur 2, noise 8, JPEG 63, 200 px", 200.0,
+         [](const cv::Mat& im) {
+             return test::jpegRoundTrip(
+                 test::addGaussianNoise(test::gaussianBlur(im, 2.0), 8.0, 11), 63);
+         }},
         // Blur that merges the modules of a small symbol: only the sharpened image reads.
         {"blur sigma 3, 200 px", 200.0,
          [](const cv::Mat& im) {
