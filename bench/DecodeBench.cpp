@@ -7,9 +7,9 @@
 
 #include <string>
 
+#include "PhotoScene.h"
 #include "common/ErrorCodes.h"
 #include "decoder/Decoder.h"
-#include "support/PhotoScene.h"
 #include "support/RoundTrip.h"
 
 namespace {

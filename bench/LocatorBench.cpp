@@ -6,9 +6,9 @@
 
 #include <string>
 
+#include "PhotoScene.h"
 #include "decoder/Decoder.h"
 #include "decoder/Locator.h"
-#include "support/PhotoScene.h"
 #include "support/RoundTrip.h"
 
 namespace {

@@ -44,9 +44,7 @@ TEST(CommandLineTest, ArgumentsChooseTheModeAndTheOptionValues) {
         {{"-ll", "1", "-lc", "2"}, "I  ll1 lc2"},
         {{"code.png", "more.png"}, "I "},
         {{"-r", "code.png", "extra"}, "I "},
-        {{"-x", "1"}, "I "},
         {{"-v", "-r"}, "I "},
-        {{"-c", "1", "-ll"}, "I "},
         {{"-R", "code.png"}, "I "}};
     for (const auto& [arguments, expected] : cases) {
         EXPECT_EQ(summary(parseCommandLine(arguments)), expected)

@@ -1,15 +1,13 @@
 // The camera listing: heading, device lines, sorted distinct frame sizes, silence on failure;
 // the Video for Linux queries on a device folder without cameras.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <filesystem>
-#include <fstream>
 #include <map>
 #include <sstream>
 
 #include "camera/CameraList.h"
 #include "camera/V4l2Queries.h"
+#include "support/ProgramRunner.h"
 
 namespace qcl {
 namespace {
@@ -100,16 +98,13 @@ TEST(V4l2QueriesTest, NodeNamesAreVideoAndDigits) {
 }
 
 TEST(V4l2QueriesTest, FolderWithoutCameraDevicesGivesTheHeadingOnly) {
-    const auto folder =
-        std::filesystem::temp_directory_path() / ("quorview-camera-" + std::to_string(::getpid()));
-    std::filesystem::create_directories(folder);
+    const test::TempDir folder;
     // Files named like device nodes that are no devices answer no capability query.
-    std::ofstream(folder / "video0") << "not a device";
-    std::ofstream(folder / "video3") << "";
-    std::ofstream(folder / "null") << "";
-    V4l2Queries queries(folder.string());
+    folder.write("video0", "not a device");
+    folder.write("video3", "");
+    folder.write("null", "");
+    V4l2Queries queries(folder.path().string());
     EXPECT_EQ(listing(queries), kHeading);
-    std::filesystem::remove_all(folder);
 
     V4l2Queries missing("/nonexistent-device-folder");
     EXPECT_EQ(listing(missing), "");

@@ -20,13 +20,11 @@ TEST(ErrorCodes, MessagesKeepTheirSpellingAndGapsAreEmpty) {
     EXPECT_EQ(out.str(), "Wrong checksum");
 }
 
-TEST(QCException, MessageWithAndWithoutDetail) {
+// A detail in brackets is checked with the Reed-Solomon decoder, which throws one.
+TEST(QCException, MessageWithoutDetail) {
     const QCException plain(EccCannotCorrect);
     EXPECT_STREQ(plain.what(), "ECC cannot correct all errors");
     EXPECT_EQ(plain.code, 9);
-    const QCException detailed(EccParamsWrong, "ECC length must be larger than 0");
-    EXPECT_STREQ(detailed.what(), "ECC params are wrong (ECC length must be larger than 0)");
-    EXPECT_EQ(detailed.code, 19);
 }
 
 }  // namespace

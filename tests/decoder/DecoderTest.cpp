@@ -44,8 +44,6 @@ std::string outcome(const cv::Mat& image, const StageFunctions& stages,
 
 TEST(BinaryToHex, GroupsOfFourLeastSignificantFirstOrTheirCodes) {
     EXPECT_EQ(binaryToHex("0b10100000", false), "0x50");
-    EXPECT_EQ(binaryToHex("0b0101", true), "0xa");
-    EXPECT_EQ(binaryToHex("0b0101", false), "0xA");
     EXPECT_EQ(binaryToHex("0b00011111", true), "0x8f");
     EXPECT_EQ(binaryToHex("0b110100110111", false), "0xBCE");
     // Length - 2 not a multiple of 4, or no "0b" before the digits.

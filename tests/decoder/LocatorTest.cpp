@@ -57,23 +57,7 @@ cv::Mat page(cv::Size size, const std::vector<Placed>& symbols, bool text = fals
     return image;
 }
 
-TEST(DecodeAll, WriterSymbolDrawnIntoALargerPageIsRead) {
-    // The writer sizes the disc for the whole 1280 x 960 page: it comes out wider than a pitch.
-    for (const double angle : {0.0, 2.5}) {
-        RenderOptions render;
-        render.imageSize = cv::Size(1280, 960);
-        render.diameter = 400;
-        render.centerOffset = cv::Point2d(180, -60);
-        render.startAngle = angle;
-        const cv::Mat image = test::writeSymbol("in place", writer::SymbolOptions{}, render).image;
-        const DecodeAllResult result = decodeAll(DecodeParameters{}, image, DecodeOptions{});
-        ASSERT_EQ(result.symbols.size(), 1u) << angle;
-        EXPECT_EQ(result.symbols[0].payload, "in place") << angle;
-        EXPECT_LT(cv::norm(result.symbols[0].center - cv::Point2d(819.5, 421)), 3.0) << angle;
-    }
-}
-
-TEST(DecodeAll, SymbolLimitAndAnImageWithoutSymbols) {
+TEST(DecodeAll, SymbolAndCandidateLimits) {
     const cv::Mat two = page({1280, 640}, {{"left", 560, {40, 40}}, {"right", 560, {680, 40}}});
     DecodeOptions one;
     one.maxSymbols = 1;
@@ -84,27 +68,6 @@ TEST(DecodeAll, SymbolLimitAndAnImageWithoutSymbols) {
         options.maxCandidates = limit;
         EXPECT_EQ(locateSymbols(two, options).size(), static_cast<std::size_t>(limit));
     }
-
-    // Plain rings have no marker: not even proposed.
-    cv::Mat rings = page({640, 640}, {});
-    cv::circle(rings, {320, 320}, 120, cv::Scalar::all(0), cv::FILLED);
-    cv::circle(rings, {320, 320}, 50, cv::Scalar::all(255), cv::FILLED);
-    EXPECT_TRUE(locateSymbols(rings).empty());
-
-    // Disc-like shapes that are no symbol, beside text: white discs in black, some with a bar.
-    cv::Mat shapes = page({1280, 960}, {}, true);
-    for (int i = 0; i < 6; ++i) {
-        const cv::Point c(150 + 200 * i, 480);
-        cv::circle(shapes, c, 60, cv::Scalar::all(0), cv::FILLED);
-        cv::circle(shapes, c, 25, cv::Scalar::all(255), cv::FILLED);
-        if (i % 2 == 1) {
-            cv::line(shapes, c + cv::Point(20, 0), c + cv::Point(90 + 10 * i, 0),
-                     cv::Scalar::all(0), 6);
-        }
-    }
-    const DecodeAllResult none = decodeAll(DecodeParameters{}, shapes, DecodeOptions{});
-    EXPECT_TRUE(none.symbols.empty());
-    EXPECT_NE(none.failure.errorCode, 0);
 }
 
 // A white disc in a black ring, with a black bar from the ring outward like a marker; the ring
@@ -136,9 +99,7 @@ TEST(DecodeAll, LocatorFaultsAtBordersOverlapsAndLookAlikes) {
         {"at the border, quiet zone cut off", {640, 640}, {{"edge", 300, {-12, 352}}}, {"edge"}},
         {"300 px in a 4000 x 3000 photo", {4000, 3000}, {{"photo", 300, {2500, 1200}}}, {"photo"}},
         {"partly outside on the left", {1280, 960}, {{"cut", 400, {-130, 300}}}, {"cut"}, true},
-        {"partly outside in a corner", {1280, 960}, {{"cut", 400, {1000, 700}}}, {"cut"}, true},
         {"inside, touching the right border", {1280, 960}, {{"right", 300, {980, 80}}}, {"right"}},
-        {"inside, touching the top border", {1280, 960}, {{"top", 240, {500, 0}}}, {"top"}},
         {"two whose squares overlap",
          {1000, 1000},
          {{"first", 420, {100, 100}, true}, {"second", 420, {400, 400}, true}},

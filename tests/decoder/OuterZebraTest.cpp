@@ -74,6 +74,29 @@ TEST(FindOuterZebra, EveryBlackModuleWhiteOrBlackAtTheSeamNearPi) {
     }
 }
 
+// A colour change is read at the first outline pixel of the new colour: a black module spans its
+// first black pixel to the first white one after it, so round the whole ring its centre lies about
+// half an outline pixel (1 / 2r radians) past its slot's centre line.
+TEST(FindOuterZebra, ModuleCentresLieHalfAnOutlinePixelPastTheSlotCentres) {
+    const double halfPixel = 0.5 / kRingOuter;
+    for (const int modules : {32, 80}) {
+        const double step = 2.0 * CV_PI / modules;
+        double sum = 0.0;
+        int count = 0;
+        for (const double offset : {0.1, 1.9, 3.3}) {
+            OuterZebra zebra;
+            ASSERT_EQ(findOuterZebra(drawRing(modules, offset), modules, kStartPoint, zebra),
+                      Success);
+            for (const RingPoint& p : zebra.modules) {
+                const int slot = slotOf(p.angle, modules, offset);
+                sum += std::remainder(p.angle - (offset + slot * step), 2.0 * CV_PI);
+                ++count;
+            }
+        }
+        EXPECT_NEAR(sum / count, halfPixel, halfPixel / 2) << modules << " modules";
+    }
+}
+
 TEST(FindOuterZebra, BlackModuleCountWithinAThirdOfHalfTheRing) {
     // 80 modules per ring, 40 black: the best trial may hold 27 to 59 black modules. Modules are
     // left out spread round the ring (every third, and the last one for 26) so it stays round;

@@ -169,8 +169,8 @@ TEST(StageChainOuterZebra, PlainViewThenTransform2WithTheMovedMarker) {
     EXPECT_LT(cv::norm(movedOuter[0] - onRim), 1e-9);
     // Plain view with the marker as found, transform 2 with the moved copy; twice.
     EXPECT_EQ(angles, (std::vector<double>{0.5, 1.25, 0.5, 1.25}));
-    const std::vector<std::string> trace = log.trace();
-    EXPECT_EQ(std::count(trace.begin(), trace.end(), "     |transform 2"), 2);
+    const std::vector<std::string> lines = log.lines();
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), "     |transform 2"), 2);
     EXPECT_EQ(run.status.errorCode, RadialZebraNotDetected);
     EXPECT_EQ(run.status.stage, StageFindRadialZebra);
 }

@@ -13,6 +13,7 @@
 #include "decoder/data/DataMask.h"
 #include "decoder/data/FrameDecoder.h"
 #include "support/SymbolFixtures.h"
+#include "tests/decoder/data/DataPathFixture.h"
 
 namespace qcl {
 namespace {
@@ -62,11 +63,8 @@ TEST(Misread, RandomGridsThatPassedTheChecksumAreRefused) {
         {48, 4, CodeType::Color, 9041560u, 0},
     };
     for (const Accepted& a : accepted) {
-        SamplingGrid grid;
-        grid.codeType = a.codeType;
-        grid.modulesPerRing = a.modulesPerRing;
-        grid.ringCount = a.rings;
-        grid.bitsPerModule = a.codeType == CodeType::Color ? 3 : 1;
+        SamplingGrid grid =
+            test::makeGrid(a.modulesPerRing, a.rings, a.codeType == CodeType::Color);
         const ModuleList drawn = test::randomModules(a.modulesPerRing, a.rings, a.codeType, a.seed);
         for (const bool strict : {false, true}) {
             grid.checkWriterLayout = strict;

@@ -122,33 +122,6 @@ TEST(RoundTrip, SixteenModulesNineRingsAtEveryRotation) {
     }
 }
 
-TEST(RoundTrip, BinaryPayloadComesBackAsBitsOrHexadecimalAndUnenhanced) {
-    SeededRandom random(23);
-    Case c = shapeCase(32, 6, CodeType::BlackAndWhite);
-    c.symbol.payloadType = PayloadType::Binary;
-    c.text = fillingPayload(PayloadType::Binary, c.symbol, 0.8, random);
-    const cv::Mat image = writeSymbol(c.text, c.symbol, c.render).image;
-    const CodeType bw = CodeType::BlackAndWhite;
-    EXPECT_EQ(readSymbol(image, bw).payload, c.text);
-    EXPECT_EQ(readSymbol(image, bw, BinaryFormat::Binary, false).payload, c.text);
-    EXPECT_EQ(readSymbol(image, bw, BinaryFormat::HexaLowerCase).payload,
-              binaryToHex(c.text, true));
-    EXPECT_EQ(readSymbol(image, bw, BinaryFormat::HexaUpperCase).payload,
-              binaryToHex(c.text, false));
-    // Hexadecimal in: what the reader gives back in hexadecimal is what was written.
-    const std::string hex = "0x0123456789abcdef";
-    EXPECT_EQ(
-        readSymbol(writeSymbol(hex, c.symbol, c.render).image, bw, BinaryFormat::HexaLowerCase)
-            .payload,
-        hex);
-}
-
-}  // namespace
-}  // namespace qcl
-
-namespace qcl {
-namespace {
-
 // The whole-image read reports where the symbol is and how it is built, in the caller's pixels:
 // centre and rim within a few pixels, the marker's direction, mirroring, shape and a clean margin.
 TEST(DecodeAll, ReportsTheSymbolAsDrawn) {

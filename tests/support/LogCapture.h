@@ -24,8 +24,6 @@ class LogCapture {
     }
     // The captured lines, without their level prefix.
     std::vector<std::string> lines() const;
-    // Only the lines that are stage names or alternatives (the indented trace).
-    std::vector<std::string> trace() const;
 
   private:
     std::ostringstream out_;

@@ -13,8 +13,8 @@
 #include "decoder/data/FrameDecoder.h"
 #include "support/SeededRandom.h"
 #include "support/ThrownCode.h"
+#include "tests/decoder/data/DataPathFixture.h"
 #include "writer/FrameEncoder.h"
-#include "writer/ModuleStream.h"
 #include "writer/SymbolSizing.h"
 
 namespace qcl::writer {
@@ -31,11 +31,8 @@ struct ReadBack {
 // What the reader's last stage does with a sampled module list: masks 0..4 in turn, the first
 // frame that decodes wins.
 ReadBack readBack(const SymbolContent& content, Layout layout) {
-    SamplingGrid grid;
-    grid.codeType = content.codeType;
-    grid.modulesPerRing = content.modulesPerRing;
-    grid.ringCount = content.ringCount;
-    grid.bitsPerModule = bitsPerModule(content.codeType);
+    const SamplingGrid grid = test::makeGrid(content.modulesPerRing, content.ringCount,
+                                             content.codeType == CodeType::Color);
     ReadBack result;
     for (int mask = 0; mask < kMaskCount && result.code != Success; ++mask) {
         ModuleList modules = content.modules;
@@ -129,10 +126,6 @@ TEST(SymbolEncoder, RefusesImpossibleOptions) {
     options.eccStrength = ECCtype::Low;
     options.payloadType = PayloadType::BigLetters;
     EXPECT_EQ(codeOf(options), UnknownDataType);
-    options.payloadType = PayloadType::Digits;
-    options.modulesPerRing = 16;
-    options.ringCount = 2;
-    EXPECT_EQ(codeOf(options), NotEnoughCapacity);
 }
 
 }  // namespace

@@ -46,7 +46,6 @@ TEST(SymbolSizing, KnownSizesAndFixedDimensions) {
         {{16, 187}, 10, InvalidConfiguration},
         {{24, 4}, 1, InvalidConfiguration},  // not a modules-per-ring value
         {{32, 1}, 1, InvalidConfiguration},  // one ring shows no pitch
-        {{24, 0}, 1, InvalidConfiguration},
         {{0, 1}, 1, InvalidConfiguration},
         {{32, 2}, 1, Success},
         {{32, 2}, 2, NotEnoughCapacity},

@@ -10,18 +10,15 @@
 #include "common/ErrorCodes.h"
 #include "support/LogCapture.h"
 #include "support/ThrownCode.h"
+#include "tests/decoder/data/DataPathFixture.h"
 
 namespace qcl {
 namespace {
 
 SamplingGrid gridFor(const cv::Mat& image, CodeType type, int modulesPerRing = 16,
                      int ringCount = 2) {
-    SamplingGrid grid;
+    SamplingGrid grid = test::makeGrid(modulesPerRing, ringCount, type == CodeType::Color);
     grid.image = &image;
-    grid.codeType = type;
-    grid.bitsPerModule = type == CodeType::Color ? 3 : 1;
-    grid.modulesPerRing = modulesPerRing;
-    grid.ringCount = ringCount;
     grid.threshold = 128;
     return grid;
 }

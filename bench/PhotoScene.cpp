@@ -1,4 +1,4 @@
-#include "support/PhotoScene.h"
+#include "PhotoScene.h"
 
 #include <opencv2/imgproc.hpp>
 

@@ -1,4 +1,4 @@
-// Photo-like scenes without a symbol, for tests and benchmarks of the whole-image search: smooth
+// Photo-like scenes without a symbol, for benchmarks of the whole-image search: smooth
 // shading, overlapping shapes of every size and fine texture, what a camera sees on a desk.
 #pragma once
 
