@@ -209,10 +209,16 @@ ErrorCode findCenter(cv::Mat& binaryImage, cv::RotatedRect& ellipse) {
     if (binaryImage.empty()) {
         return InnerCircleNotFound;
     }
-    // Without any black there is no disc ringed by black; the blob search without area limits
-    // would otherwise take the whole white image for one.
-    if (cv::countNonZero(binaryImage) == static_cast<int>(binaryImage.total())) {
+    // An image of one colour holds no disc ringed by black. Without black, the blob search
+    // without area limits would take the whole white image for one; without white, the repair of
+    // a black centre would paint one over the whole image (a flat grey frame binarises so).
+    const int whitePixels = cv::countNonZero(binaryImage);
+    if (whitePixels == static_cast<int>(binaryImage.total())) {
         logDebug() << "Center: image without black";
+        return InnerCircleNotFound;
+    }
+    if (whitePixels == 0) {
+        logDebug() << "Center: image without white";
         return InnerCircleNotFound;
     }
     const cv::Point2f estimate = estimateCenter(binaryImage);

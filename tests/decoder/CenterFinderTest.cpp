@@ -86,9 +86,12 @@ TEST(CenterFinderTest, NoRoundWhiteBlobOrNoImageFails) {
 
     cv::Mat empty;
     EXPECT_EQ(findCenter(empty, ellipse), InnerCircleNotFound);
-    // A blank image is one white region, round enough for the last attempt without area limits.
-    cv::Mat blank(201, 201, CV_8UC1, kWhite);
-    EXPECT_EQ(findCenter(blank, ellipse), InnerCircleNotFound);
+    // A blank image is one white region, round enough for the last attempt without area limits;
+    // an all-black one would have its whole area repaired into a disc.
+    for (const cv::Scalar& colour : {kWhite, kBlack}) {
+        cv::Mat blank(201, 201, CV_8UC1, colour);
+        EXPECT_EQ(findCenter(blank, ellipse), InnerCircleNotFound);
+    }
 }
 
 }  // namespace
