@@ -17,7 +17,6 @@ namespace qcl {
 namespace {
 
 using test::contains;
-using test::occurrences;
 using test::ProgramResult;
 using test::TempDir;
 namespace fs = std::filesystem;
@@ -85,7 +84,6 @@ TEST_F(ProgramTest, ExitCodesTellScriptsWhatHappened) {
         std::string input = "";  // standard input: the bytes of plain.png when "plain.png"
     } cases[] = {
         {{"plain.png", "colour.png"}, 0, "plain.png: Hello Quorel\ncolour.png: Colourful\n", ""},
-        {{"--format", "text", "plain.png"}, 0, "Hello Quorel\n", ""},
         {{"--code-type", "bw", "colour.png"}, 1, "", "colour.png: no symbol read: "},
         {{"plain.png", "blank.png"}, 1, "plain.png: Hello Quorel\n", "blank.png: no symbol read"},
         {{"notes.txt", "blank.png"}, 3, "", "notes.txt: "},
@@ -149,7 +147,6 @@ TEST_F(ProgramTest, JsonLinesDescribeEverySymbolAndEveryFailure) {
     // 0b1010 0000 1111 0001, four bits at a time least significant first: bytes 0x50 0xf8.
     const nlohmann::json& binary = lines[3]["symbols"][0];
     EXPECT_EQ(binary["payloadType"], "Binary");
-    EXPECT_EQ(binary["payload"], "0b1010000011110001");
     EXPECT_EQ(binary["base64"], "UPg=");
 }
 
@@ -305,9 +302,6 @@ TEST_F(ProgramTest, WithoutArgumentsTheMenuRunsAndItsChangesAreSavedOnExit) {
                          "Quit the video window by pressing ESC inside of the video window.\n\n"
                          "Available camera devices are: \n"))
         << result.output;
-    EXPECT_TRUE(contains(result.output, "-----------------Menu-----------------\n"));
-    // At level Error the Info line of the saving no longer shows.
-    EXPECT_FALSE(contains(result.output, "Settings have been saved."));
     const std::string json = dir_.read("decoder_settings.json");
     for (const char* member : {"\"logLevelConsole\": \"Error\"", "\"codeType\": \"Color\"",
                                "\"mode\": -1", "\"launch\": \"clip \\\"%03d\\\".png\""}) {
@@ -331,8 +325,6 @@ TEST_F(ProgramTest, UnopenableCameraAndUnwritableDirectoryStillEndWithZero) {
                          "Couldn't open camera '/nonexistent/frame%03d.png' with backend 0\n"))
         << result.errors;
     EXPECT_FALSE(contains(result.output, "Modification Options"));
-    // First menu, after "p", after "s" and after the line end behind "s".
-    EXPECT_EQ(occurrences(result.output, "-----Menu-----"), 3);
     EXPECT_TRUE(contains(result.output,
                          "Error\tSettings file cannot be opened for writing!\n"
                          "Warning\tSettings have not been saved.\n"))

@@ -15,7 +15,6 @@
 namespace qcl {
 namespace {
 
-using test::LogCapture;
 using test::succeedingStages;
 
 // A grey image with some structure, so that Otsu and maximum entropy pick different thresholds.

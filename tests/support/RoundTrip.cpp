@@ -106,13 +106,12 @@ std::string fillingPayload(PayloadType type, const writer::SymbolOptions& option
     return fitting.substr(0, std::max<std::size_t>(1, wanted));
 }
 
-ReadResult readSymbol(const cv::Mat& image, CodeType codeType, BinaryFormat format, bool enhance) {
+ReadResult readSymbol(const cv::Mat& image, CodeType codeType) {
     DecodeParameters parameters;
     parameters.codeType = codeType;
-    parameters.binaryFormat = format;
     ReadResult result;
     try {
-        result.payload = decode(parameters, image, enhance);
+        result.payload = decode(parameters, image, true);
         result.decoded = true;
     } catch (const QCException& error) {
         result.errorCode = error.code;

@@ -34,8 +34,7 @@ struct ReadResult {
     int errorCode = 0;  // the QCException's code when not decoded
 };
 
-// Decodes as the command line does (HorizontalShortSnake layout, enhancement on unless asked).
-ReadResult readSymbol(const cv::Mat& image, CodeType codeType,
-                      BinaryFormat format = BinaryFormat::Binary, bool enhance = true);
+// Decodes as the command line does (HorizontalShortSnake layout, enhancement on).
+ReadResult readSymbol(const cv::Mat& image, CodeType codeType);
 
 }  // namespace qcl::test

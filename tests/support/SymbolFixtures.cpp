@@ -23,20 +23,14 @@ ModuleList randomModules(std::int32_t modulesPerRing, std::int32_t ringCount, Co
     return modules;
 }
 
-RenderOptions renderOptionsFor(const SymbolSetup& setup) {
+TestSymbol renderTestSymbol(const SymbolSetup& setup, const ModuleList& modules) {
     RenderOptions options;
     options.ringPitch = setup.pitch;
     options.diameter = setup.diameter;
     options.imageSize = setup.imageSize;
     options.startAngle = setup.rotation;
-    options.blackCenter = setup.blackCenter;
     options.mirrored = setup.mirrored;
-    return options;
-}
-
-TestSymbol renderTestSymbol(const SymbolSetup& setup, const ModuleList& modules) {
-    const SymbolRenderer renderer(setup.modulesPerRing, setup.ringCount, setup.codeType,
-                                  renderOptionsFor(setup));
+    const SymbolRenderer renderer(setup.modulesPerRing, setup.ringCount, setup.codeType, options);
     TestSymbol symbol;
     symbol.modules = modules;
     symbol.image = renderer.render(modules);
@@ -58,9 +52,6 @@ std::ostream& operator<<(std::ostream& os, const SymbolSetup& setup) {
     }
     os << " image=" << setup.imageSize.width << "x" << setup.imageSize.height
        << " rotation=" << setup.rotation << " seed=" << setup.seed;
-    if (setup.blackCenter) {
-        os << " blackCenter";
-    }
     if (setup.mirrored) {
         os << " mirrored";
     }

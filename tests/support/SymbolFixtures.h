@@ -23,7 +23,6 @@ struct SymbolSetup {
     double diameter = 0.0;         // outer diameter in px, used when pitch is 0
     cv::Size imageSize{640, 640};  // 0 x 0: smallest square around the symbol
     double rotation = 0.0;         // image angle of the start marker (radians, +x towards +y)
-    bool blackCenter = false;      // as large as the reader tolerates
     bool mirrored = false;
     std::uint32_t seed = 1;  // module values
 };
@@ -38,7 +37,6 @@ struct TestSymbol {
 ModuleList randomModules(std::int32_t modulesPerRing, std::int32_t ringCount, CodeType codeType,
                          std::uint32_t seed);
 
-RenderOptions renderOptionsFor(const SymbolSetup& setup);
 TestSymbol renderTestSymbol(const SymbolSetup& setup);
 // Same, with the given module values instead of random ones.
 TestSymbol renderTestSymbol(const SymbolSetup& setup, const ModuleList& modules);

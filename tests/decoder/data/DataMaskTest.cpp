@@ -40,15 +40,6 @@ TEST(ApplyMask, InvertsWithinTheModuleBits) {
     EXPECT_EQ(blackAndWhite, (ModuleList{1, 0, 1, 1, 0, 1}));
 }
 
-TEST(ApplyMask, MaskZeroKeepsTheListButStillLogs) {
-    ModuleList modules{1, 0, 1, 1, 0, 0};
-    test::LogCapture log(LogLevel::All);
-    ASSERT_EQ(applyMaskAndLayout(makeGrid(8, 2, false), modules, 0, Layout::Horizontal), Success);
-    EXPECT_EQ(modules, (ModuleList{1, 0, 1, 1, 0, 0}));
-    EXPECT_TRUE(log.contains("Debug\ttry mask                         : 0\n"));
-    EXPECT_TRUE(log.contains("Trace\tunmasked modules: {1,0,1,1,0,0,}\n"));
-}
-
 // The mask works on grid positions, so it must be removed before the layout reorders.
 TEST(ApplyMask, MaskUsesGridPositionsBeforeTheLayout) {
     ModuleList modules(12, 0);  // 3 rows x 4 columns

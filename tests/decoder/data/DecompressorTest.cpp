@@ -12,12 +12,6 @@ namespace {
 
 using test::Bytes;
 
-TEST(Decompress, NumbersExampleGivesNineteen) {
-    const DecompressedPayload result = decompress(Bytes{0x56, 0x0D}, 13);
-    EXPECT_EQ(result.text, "19");
-    EXPECT_EQ(result.type, 3);
-}
-
 // Each case: the payload type, its data fields (value, width in bits) and the text they give.
 TEST(Decompress, EveryTypeAndItsAlphabetEdges) {
     const struct {
