@@ -154,7 +154,8 @@ DesignedDecode readCandidate(Search& search, const cv::Mat& image, const SymbolC
     return read;
 }
 
-// True when `center` lies within the rim of a candidate whose view showed a symbol.
+// True when the candidate's centre lies within the rim of a larger candidate whose view showed a
+// symbol.
 bool insideSeenSymbol(const Search& search, const SymbolCandidate& candidate) {
     return std::any_of(search.symbolsSeen.begin(), search.symbolsSeen.end(),
                        [&](const SymbolCandidate& seen) {
@@ -238,8 +239,8 @@ void addRead(const DecodeParameters& parameters, DesignedDecode read, const cv::
     }
 }
 
-// Reads the locator's candidates that no symbol of `result` covers yet, within the options'
-// limits counted from `start`.
+// Reads the locator's candidates that no symbol of `result` covers yet, within the search's
+// limits (symbols wanted, time budget, failed views).
 void readLocatedSymbols(Search& search, const cv::Mat& image, DecodeAllResult& result) {
     if (stop(search, result)) {
         return;
@@ -261,7 +262,7 @@ void readLocatedSymbols(Search& search, const cv::Mat& image, DecodeAllResult& r
 }
 
 // Reads the slanted symbols that the rim rectifier makes round again, skipping those already
-// read, within the options' limits counted from `start`.
+// read, within the search's limits.
 void readRimViews(Search& search, const cv::Mat& image, DecodeAllResult& result) {
     if (stop(search, result)) {
         return;
