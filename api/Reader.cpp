@@ -5,6 +5,7 @@
 
 #include "common/CodeTypes.h"
 #include "common/ErrorCodes.h"
+#include "common/ImageMemory.h"
 #include "common/Stage.h"
 #include "decoder/Decoder.h"
 
@@ -47,6 +48,10 @@ Symbol toSymbol(qcl::DecodedSymbol&& decoded) {
 
 const char* version() {
     return QUORVIEW_VERSION;
+}
+
+void keepImageMemory() {
+    qcl::keepImageMemory();
 }
 
 std::string errorMessage(int code) {

@@ -5,33 +5,10 @@
 #include <vector>
 
 #include "app/Application.h"
-
-#if defined(__GLIBC__)
-#include <malloc.h>
-#endif
-
-namespace {
-
-#if defined(__GLIBC__)
-// Image buffers of up to this many bytes (a 12-megapixel colour photo is 36 MB) come from the
-// heap, and freed memory is kept up to this much: a decode allocates and frees its working images
-// many times over, and memory handed back to the system costs a page fault per 4 KiB when it is
-// allocated again, which made up a third of a failing decode's time.
-constexpr int kHeldImageBytes = 64 << 20;
-#endif
-
-// Lets the reader's working images be reused between allocations instead of mapped anew.
-void keepImageMemory() {
-#if defined(__GLIBC__)
-    mallopt(M_MMAP_THRESHOLD, kHeldImageBytes);
-    mallopt(M_TRIM_THRESHOLD, kHeldImageBytes);
-#endif
-}
-
-}  // namespace
+#include "common/ImageMemory.h"
 
 int main(int argc, char** argv) {
-    keepImageMemory();
+    qcl::keepImageMemory();
     try {
         return qcl::runApplication(std::vector<std::string>(argv + 1, argv + argc));
     } catch (const std::exception& e) {

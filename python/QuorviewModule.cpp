@@ -156,6 +156,8 @@ py::array_t<std::uint8_t> writeSymbol(const py::object& payload, const std::stri
 PYBIND11_MODULE(quorview, m) {
     m.doc() = "Read and write Quorel codes.";
     m.attr("__version__") = quorview::version();
+    // A script reads image after image: freed image memory is reused instead of mapped anew.
+    quorview::keepImageMemory();
     static py::exception<quorview::Error> error(m, "Error");
     py::register_exception_translator([](std::exception_ptr thrown) {
         try {

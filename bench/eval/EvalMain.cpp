@@ -18,6 +18,7 @@
 #include "bench/eval/EvalReaders.h"
 #include "bench/eval/EvalReport.h"
 #include "bench/eval/EvalRunner.h"
+#include "common/ImageMemory.h"
 
 namespace {
 
@@ -102,6 +103,7 @@ bool parse(int argc, char** argv, Options& options) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    qcl::keepImageMemory();
     Options options;
     try {
         if (!parse(argc, argv, options)) {

@@ -17,6 +17,7 @@
 #include "bench/eval/EvalFamilies.h"
 #include "bench/eval/EvalReaders.h"
 #include "common/ErrorCodes.h"
+#include "common/ImageMemory.h"
 #include "decoder/Decoder.h"
 #include "decoder/StageChain.h"
 #include "support/SeededRandom.h"
@@ -245,6 +246,7 @@ Options parse(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    qcl::keepImageMemory();
     cv::setNumThreads(1);  // the same work whatever the machine's cores
     const Options options = parse(argc, argv);
     int index = 0;

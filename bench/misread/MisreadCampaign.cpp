@@ -17,6 +17,7 @@
 #include <cstring>
 #include <string>
 
+#include "common/ImageMemory.h"
 #include "common/Logger.h"
 #include "decoder/Decoder.h"
 #include "decoder/StageChain.h"
@@ -237,6 +238,7 @@ void printCounts(const char* what, const Counts& c, bool compare) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    qcl::keepImageMemory();
     long count = 1000;
     std::uint32_t seed = 1;
     long progress = 500;
