@@ -21,6 +21,9 @@ constexpr double kMinAxisRatio = 0.35;
 // Area of the outline over the area of its fitted ellipse: a disc fills its ellipse.
 constexpr double kMinFill = 0.85;
 constexpr double kMaxFill = 1.12;
+// The area bounds implied by the fill and size limits are loosened by 1 %, so that rounding in
+// the products never rejects an outline the limits themselves would keep.
+constexpr double kAreaBoundMargin = 0.99;
 // A disc larger than this share of the image's shorter side leaves no room for its symbol.
 constexpr double kMaxDiscShare = 0.15;
 // Discs tried per image, largest first: each costs a morphological closing of its surroundings.
@@ -84,13 +87,20 @@ std::vector<Disc> findDiscs(const cv::Mat& binary) {
         if (static_cast<int>(contour.size()) < kMinDiscPoints) {
             continue;
         }
+        // Whatever ellipse fits, an outline that fills it with a semi-minor axis of at least
+        // kMinDiscSemiAxis and a semi-major one of at most maxSemiAxis has an area within these
+        // bounds; outlines outside them are not fitted at all (the fit of a long outline costs).
+        const double area = cv::contourArea(contour);
+        if (area < kAreaBoundMargin * kMinFill * CV_PI * kMinDiscSemiAxis * kMinDiscSemiAxis ||
+            area > kMaxFill * CV_PI * maxSemiAxis * maxSemiAxis / kAreaBoundMargin) {
+            continue;
+        }
         const cv::RotatedRect e = cv::fitEllipse(contour);
         const double a = semiMajor(e);
         const double b = semiMinor(e);
         if (b < kMinDiscSemiAxis || a > maxSemiAxis || b / a < kMinAxisRatio) {
             continue;
         }
-        const double area = cv::contourArea(contour);
         const double fill = area / (CV_PI * a * b);
         const cv::Point c(static_cast<int>(e.center.x), static_cast<int>(e.center.y));
         const bool whiteCentre =
@@ -107,6 +117,14 @@ std::vector<Disc> findDiscs(const cv::Mat& binary) {
     return discs;
 }
 
+// std::lround of a pixel coordinate, without the library call: in double precision, adding a
+// half to a float is exact, and the cast then truncates towards zero as halves away from zero
+// round.
+int roundHalfAway(float v) {
+    const double d = v;
+    return static_cast<int>(d >= 0.0 ? d + 0.5 : d - 0.5);
+}
+
 // Where a ray from `from` leaves the dark area for good: the first white pixel after at least
 // `skip` pixels. False when the ray reaches the image's edge first, where the rim is not seen.
 bool rayExit(const cv::Mat& dark, const cv::Point2f& from, double angle, double skip,
@@ -116,8 +134,8 @@ bool rayExit(const cv::Mat& dark, const cv::Point2f& from, double angle, double 
     const double limit = static_cast<double>(dark.cols + dark.rows);
     for (double rho = skip; rho < limit; rho += 1.0) {
         const cv::Point2f p = from + step * static_cast<float>(rho);
-        const int x = static_cast<int>(std::lround(p.x));
-        const int y = static_cast<int>(std::lround(p.y));
+        const int x = roundHalfAway(p.x);
+        const int y = roundHalfAway(p.y);
         if (x < 0 || y < 0 || x >= dark.cols || y >= dark.rows) {
             return false;
         }
