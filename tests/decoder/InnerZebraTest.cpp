@@ -86,38 +86,36 @@ double fourPlaces(int degree, double elsewhere) {
     return elsewhere;
 }
 
-TEST(InnerZebraTest, ShortPlaceAcrossZeroIsKept) {
-    // The place across 0 begins with a higher floor (349..359 degrees), so its first sample is not
-    // below the clipped mean and the place is taken from sample 0 on; its refined middle lies just
-    // past 0 while the previous place lies near 270 degrees, more than a degree away round the
-    // circle.
-    const cv::Mat image =
-        sectorRing([](int degree) { return degree >= 349 ? 120.5 : fourPlaces(degree, 240.0); });
-    InnerZebra zebra;
-    ASSERT_EQ(findInnerZebra(image, 99.5, zebra), Success);
-    EXPECT_EQ(zebra.slotCount, 4);
-    ASSERT_EQ(zebra.edges.size(), 4u);
-    for (std::size_t i = 0; i < 4; ++i) {
-        const double quarters = zebra.edges[i].angle / (kPi / 2);
-        EXPECT_LT(std::abs(quarters - std::round(quarters)), 0.03) << i;
-    }
-}
-
-TEST(InnerZebraTest, PlacesBesideAWideDiscAreToldByTheirOwnRun) {
-    // A disc of radius 100 and 50 px of black beside the places: every ray's run is shorter than
-    // the places' distance from the centre / 0.9, so only their own 10 px run from the disc
-    // tells them from the black beside them.
-    const cv::Mat image = sectorRing([](int degree) { return fourPlaces(degree, 150.0); });
-    InnerZebra zebra;
-    ASSERT_EQ(findInnerZebra(image, 99.5, zebra), Success);
-    EXPECT_EQ(zebra.slotCount, 4);
-    ASSERT_EQ(zebra.edges.size(), 4u);
-    for (std::size_t i = 0; i < 4; ++i) {
-        const double quarters = zebra.edges[i].angle / (kPi / 2);
-        EXPECT_LT(std::abs(quarters - std::round(quarters)), 0.03) << i;
-        EXPECT_NEAR(cv::norm(cv::Point2d(zebra.edges[i].position) - cv::Point2d(260, 260)), 110.5,
-                    1.5)
-            << i;
+// Four places at the quarter turns are found at their reach, 10.5 px beyond the disc.
+TEST(InnerZebraTest, PlacesAcrossZeroAndBesideAWideDiscAreKept) {
+    const struct {
+        const char* name;
+        std::function<double(int)> reach;
+    } cases[] = {
+        // The place across 0 begins with a higher floor (349..359 degrees), so its first sample
+        // is not below the clipped mean and the place is taken from sample 0 on; its refined
+        // middle lies just past 0 while the previous place lies near 270 degrees, more than a
+        // degree away round the circle.
+        {"short place across zero",
+         [](int degree) { return degree >= 349 ? 120.5 : fourPlaces(degree, 240.0); }},
+        // A disc of radius 100 and 50 px of black beside the places: every ray's run is shorter
+        // than the places' distance from the centre / 0.9, so only their own 10 px run from the
+        // disc tells them from the black beside them.
+        {"wide disc beside", [](int degree) { return fourPlaces(degree, 150.0); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        InnerZebra zebra;
+        ASSERT_EQ(findInnerZebra(sectorRing(c.reach), 99.5, zebra), Success);
+        EXPECT_EQ(zebra.slotCount, 4);
+        ASSERT_EQ(zebra.edges.size(), 4u);
+        for (std::size_t i = 0; i < 4; ++i) {
+            const double quarters = zebra.edges[i].angle / (kPi / 2);
+            EXPECT_LT(std::abs(quarters - std::round(quarters)), 0.03) << i;
+            EXPECT_NEAR(cv::norm(cv::Point2d(zebra.edges[i].position) - cv::Point2d(260, 260)),
+                        110.5, 1.5)
+                << i;
+        }
     }
 }
 

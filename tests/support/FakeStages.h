@@ -4,13 +4,10 @@
 
 #include <opencv2/core.hpp>
 
-#include <sstream>
 #include <string>
 #include <vector>
 
-#include "common/Logger.h"
 #include "decoder/StageChain.h"
-#include "support/LogCapture.h"
 
 namespace qcl::test {
 

@@ -20,15 +20,4 @@ LogCapture::~LogCapture() {
     logger().setFileThreshold(fileThreshold_);
 }
 
-std::vector<std::string> LogCapture::lines() const {
-    std::vector<std::string> result;
-    std::istringstream in(out_.str());
-    std::string line;
-    while (std::getline(in, line)) {
-        const std::size_t tab = line.find('\t');
-        result.push_back(tab == std::string::npos ? line : line.substr(tab + 1));
-    }
-    return result;
-}
-
 }  // namespace qcl::test

@@ -4,7 +4,6 @@
 
 #include <sstream>
 #include <string>
-#include <vector>
 
 #include "common/CodeTypes.h"
 
@@ -22,8 +21,6 @@ class LogCapture {
     bool contains(const std::string& fragment) const {
         return out_.str().find(fragment) != std::string::npos;
     }
-    // The captured lines, without their level prefix.
-    std::vector<std::string> lines() const;
 
   private:
     std::ostringstream out_;
