@@ -52,9 +52,22 @@ def suite(build):
         return 0, int(re.search(r"out of (\d+)", out).group(1)), []
     return (int(m.group(1)), int(m.group(2)), failed) if m else (-1, -1, [out[-2000:]])
 
+def source_of(build):
+    """The source directory BUILD was configured from, or None when it is not a build tree."""
+    cache = pathlib.Path(build) / "CMakeCache.txt"
+    if not cache.is_file():
+        return None
+    m = re.search(r"^CMAKE_HOME_DIRECTORY:INTERNAL=(.*)$", cache.read_text(), re.M)
+    return pathlib.Path(m.group(1)).resolve() if m else None
+
 def main():
     tree, build, outpath = sys.argv[1:4]
     names = sys.argv[4:]
+    # A build tree copied along with the sources still builds the sources it was configured
+    # from: faults planted in TREE would go untested, or the suite would test another tree.
+    if source_of(build) != pathlib.Path(tree).resolve():
+        sys.exit(f"{build} is not a build tree configured from {tree}: "
+                 f"configure one there first (cmake -S {tree} -B {build})")
     results = {}
     for name, rel, old, new in FAULTS:
         if names and name not in names:
