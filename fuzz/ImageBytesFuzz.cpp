@@ -33,7 +33,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         static_cast<double>(qcl::fuzz::kMaxReadSide) / std::max(image.cols, image.rows);
     cv::Mat small = image;
     if (scale < 1.0) {
-        cv::resize(image, small, {}, scale, scale, cv::INTER_AREA);
+        // At least one pixel each way: a very thin picture must not reduce to nothing.
+        const cv::Size reduced(std::max(1, cvRound(image.cols * scale)),
+                               std::max(1, cvRound(image.rows * scale)));
+        cv::resize(image, small, reduced, 0, 0, cv::INTER_AREA);
     }
     qcl::fuzz::expectingOurErrors(
         [&] { qcl::runDesignedDecode(qcl::DecodeParameters{}, small, true, qcl::realStages()); });
