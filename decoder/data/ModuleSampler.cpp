@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 
 #include "common/Angles.h"
 #include "common/ErrorCodes.h"
@@ -46,29 +47,57 @@ cv::Point modulePosition(const cv::Point2d& center, double radius, double theta)
             roundToEven(center.y + radius * std::sin(theta))};
 }
 
-}  // namespace
+// Every read starts the sample generator afresh from the same seed, so every read draws the
+// same offsets: the first ones are drawn once and kept. A read that needs more continues the
+// stream from a copy of the generator as it stood after the kept draws.
+constexpr std::size_t kKeptDraws = 1 << 15;
 
-double ringPitch(const SamplingGrid& grid, const RadialZebra& radialZebra) {
-    return std::max(
-        (radialZebra.lastRingRadius - radialZebra.firstRingRadius) / (grid.ringCount - 1),
-        kMinPitch);
+struct KeptDraws {
+    std::vector<std::int8_t> offsets;  // rounded draws; the generator never yields one beyond 13
+    std::mt19937 generator{kSamplerSeed};
+    std::normal_distribution<double> distribution{0.0, 1.0};
+};
+
+const KeptDraws& keptDraws() {
+    static const KeptDraws kept = [] {
+        KeptDraws draws;
+        draws.offsets.reserve(kKeptDraws);
+        for (std::size_t i = 0; i < kKeptDraws; ++i) {
+            draws.offsets.push_back(
+                static_cast<std::int8_t>(std::round(draws.distribution(draws.generator))));
+        }
+        return draws;
+    }();
+    return kept;
 }
 
-cv::Vec3b modulePixel(const SamplingGrid& grid, const cv::Point& point) {
-    const cv::Mat& image = *grid.image;
-    if (image.type() != CV_8UC3) {
-        throw QCException(WrongImageType, "module sampling needs an 8-bit BGR image");
+// The seeded stream of rounded offsets, read from the kept draws while they last.
+class SampleOffsets {
+  public:
+    double operator()() {
+        if (next_ < kept_.offsets.size()) {
+            return kept_.offsets[next_++];
+        }
+        if (!live_) {
+            generator_ = kept_.generator;
+            distribution_ = kept_.distribution;
+            live_ = true;
+        }
+        return std::round(distribution_(generator_));
     }
-    if (point.x < 0 || point.y < 0 || point.x >= image.cols || point.y >= image.rows) {
-        throw QCException(WrongGrid);
-    }
-    return image.at<cv::Vec3b>(point);
-}
 
-std::uint8_t classifyModule(const SamplingGrid& grid, std::mt19937& generator,
-                            std::normal_distribution<double>& distribution, const cv::Point& center,
-                            double angle, int tangentialWindow, int radialWindow,
-                            int randomSamples) {
+  private:
+    const KeptDraws& kept_ = keptDraws();
+    std::size_t next_ = 0;
+    bool live_ = false;
+    std::mt19937 generator_;
+    std::normal_distribution<double> distribution_;
+};
+
+// `draw` gives the next random offset in pixels: a normal draw rounded to a whole number.
+template <typename Draw>
+std::uint8_t classifyWith(const SamplingGrid& grid, Draw&& draw, const cv::Point& center,
+                          double angle, int tangentialWindow, int radialWindow, int randomSamples) {
     long sums[3] = {0, 0, 0};
     int count = 0;
     auto add = [&](const cv::Point& p) {
@@ -95,8 +124,8 @@ std::uint8_t classifyModule(const SamplingGrid& grid, std::mt19937& generator,
         const double c = std::cos(angle);
         const double s = std::sin(angle);
         for (int i = 0; i < randomSamples; ++i) {
-            const double d1 = std::round(distribution(generator));
-            const double d2 = std::round(distribution(generator));
+            const double d1 = draw();
+            const double d2 = draw();
             const double a = std::clamp(d2, -radialBound, radialBound);
             const double b = std::clamp(d1, -tangentialBound, tangentialBound);
             add({center.x + roundToEven(a * c - b * s), center.y + roundToEven(b * c + a * s)});
@@ -110,6 +139,34 @@ std::uint8_t classifyModule(const SamplingGrid& grid, std::mt19937& generator,
         return kColourValue[(red ? 4 : 0) | (green ? 2 : 0) | (blue ? 1 : 0)];
     }
     return (static_cast<int>(blue) + green + red) <= 1 ? 1 : 0;
+}
+
+}  // namespace
+
+double ringPitch(const SamplingGrid& grid, const RadialZebra& radialZebra) {
+    return std::max(
+        (radialZebra.lastRingRadius - radialZebra.firstRingRadius) / (grid.ringCount - 1),
+        kMinPitch);
+}
+
+cv::Vec3b modulePixel(const SamplingGrid& grid, const cv::Point& point) {
+    const cv::Mat& image = *grid.image;
+    if (image.type() != CV_8UC3) {
+        throw QCException(WrongImageType, "module sampling needs an 8-bit BGR image");
+    }
+    if (point.x < 0 || point.y < 0 || point.x >= image.cols || point.y >= image.rows) {
+        throw QCException(WrongGrid);
+    }
+    return image.at<cv::Vec3b>(point);
+}
+
+std::uint8_t classifyModule(const SamplingGrid& grid, std::mt19937& generator,
+                            std::normal_distribution<double>& distribution, const cv::Point& center,
+                            double angle, int tangentialWindow, int radialWindow,
+                            int randomSamples) {
+    return classifyWith(
+        grid, [&] { return std::round(distribution(generator)); }, center, angle, tangentialWindow,
+        radialWindow, randomSamples);
 }
 
 std::vector<cv::Point> moduleCentres(const SamplingGrid& grid, const cv::Point2d& center,
@@ -142,8 +199,7 @@ ModuleList readMaskedData(const SamplingGrid& grid, const cv::Point2d& center, d
     const double pitch = ringPitch(grid, radialZebra);
     const int radialWindow = static_cast<int>(std::trunc(pitch)) - kWindowMargin;
 
-    std::mt19937 generator(kSamplerSeed);
-    std::normal_distribution<double> distribution(0.0, 1.0);
+    SampleOffsets offsets;
     ModuleList modules;
     modules.reserve(static_cast<std::size_t>(m - kNonDataSlots) * rings);
     for (int r = rings - 1; r >= 0; --r) {
@@ -154,8 +210,8 @@ ModuleList readMaskedData(const SamplingGrid& grid, const cv::Point2d& center, d
         for (int a = 3; a < m - 2; ++a) {
             const double theta = a * step + startAngle;
             const cv::Point module = modulePosition(center, radius, theta);
-            modules.push_back(classifyModule(grid, generator, distribution, module, theta,
-                                             tangentialWindow, radialWindow, samples));
+            modules.push_back(classifyWith(grid, offsets, module, theta, tangentialWindow,
+                                           radialWindow, samples));
         }
     }
 
