@@ -96,17 +96,36 @@ TEST(ClassifyModule, ColourTableAndBlackAndWhiteMajority) {
     }
 }
 
-// A fresh generator on every call: noise, where the random samples decide many modules, reads
-// the same twice.
-TEST(ReadMaskedData, SameImageGivesSameModules) {
-    cv::Mat noise(200, 200, CV_8UC3);
+// Every read draws one seeded stream afresh, so noise, where the random samples decide many
+// modules, reads the same twice. A grid this large draws more offsets than are kept from the
+// first read, and must read as one stream sampled module by module would.
+TEST(ReadMaskedData, ReadsOneSeededStreamAfresh) {
+    cv::Mat noise(720, 720, CV_8UC3);
     cv::RNG(77).fill(noise, cv::RNG::UNIFORM, 0, 2);
     noise *= 255;
-    const SamplingGrid grid = gridFor(noise, CodeType::Color, 32, 4);
-    const RadialZebra zebra = zebraOf(4, 40, 85);
-    const ModuleList first = readMaskedData(grid, {100.0, 100.0}, 1.0, zebra);
-    EXPECT_EQ(first.size(), 27u * 4);
-    EXPECT_EQ(readMaskedData(grid, {100.0, 100.0}, 1.0, zebra), first);
+    const int m = 64;
+    const int rings = 24;
+    const SamplingGrid grid = gridFor(noise, CodeType::Color, m, rings);
+    const RadialZebra zebra = zebraOf(rings, 40, 339);  // pitch 13: windows of 9 and more
+    const cv::Point2d centre(360.0, 360.0);
+    const ModuleList first = readMaskedData(grid, centre, 1.0, zebra);
+    EXPECT_EQ(readMaskedData(grid, centre, 1.0, zebra), first);
+
+    std::mt19937 generator(5489);
+    std::normal_distribution<double> distribution(0.0, 1.0);
+    const std::vector<cv::Point> centres = moduleCentres(grid, centre, 1.0, zebra);
+    ASSERT_EQ(centres.size(), first.size());
+    const double step = kTwoPi / m;
+    for (std::size_t i = 0; i < centres.size(); ++i) {
+        const int ring = rings - 1 - static_cast<int>(i) / (m - kNonDataSlots);
+        const double radius = 40 + ring * 13.0;
+        const int tangential = std::max(static_cast<int>((radius - 6.5) * step) - 4, 0);
+        const double angle = (3 + static_cast<int>(i) % (m - kNonDataSlots)) * step + 1.0;
+        ASSERT_EQ(classifyModule(grid, generator, distribution, centres[i], angle, tangential, 9,
+                                 std::min((tangential + 1) / 2 * 2, 20)),
+                  first[i])
+            << "module " << i;
+    }
 }
 
 // Fewer than two rings (no pitch), no data slot, or rings beyond the image.
