@@ -333,6 +333,9 @@ void collectCandidates(const cv::Mat& grey, const cv::Mat& binary, double toCall
         candidate.center = center * toCaller;
         candidate.discRadius = radius * toCaller;
         candidate.outerRadius = rimRadius(binary, center, radius, reach) * toCaller;
+        if (candidate.outerRadius < options.minRimRadius) {
+            continue;
+        }
         candidate.score = circularity * radius * toCaller;
         candidates.push_back(candidate);
     }

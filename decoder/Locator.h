@@ -23,6 +23,10 @@ struct LocatorOptions {
     // own size, so a symbol of 160 px in it keeps a disc the search can see.
     int searchSide = 4096;
     double minDiscRadius = 2.5;  // px in the search image: smaller holes are print noise
+    // Px in the caller's image. The smallest symbol that reads, one of two rings, has a rim of
+    // about 17 px; a smaller candidate is a speck of texture or noise, and each would cost a
+    // failing search of its enlarged view.
+    double minRimRadius = 16.0;
 };
 
 // Candidates in the image (8-bit, 1 or 3 channels), best first, at most maxCandidates; none
