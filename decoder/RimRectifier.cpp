@@ -77,12 +77,17 @@ double axisRatio(const cv::RotatedRect& e) {
     return semiMinor(e) / std::max(semiMajor(e), 1e-9);
 }
 
-// White regions of the binary image that fill an ellipse of plausible size and tilt.
+// White regions of the binary image that fill an ellipse of plausible size and tilt, the
+// kMaxDiscs largest, largest first (outlines of equal area in the order they were traced).
 std::vector<Disc> findDiscs(const cv::Mat& binary) {
     std::vector<std::vector<cv::Point>> contours;
     cv::findContours(binary.clone(), contours, cv::RETR_LIST, cv::CHAIN_APPROX_NONE);
     const double maxSemiAxis = kMaxDiscShare * std::min(binary.cols, binary.rows);
-    std::vector<Disc> discs;
+    struct Outline {
+        const std::vector<cv::Point>* contour;
+        double area;
+    };
+    std::vector<Outline> outlines;
     for (const std::vector<cv::Point>& contour : contours) {
         if (static_cast<int>(contour.size()) < kMinDiscPoints) {
             continue;
@@ -91,28 +96,33 @@ std::vector<Disc> findDiscs(const cv::Mat& binary) {
         // kMinDiscSemiAxis and a semi-major one of at most maxSemiAxis has an area within these
         // bounds; outlines outside them are not fitted at all (the fit of a long outline costs).
         const double area = cv::contourArea(contour);
-        if (area < kAreaBoundMargin * kMinFill * CV_PI * kMinDiscSemiAxis * kMinDiscSemiAxis ||
-            area > kMaxFill * CV_PI * maxSemiAxis * maxSemiAxis / kAreaBoundMargin) {
-            continue;
+        if (area >= kAreaBoundMargin * kMinFill * CV_PI * kMinDiscSemiAxis * kMinDiscSemiAxis &&
+            area <= kMaxFill * CV_PI * maxSemiAxis * maxSemiAxis / kAreaBoundMargin) {
+            outlines.push_back({&contour, area});
         }
-        const cv::RotatedRect e = cv::fitEllipse(contour);
+    }
+    // Largest first, so that fitting stops once enough discs are found: a picture of texture
+    // traces thousands of outlines of a plausible area.
+    std::stable_sort(outlines.begin(), outlines.end(),
+                     [](const Outline& l, const Outline& r) { return l.area > r.area; });
+    std::vector<Disc> discs;
+    for (const Outline& outline : outlines) {
+        if (discs.size() >= kMaxDiscs) {
+            break;
+        }
+        const cv::RotatedRect e = cv::fitEllipse(*outline.contour);
         const double a = semiMajor(e);
         const double b = semiMinor(e);
         if (b < kMinDiscSemiAxis || a > maxSemiAxis || b / a < kMinAxisRatio) {
             continue;
         }
-        const double fill = area / (CV_PI * a * b);
+        const double fill = outline.area / (CV_PI * a * b);
         const cv::Point c(static_cast<int>(e.center.x), static_cast<int>(e.center.y));
         const bool whiteCentre =
             cv::Rect(0, 0, binary.cols, binary.rows).contains(c) && binary.at<std::uint8_t>(c) != 0;
         if (fill >= kMinFill && fill <= kMaxFill && whiteCentre) {
-            discs.push_back({e, area});
+            discs.push_back({e, outline.area});
         }
-    }
-    std::sort(discs.begin(), discs.end(),
-              [](const Disc& l, const Disc& r) { return l.area > r.area; });
-    if (discs.size() > kMaxDiscs) {
-        discs.resize(kMaxDiscs);
     }
     return discs;
 }
