@@ -2,6 +2,7 @@
 
 #include <opencv2/imgproc.hpp>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdint>
@@ -201,6 +202,17 @@ void contrastAdjustment(const cv::Mat& source, cv::Mat& destination, float clipF
         tables[c] = stretchTable(offset, range);
     }
 
+    // A picture that spans the full range already (a rendered symbol, a well exposed print) maps
+    // onto itself.
+    const bool unchanged = std::all_of(
+        tables.begin(), tables.begin() + channels,
+        [](const std::array<std::uint8_t, 256>& table) { return table == stretchTable(0, 255); });
+    if (unchanged) {
+        if (destination.data != src.data) {
+            src.copyTo(destination);
+        }
+        return;
+    }
     destination.create(src.size(), src.type());
     const int rowValues = src.cols * channels;
     for (int row = 0; row < src.rows; ++row) {
