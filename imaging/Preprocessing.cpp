@@ -204,9 +204,10 @@ void contrastAdjustment(const cv::Mat& source, cv::Mat& destination, float clipF
 
     // A picture that spans the full range already (a rendered symbol, a well exposed print) maps
     // onto itself.
-    const bool unchanged = std::all_of(
-        tables.begin(), tables.begin() + channels,
-        [](const std::array<std::uint8_t, 256>& table) { return table == stretchTable(0, 255); });
+    const std::array<std::uint8_t, 256> identity = stretchTable(0, 255);
+    const bool unchanged =
+        std::all_of(tables.begin(), tables.begin() + channels,
+                    [&](const std::array<std::uint8_t, 256>& table) { return table == identity; });
     if (unchanged) {
         if (destination.data != src.data) {
             src.copyTo(destination);

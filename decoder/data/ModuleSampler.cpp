@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <optional>
 
 #include "common/Angles.h"
 #include "common/ErrorCodes.h"
@@ -52,10 +53,15 @@ cv::Point modulePosition(const cv::Point2d& center, double radius, double theta)
 // stream from a copy of the generator as it stood after the kept draws.
 constexpr std::size_t kKeptDraws = 1 << 15;
 
-struct KeptDraws {
-    std::vector<std::int8_t> offsets;  // rounded draws; the generator never yields one beyond 13
+// The sample generator and the normal distribution drawing from it (which keeps a second draw).
+struct DrawStream {
     std::mt19937 generator{kSamplerSeed};
     std::normal_distribution<double> distribution{0.0, 1.0};
+};
+
+struct KeptDraws {
+    std::vector<std::int8_t> offsets;  // rounded draws; the generator never yields one beyond 13
+    DrawStream after;                  // the stream as it stands after them
 };
 
 const KeptDraws& keptDraws() {
@@ -63,8 +69,8 @@ const KeptDraws& keptDraws() {
         KeptDraws draws;
         draws.offsets.reserve(kKeptDraws);
         for (std::size_t i = 0; i < kKeptDraws; ++i) {
-            draws.offsets.push_back(
-                static_cast<std::int8_t>(std::round(draws.distribution(draws.generator))));
+            draws.offsets.push_back(static_cast<std::int8_t>(
+                std::round(draws.after.distribution(draws.after.generator))));
         }
         return draws;
     }();
@@ -79,19 +85,15 @@ class SampleOffsets {
             return kept_.offsets[next_++];
         }
         if (!live_) {
-            generator_ = kept_.generator;
-            distribution_ = kept_.distribution;
-            live_ = true;
+            live_ = kept_.after;
         }
-        return std::round(distribution_(generator_));
+        return std::round(live_->distribution(live_->generator));
     }
 
   private:
     const KeptDraws& kept_ = keptDraws();
     std::size_t next_ = 0;
-    bool live_ = false;
-    std::mt19937 generator_;
-    std::normal_distribution<double> distribution_;
+    std::optional<DrawStream> live_;  // copied from the kept stream once a read needs more
 };
 
 // `draw` gives the next random offset in pixels: a normal draw rounded to a whole number.
