@@ -6,11 +6,11 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
-#include <numeric>
 #include <vector>
 
 #include "common/Angles.h"
 #include "common/Logger.h"
+#include "decoder/EllipseOutline.h"
 #include "decoder/PolarHelpers.h"
 #include "imaging/Preprocessing.h"
 
@@ -72,93 +72,15 @@ struct ColourChanges {
     int startColour = 0;
 };
 
-// Corner step, in degrees, of the polygon by which cv::ellipse draws an ellipse whose longer
-// semi-axis is `longer` pixels.
-int outlineStep(int longer) {
-    return longer < 3 ? 90 : longer < 10 ? 30 : longer < 15 ? 18 : 5;
-}
-
-// Every drawn outline pixel lies within this many pixels, across and along, of the walk along the
-// polygon with rounded corners: drawn pixels stray half a pixel from the exact edge, rounding the
-// corners moves the edge by up to half a pixel, and the walk stays within a pixel of the rounded
-// edge (half a pixel more where it is clipped): at most 2.5, so 2 in whole pixels.
-constexpr int kOutlineReach = 2;
-
-// Moves the marked pixels of `scratch` in columns x0..x1 and rows y0..y1 (clipped to the image) to
-// `pixels`, clearing them.
-void pickUpMarked(cv::Mat& scratch, int x0, int y0, int x1, int y1,
-                  std::vector<cv::Point>& pixels) {
-    x0 = std::max(x0, 0);
-    y0 = std::max(y0, 0);
-    x1 = std::min(x1, scratch.cols - 1);
-    y1 = std::min(y1, scratch.rows - 1);
-    for (int y = y0; y <= y1; ++y) {
-        std::uint8_t* row = scratch.data + static_cast<std::size_t>(y) * scratch.step[0];
-        for (int x = x0; x <= x1; ++x) {
-            if (row[x] != 0) {
-                row[x] = 0;
-                pixels.emplace_back(x, y);
-            }
-        }
-    }
-}
-
-// Sorts pixels of rows 0 .. rows - 1 by row, then by column: bucketed by row, which holds few.
-void sortRowMajor(std::vector<cv::Point>& pixels, int rows) {
-    std::vector<std::size_t> next(static_cast<std::size_t>(rows) + 1, 0);
-    for (const cv::Point& p : pixels) {
-        ++next[static_cast<std::size_t>(p.y) + 1];
-    }
-    std::partial_sum(next.begin(), next.end(), next.begin());
-    std::vector<cv::Point> sorted(pixels.size());
-    for (const cv::Point& p : pixels) {
-        sorted[next[static_cast<std::size_t>(p.y)]++] = p;
-    }
-    // next[y] is now where row y ends.
-    auto byColumn = [](const cv::Point& l, const cv::Point& r) { return l.x < r.x; };
-    std::size_t begin = 0;
-    for (int y = 0; y < rows; ++y) {
-        std::sort(sorted.begin() + begin, sorted.begin() + next[y], byColumn);
-        begin = next[y];
-    }
-    pixels.swap(sorted);
-}
-
-// True when the direction of `a` has a smaller angle in (-pi, pi] than that of `b`, the way
-// atan2 orders them, decided exactly on the integer offsets (the zero offset counts as angle 0).
-// Offsets of pixels in one image differ in angle by far more than atan2's rounding, so sorting
-// by this gives the order of sorting by atan2, ties included, without an atan2 per pixel.
-bool smallerAngle(const cv::Point& a, const cv::Point& b) {
-    // 0: angles in (-pi, 0); 1: angles in [0, pi].
-    const int halfA = a.y < 0 ? 0 : 1;
-    const int halfB = b.y < 0 ? 0 : 1;
-    if (halfA != halfB) {
-        return halfA < halfB;
-    }
-    const long cross = static_cast<long>(a.x) * b.y - static_cast<long>(a.y) * b.x;
-    if (cross != 0) {
-        return cross > 0;
-    }
-    // Same or opposite directions on the x axis (0 and pi), or the zero offset (0).
-    const bool piA = a.y == 0 && a.x < 0;
-    const bool piB = b.y == 0 && b.x < 0;
-    return !piA && piB;
-}
-
 // Colour changes along the outline of the ellipse with centre q, semi-axes (a, b) and rotation
 // phi (degrees); false when the outline has no pixel inside the image.
 // scratch: all-zero image of the size of `image`, left all zero.
 bool readColourChanges(const cv::Mat& image, cv::Mat& scratch, const cv::Point& q, int a, int b,
                        int phi, ColourChanges& result) {
-    std::vector<cv::Point> offsets = ellipseOutline(scratch, q, cv::Size(a, b), phi);
+    std::vector<cv::Point> offsets = outlineAroundCentre(scratch, q, cv::Size(a, b), phi);
     if (offsets.empty()) {
         return false;
     }
-    // Around the centre by angle; pixels of equal angle stay in row-major order.
-    for (cv::Point& p : offsets) {
-        p -= q;
-    }
-    std::stable_sort(offsets.begin(), offsets.end(), smallerAngle);
     offsets.push_back(offsets.front());
 
     result.angles.clear();
@@ -286,50 +208,6 @@ std::vector<double> bestTrialCentres(const cv::Mat& binaryImage, const cv::Rotat
 }
 
 }  // namespace
-
-std::vector<cv::Point> ellipseOutline(cv::Mat& scratch, const cv::Point& center,
-                                      const cv::Size& axes, int angle) {
-    CV_Assert(scratch.type() == CV_8UC1);
-    const cv::Size semi(std::abs(axes.width), std::abs(axes.height));
-    cv::ellipse(scratch, center, semi, angle, 0, 360, cv::Scalar(255), 1, cv::LINE_8, 0);
-
-    // The drawn pixels are picked up, and cleared, near a walk along the same polygon: a few
-    // thousand pixels looked at instead of the whole image.
-    std::vector<cv::Point2d> corners;
-    cv::ellipse2Poly(cv::Point2d(center), cv::Size2d(semi), angle, 0, 360,
-                     outlineStep(std::max(semi.width, semi.height)), corners);
-    const int r = kOutlineReach;
-    const cv::Rect reachable(-r, -r, scratch.cols + 2 * r, scratch.rows + 2 * r);
-    std::vector<cv::Point> pixels;
-    cv::Point previous;
-    bool walking = false;
-    for (std::size_t i = 0; i + 1 < corners.size(); ++i) {
-        const cv::Point from(cvRound(corners[i].x), cvRound(corners[i].y));
-        const cv::Point to(cvRound(corners[i + 1].x), cvRound(corners[i + 1].y));
-        cv::LineIterator walk(reachable, from, to, 8);
-        for (int step = 0; step < walk.count; ++step, ++walk) {
-            const cv::Point p = walk.pos();
-            const cv::Point d = p - previous;
-            if (walking && std::abs(d.x) <= 1 && std::abs(d.y) <= 1) {
-                // One step on: only the column and row that enter the window are new.
-                if (d.x != 0) {
-                    const int x = p.x + d.x * r;
-                    pickUpMarked(scratch, x, p.y - r, x, p.y + r, pixels);
-                }
-                if (d.y != 0) {
-                    const int y = p.y + d.y * r;
-                    pickUpMarked(scratch, p.x - r, y, p.x + r, y, pixels);
-                }
-            } else {
-                pickUpMarked(scratch, p.x - r, p.y - r, p.x + r, p.y + r, pixels);
-            }
-            previous = p;
-            walking = true;
-        }
-    }
-    sortRowMajor(pixels, scratch.rows);
-    return pixels;
-}
 
 ErrorCode findOuterZebra(const cv::Mat& binaryImage, std::int32_t modulesPerRing,
                          const cv::Point2d& startPoint, OuterZebra& zebra) {
