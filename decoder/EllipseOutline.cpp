@@ -23,14 +23,18 @@ constexpr int kOutlineReach = 2;
 
 // Moves the marked pixels of `scratch` in columns x0..x1 and rows y0..y1 (clipped to the image) to
 // `pixels`, clearing them.
-void pickUpMarked(cv::Mat& scratch, int x0, int y0, int x1, int y1,
-                  std::vector<cv::Point>& pixels) {
+inline void pickUpMarked(cv::Mat& scratch, int x0, int y0, int x1, int y1,
+                         std::vector<cv::Point>& pixels) {
+    // Held in locals: the byte stores below may alias anything, so fields read through the
+    // references would be loaded again after every store.
+    std::uint8_t* const data = scratch.data;
+    const std::size_t step = scratch.step[0];
     x0 = std::max(x0, 0);
     y0 = std::max(y0, 0);
     x1 = std::min(x1, scratch.cols - 1);
     y1 = std::min(y1, scratch.rows - 1);
     for (int y = y0; y <= y1; ++y) {
-        std::uint8_t* row = scratch.data + static_cast<std::size_t>(y) * scratch.step[0];
+        std::uint8_t* const row = data + static_cast<std::size_t>(y) * step;
         for (int x = x0; x <= x1; ++x) {
             if (row[x] != 0) {
                 row[x] = 0;
@@ -179,6 +183,9 @@ std::vector<cv::Point> outlinePixels(cv::Mat& scratch, const cv::Point& center,
     const int r = kOutlineReach;
     const cv::Rect reachable(-r, -r, scratch.cols + 2 * r, scratch.rows + 2 * r);
     std::vector<cv::Point> pixels;
+    // An 8-connected outline has at most about as many pixels as the ellipse's perimeter,
+    // which is at most 4 (a + b).
+    pixels.reserve(4 * static_cast<std::size_t>(semi.width + semi.height) + 8);
     cv::Point previous;
     bool walking = false;
     for (std::size_t i = 0; i + 1 < corners.size(); ++i) {
