@@ -42,10 +42,10 @@ cv::RotatedRect fitOutline(const cv::Mat& binaryImage, const cv::Point2d& startP
     const double d = cv::norm(startPoint - c0);
     const cv::Point2d rounded(roundHalfAway(c0.x), roundHalfAway(c0.y));
 
-    cv::Mat copy = binaryImage.clone();
     std::vector<std::vector<cv::Point>> contours;
     std::vector<cv::Vec4i> hierarchy;
-    cv::findContours(copy, contours, hierarchy, cv::RETR_TREE, cv::CHAIN_APPROX_SIMPLE);
+    // The contour search works on its own copy and leaves the image as it is.
+    cv::findContours(binaryImage, contours, hierarchy, cv::RETR_TREE, cv::CHAIN_APPROX_SIMPLE);
 
     std::vector<cv::Point> points;
     // The first contour of the list is left out.

@@ -81,7 +81,8 @@ double axisRatio(const cv::RotatedRect& e) {
 // kMaxDiscs largest, largest first (outlines of equal area in the order they were traced).
 std::vector<Disc> findDiscs(const cv::Mat& binary) {
     std::vector<std::vector<cv::Point>> contours;
-    cv::findContours(binary.clone(), contours, cv::RETR_LIST, cv::CHAIN_APPROX_NONE);
+    // The contour search works on its own copy and leaves the image as it is.
+    cv::findContours(binary, contours, cv::RETR_LIST, cv::CHAIN_APPROX_NONE);
     const double maxSemiAxis = kMaxDiscShare * std::min(binary.cols, binary.rows);
     struct Outline {
         const std::vector<cv::Point>* contour;
