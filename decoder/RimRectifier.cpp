@@ -405,8 +405,10 @@ std::vector<RimView> rimViews(const cv::Mat& image, int maxViews,
     const std::vector<cv::Mat> levels =
         discs.empty() ? std::vector<cv::Mat>{binary} : halvings(binary);
     for (const Disc& disc : discs) {
+        // A disc within a rim already found is that symbol's own centre or one of its modules:
+        // measuring a rim around each module of a symbol cost most of the search.
         const bool seen = std::any_of(found.begin(), found.end(), [&](const Found& f) {
-            return cv::norm(f.rim.center - disc.ellipse.center) < kMaxOffCentre * semiMinor(f.rim);
+            return cv::norm(f.rim.center - disc.ellipse.center) < semiMinor(f.rim);
         });
         cv::RotatedRect rim;
         if (!seen && !read(disc) && rimAround(levels, disc, rim) &&
