@@ -65,9 +65,10 @@ struct Search {
     const DecodeOptions& options;
     std::chrono::steady_clock::time_point start;
     int failedViews = 0;
-    // Candidates whose view got past the inner zebra: a true symbol lies there, so other
-    // candidates within its rim are specks among its modules.
-    std::vector<SymbolCandidate> symbolsSeen;
+    // Candidates whose view did not read. Symbols do not overlap, so a later candidate centred
+    // within the rim of one of them is that candidate's own structure (its modules, a ring, the
+    // specks around a blurred symbol), not a symbol of its own.
+    std::vector<SymbolCandidate> failedCandidates;
 };
 
 struct CandidateView {
@@ -139,8 +140,8 @@ DesignedDecode readCandidate(Search& search, const cv::Mat& image, const SymbolC
     // features (a notch floor, a marker one module wide) survive the view's binarisation.
     view = scaleView(crop, kViewSide, cv::INTER_CUBIC);
     DesignedDecode read = readView(search, view.image);
-    if (!read.decoded && read.status.stage > kRetryPastStage) {
-        search.symbolsSeen.push_back(candidate);
+    if (!read.decoded) {
+        search.failedCandidates.push_back(candidate);
     }
     const bool small = crop.image.cols * kRetryEnlargement <= kViewSide;
     const bool retry = small && read.status.stage > kRetryPastStage;
@@ -154,13 +155,11 @@ DesignedDecode readCandidate(Search& search, const cv::Mat& image, const SymbolC
     return read;
 }
 
-// True when the candidate's centre lies within the rim of a larger candidate whose view showed a
-// symbol.
-bool insideSeenSymbol(const Search& search, const SymbolCandidate& candidate) {
-    return std::any_of(search.symbolsSeen.begin(), search.symbolsSeen.end(),
-                       [&](const SymbolCandidate& seen) {
-                           return seen.outerRadius > candidate.outerRadius &&
-                                  cv::norm(seen.center - candidate.center) < seen.outerRadius;
+// True when the candidate's centre lies within the rim of a candidate whose view did not read.
+bool insideFailedCandidate(const Search& search, const SymbolCandidate& candidate) {
+    return std::any_of(search.failedCandidates.begin(), search.failedCandidates.end(),
+                       [&](const SymbolCandidate& failed) {
+                           return cv::norm(failed.center - candidate.center) < failed.outerRadius;
                        });
 }
 
@@ -250,7 +249,7 @@ void readLocatedSymbols(Search& search, const cv::Mat& image, DecodeAllResult& r
             break;
         }
         if (nearSymbol(result.symbols, candidate.center, kInsideShare) ||
-            insideSeenSymbol(search, candidate)) {
+            insideFailedCandidate(search, candidate)) {
             continue;
         }
         logDebug() << "locator candidate at " << candidate.center << ", rim "
@@ -318,7 +317,7 @@ void readSharpened(Search& search, const cv::Mat& image, DecodeAllResult& result
         unsharpMask(flattenIllumination(image), kSharpenSigma, kSharpenAmount);
     readWholeImage(search.parameters, sharpened, search.options, result);
     // The views tried before are tried again on the sharpened image.
-    search.symbolsSeen.clear();
+    search.failedCandidates.clear();
     readLocatedSymbols(search, sharpened, result);
     readRimViews(search, sharpened, result);
 }
