@@ -65,9 +65,9 @@ struct Search {
     const DecodeOptions& options;
     std::chrono::steady_clock::time_point start;
     int failedViews = 0;
-    // Candidates whose view did not read. Symbols do not overlap, so a later candidate centred
-    // within the rim of one of them is that candidate's own structure (its modules, a ring, the
-    // specks around a blurred symbol), not a symbol of its own.
+    // Candidates whose first view did not read. Symbols do not overlap, so a later candidate
+    // centred within the rim of one of them is that candidate's own structure (its modules, a ring,
+    // the specks around a blurred symbol), not a symbol of its own.
     std::vector<SymbolCandidate> failedCandidates;
 };
 
