@@ -1,5 +1,7 @@
 #include "decoder/RimRectifier.h"
 
+#include "imaging/AreaReduction.h"
+
 #include <opencv2/imgproc.hpp>
 
 #include <algorithm>
@@ -284,7 +286,7 @@ cv::Mat reduceSquare(const std::vector<cv::Mat>& levels, const cv::Rect& square,
     const double g = f * step;
     cv::Mat reduced;
     if (at.area() > 0) {
-        cv::resize(levels[k](at), reduced, cv::Size(), g, g, cv::INTER_AREA);
+        reduced = reduceByArea(levels[k](at), g);
     }
     return reduced;
 }
