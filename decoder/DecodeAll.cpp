@@ -14,6 +14,7 @@
 #include "decoder/RimRectifier.h"
 #include "decoder/StageChain.h"
 #include "imaging/AdaptiveBinarisation.h"
+#include "imaging/AreaReduction.h"
 #include "imaging/Sharpening.h"
 
 namespace qcl {
@@ -108,8 +109,11 @@ CandidateCrop cutCrop(const cv::Mat& image, const SymbolCandidate& candidate) {
 CandidateView scaleView(const CandidateCrop& crop, int side, int enlarge) {
     CandidateView view;
     const double scale = static_cast<double>(side) / crop.image.cols;
-    cv::resize(crop.image, view.image, cv::Size(side, side), 0, 0,
-               scale < 1.0 ? cv::INTER_AREA : enlarge);
+    if (scale < 1.0) {
+        view.image = reduceByArea(crop.image, cv::Size(side, side));
+    } else {
+        cv::resize(crop.image, view.image, cv::Size(side, side), 0, 0, enlarge);
+    }
     // Pixel centres: view u maps to crop (u + 0.5) / scale - 0.5.
     const cv::Point2d shift(crop.origin.x + 0.5 / scale - 0.5, crop.origin.y + 0.5 / scale - 0.5);
     view.toCaller =

@@ -1,5 +1,7 @@
 #include "decoder/Locator.h"
 
+#include "imaging/AreaReduction.h"
+
 #include <opencv2/imgproc.hpp>
 
 #include <algorithm>
@@ -362,7 +364,7 @@ std::vector<SymbolCandidate> locateSymbols(const cv::Mat& image, const LocatorOp
         // At least one pixel each way: a very thin image must not reduce to nothing.
         const cv::Size reduced(std::max(1, cvRound(grey.cols / toCaller)),
                                std::max(1, cvRound(grey.rows / toCaller)));
-        cv::resize(grey, grey, reduced, 0, 0, cv::INTER_AREA);
+        grey = reduceByArea(grey, reduced);
     }
     if (std::min(grey.cols, grey.rows) < 8) {
         return {};

@@ -381,7 +381,7 @@ std::vector<RimView> rimViews(const cv::Mat& image, int maxViews,
         return {};
     }
     if (scale < 1.0) {
-        cv::resize(grey, grey, cv::Size(), scale, scale, cv::INTER_AREA);
+        grey = reduceByArea(grey, scale);
     }
     cv::Mat binary;
     cv::threshold(grey, binary, 0, 255, cv::THRESH_BINARY | cv::THRESH_OTSU);

@@ -1,5 +1,7 @@
 #include "imaging/AdaptiveBinarisation.h"
 
+#include "imaging/AreaReduction.h"
+
 #include <opencv2/imgproc.hpp>
 
 #include <algorithm>
@@ -27,10 +29,9 @@ int oddAtLeast(int value, int minimum) {
 
 // The smoothed local maximum of one channel, at the channel's own size.
 cv::Mat whiteLevel(const cv::Mat& channel) {
-    cv::Mat small;
     const cv::Size reduced(std::max(channel.cols / kReduction, 1),
                            std::max(channel.rows / kReduction, 1));
-    cv::resize(channel, small, reduced, 0, 0, cv::INTER_AREA);
+    const cv::Mat small = reduceByArea(channel, reduced);
     const int side =
         oddAtLeast(static_cast<int>(std::min(reduced.width, reduced.height) * kWindowShare), 3);
     cv::Mat white;
