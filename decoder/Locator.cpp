@@ -1,7 +1,5 @@
 #include "decoder/Locator.h"
 
-#include "imaging/AreaReduction.h"
-
 #include <opencv2/imgproc.hpp>
 
 #include <algorithm>
@@ -10,7 +8,9 @@
 #include <vector>
 
 #include "common/Angles.h"
+#include "common/Rounding.h"
 #include "decoder/PolarHelpers.h"
+#include "imaging/AreaReduction.h"
 
 namespace qcl {
 namespace {
@@ -83,9 +83,8 @@ constexpr double kMaxRimToReach = 4.0;
 // blur together: such discs skip the quick look and face only the marker and rim tests.
 constexpr double kMinResolvedDisc = 6.0;
 
-bool isBlack(const cv::Mat& binary, int x, int y) {
-    return x >= 0 && y >= 0 && x < binary.cols && y < binary.rows &&
-           binary.at<std::uint8_t>(y, x) == 0;
+bool isBlack(const cv::Mat& binary, const cv::Point2d& p) {
+    return pixelAt(p, binary) == 0;
 }
 
 // Farthest radius a black run reaches along one ray, starting with the first black beyond the
@@ -96,8 +95,7 @@ double blackRunEnd(const cv::Mat& binary, const cv::Point2d& c, double angle, do
     const double limit = kMaxRimToDisc * discRadius;
     const double gapLimit = std::max(1.0, kRunGapShare * discRadius);
     double rho = 0.5 * discRadius;
-    while (!isBlack(binary, static_cast<int>(std::lround(c.x + rho * dx)),
-                    static_cast<int>(std::lround(c.y + rho * dy)))) {
+    while (!isBlack(binary, c + rho * cv::Point2d(dx, dy))) {
         rho += 1.0;
         if (rho > kDiscEdgeReach * discRadius) {
             return 0.0;
@@ -105,8 +103,7 @@ double blackRunEnd(const cv::Mat& binary, const cv::Point2d& c, double angle, do
     }
     double lastBlack = rho;
     while (rho <= limit && rho - lastBlack <= gapLimit) {
-        if (isBlack(binary, static_cast<int>(std::lround(c.x + rho * dx)),
-                    static_cast<int>(std::lround(c.y + rho * dy)))) {
+        if (isBlack(binary, c + rho * cv::Point2d(dx, dy))) {
             lastBlack = rho;
         }
         rho += 1.0;
@@ -143,8 +140,7 @@ bool looksLikeOuterZebra(const cv::Mat& binary, const cv::Point2d& c, double rad
     for (int i = 0; i < samples; ++i) {
         const double a = kTwoPi * i / samples;
         black[static_cast<std::size_t>(i)] =
-            isBlack(binary, static_cast<int>(std::lround(c.x + radius * std::cos(a))),
-                    static_cast<int>(std::lround(c.y + radius * std::sin(a))));
+            isBlack(binary, cv::Point2d(c.x + radius * std::cos(a), c.y + radius * std::sin(a)));
         blackCount += black[static_cast<std::size_t>(i)] ? 1 : 0;
     }
     const double share = static_cast<double>(blackCount) / samples;
@@ -247,10 +243,7 @@ double rimRadius(const cv::Mat& binary, const cv::Point2d& c, double discRadius,
         cv::Point2d offset(radius, 0.0);
         int black = 0;
         for (int i = 0; i < samples && black <= allowed; ++i) {
-            black += isBlack(binary, static_cast<int>(std::lround(c.x + offset.x)),
-                             static_cast<int>(std::lround(c.y + offset.y)))
-                         ? 1
-                         : 0;
+            black += isBlack(binary, c + offset) ? 1 : 0;
             offset = cv::Point2d(offset.x * turnCos - offset.y * turnSin,
                                  offset.x * turnSin + offset.y * turnCos);
         }
@@ -265,8 +258,8 @@ double rimRadius(const cv::Mat& binary, const cv::Point2d& c, double discRadius,
 // darkest quarter of a circle's samples just beyond the disc, the darker of two such circles.
 double discContrast(const cv::Mat& grey, const cv::Point2d& c, double discRadius) {
     const auto at = [&grey](const cv::Point2d& p) {
-        const int x = std::clamp(static_cast<int>(std::lround(p.x)), 0, grey.cols - 1);
-        const int y = std::clamp(static_cast<int>(std::lround(p.y)), 0, grey.rows - 1);
+        const int x = std::clamp(roundHalfAway(p.x), 0, grey.cols - 1);
+        const int y = std::clamp(roundHalfAway(p.y), 0, grey.rows - 1);
         return static_cast<double>(grey.at<std::uint8_t>(y, x));
     };
     double middle = 0.0;

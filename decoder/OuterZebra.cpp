@@ -10,6 +10,7 @@
 
 #include "common/Angles.h"
 #include "common/Logger.h"
+#include "common/Rounding.h"
 #include "decoder/EllipseOutline.h"
 #include "decoder/PolarHelpers.h"
 #include "imaging/Preprocessing.h"
@@ -30,10 +31,6 @@ constexpr double kCountTolerance = 0.33;
 constexpr double kSpacingTolerance = 0.15;
 // Margin between the corrected ring and the image border, in pixels.
 constexpr double kTransform2Margin = 10.0;
-
-double roundHalfAway(double v) {
-    return std::round(v);
-}
 
 // The ellipse fitted to the convex hull of the symbol's outline up to the start point; all zero
 // when there are too few points.
@@ -179,9 +176,8 @@ bool finite(const cv::RotatedRect& e) {
 // one pixel inside the one before.
 std::vector<double> bestTrialCentres(const cv::Mat& binaryImage, const cv::RotatedRect& e,
                                      double expected) {
-    const cv::Point q(static_cast<int>(roundHalfAway(e.center.x)),
-                      static_cast<int>(roundHalfAway(e.center.y)));
-    const int phi = static_cast<int>(roundHalfAway(e.angle));
+    const cv::Point q(roundHalfAway(e.center.x), roundHalfAway(e.center.y));
+    const int phi = roundHalfAway(e.angle);
     double best = std::numeric_limits<double>::infinity();
     std::vector<double> bestCentres;
     ColourChanges changes;

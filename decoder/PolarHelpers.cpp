@@ -13,23 +13,6 @@ constexpr double kMinEdgeStep = 0.00025;
 // Relative tolerance for taking a raw measured angle as the angle of a grid slot.
 constexpr double kSlotAngleTolerance = 0.03;
 
-// Index of the pixel under a coordinate above -0.5, rounding half away from zero like std::round
-// (v - i is exact, so ties go up). Spares a library call per step of every ray walk.
-int roundedIndex(double v) {
-    const int i = static_cast<int>(v);
-    return v - i >= 0.5 ? i + 1 : i;
-}
-
-// Value of the pixel under `point` (rounding half away from zero), or -1 outside the image: a
-// coordinate rounds into 0 .. n - 1 exactly when it lies above -0.5 and below n - 0.5.
-int pixelAt(const cv::Point2d& point, const cv::Mat& image) {
-    if (!(point.x > -0.5 && point.y > -0.5 && point.x < image.cols - 0.5 &&
-          point.y < image.rows - 0.5)) {
-        return -1;
-    }
-    return image.at<std::uint8_t>(roundedIndex(point.y), roundedIndex(point.x));
-}
-
 bool hasColour(int value, bool black) {
     return value >= 0 && ((value == 0) == black);
 }

@@ -7,9 +7,21 @@
 #include <cstdint>
 #include <vector>
 
+#include "common/Rounding.h"
 #include "decoder/DecodeTypes.h"
 
 namespace qcl {
+
+// Value of the pixel under `point` (rounding half away from zero), or -1 outside the image: a
+// coordinate rounds into 0 .. n - 1 exactly when it lies above -0.5 and below n - 0.5. Inline:
+// it is read once per step of every ray walk.
+inline int pixelAt(const cv::Point2d& point, const cv::Mat& image) {
+    if (!(point.x > -0.5 && point.y > -0.5 && point.x < image.cols - 0.5 &&
+          point.y < image.rows - 0.5)) {
+        return -1;
+    }
+    return image.at<std::uint8_t>(roundedIndex(point.y), roundedIndex(point.x));
+}
 
 // Counts the black (countBlackRun) or white (countWhiteRun) pixels met from `point` in steps of
 // `step`. With skipOther, pixels of the other colour are skipped first. A run of exactly one

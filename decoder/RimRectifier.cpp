@@ -1,11 +1,12 @@
 #include "decoder/RimRectifier.h"
 
-#include "imaging/AreaReduction.h"
-
 #include <opencv2/imgproc.hpp>
 
 #include <algorithm>
 #include <cmath>
+
+#include "decoder/PolarHelpers.h"
+#include "imaging/AreaReduction.h"
 
 namespace qcl {
 namespace {
@@ -130,14 +131,6 @@ std::vector<Disc> findDiscs(const cv::Mat& binary) {
     return discs;
 }
 
-// std::lround of a pixel coordinate, without the library call: in double precision, adding a
-// half to a float is exact, and the cast then truncates towards zero as halves away from zero
-// round.
-int roundHalfAway(float v) {
-    const double d = v;
-    return static_cast<int>(d >= 0.0 ? d + 0.5 : d - 0.5);
-}
-
 // Where a ray from `from` leaves the dark area for good: the first white pixel after at least
 // `skip` pixels. False when the ray reaches the image's edge first, where the rim is not seen.
 bool rayExit(const cv::Mat& dark, const cv::Point2f& from, double angle, double skip,
@@ -147,12 +140,11 @@ bool rayExit(const cv::Mat& dark, const cv::Point2f& from, double angle, double 
     const double limit = static_cast<double>(dark.cols + dark.rows);
     for (double rho = skip; rho < limit; rho += 1.0) {
         const cv::Point2f p = from + step * static_cast<float>(rho);
-        const int x = roundHalfAway(p.x);
-        const int y = roundHalfAway(p.y);
-        if (x < 0 || y < 0 || x >= dark.cols || y >= dark.rows) {
+        const int value = pixelAt(cv::Point2d(p), dark);
+        if (value < 0) {
             return false;
         }
-        if (dark.at<std::uint8_t>(y, x) == 0) {
+        if (value == 0) {
             exit = p;
             return true;
         }

@@ -1,12 +1,11 @@
 #include "imaging/AdaptiveBinarisation.h"
 
-#include "imaging/AreaReduction.h"
-
 #include <opencv2/imgproc.hpp>
 
 #include <algorithm>
 #include <vector>
 
+#include "imaging/AreaReduction.h"
 #include "imaging/Preprocessing.h"
 
 namespace qcl {
