@@ -106,10 +106,7 @@ TEST(QuorgenOptions, BadValuesAreNamed) {
     EXPECT_EQ(usageError({"-r", "255", "-q", "0", "--rotation", "-45.5", "t"}), "");
 }
 
-TEST(QuorgenOptions, PayloadFromTextAndFiles) {
-    QuorgenOptions text = parseQuorgenArguments({"0b0110"});
-    EXPECT_EQ(quorgenPayload(text), "0b0110");
-
+TEST(QuorgenOptions, PayloadFromFiles) {
     const test::TempDir dir;
     const std::string file = (dir / "payload.txt").string();
     dir.write("payload.txt", "line one\nline two\n");
