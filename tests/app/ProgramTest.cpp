@@ -262,7 +262,7 @@ TEST_F(ProgramTest, UnreadableFileIsLoggedAndTimedWhateverTheSettingsSay) {
     EXPECT_FALSE(std::filesystem::exists(dir_ / "other.txt"));
 }
 
-TEST_F(ProgramTest, DecodesSymbolImageFilesWithTheOptionsGiven) {
+TEST_F(ProgramTest, DecodesSymbolImageFilesWithTheOptionsGivenAndRefusesBadValues) {
     // The default code type fails on the colour symbol and says how to read it.
     const ProgramResult hinted = run({"colour.png"});
     EXPECT_TRUE(contains(hinted.output,
@@ -276,14 +276,12 @@ TEST_F(ProgramTest, DecodesSymbolImageFilesWithTheOptionsGiven) {
     EXPECT_TRUE(contains(options.output, "Info\tDecoding\n")) << options.output;
     EXPECT_TRUE(contains(options.output, "\nEncoded text is: Colourful\n"));
     EXPECT_TRUE(contains(dir_.read("x.log"), "Start logging on "));
-}
-
-TEST_F(ProgramTest, BadIntegerOptionEndsTheRunWithItsMessage) {
-    const ProgramResult result = run({"-r", "a.png", "-ll", "high"});
-    EXPECT_NE(result.exitCode, 0);
-    EXPECT_TRUE(contains(result.errors, "Option -ll must be an integer, but read: high\n"))
-        << result.errors;
-    EXPECT_FALSE(contains(result.output, "Read quorel code image file"));
+    // A bad integer value ends the run with its message before any image is read.
+    const ProgramResult bad = run({"-r", "a.png", "-ll", "high"});
+    EXPECT_EQ(bad.exitCode, 2);
+    EXPECT_TRUE(contains(bad.errors, "Option -ll must be an integer, but read: high\n"))
+        << bad.errors;
+    EXPECT_FALSE(contains(bad.output, "Read quorel code image file"));
 }
 
 TEST_F(ProgramTest, WithoutArgumentsTheMenuRunsAndItsChangesAreSavedOnExit) {

@@ -4,8 +4,6 @@
 
 #include <opencv2/core.hpp>
 
-#include <cstdlib>
-
 #if defined(__GLIBC__)
 #include <malloc.h>
 #endif

@@ -10,7 +10,6 @@
 namespace qcl {
 namespace {
 
-const cv::Scalar kWhite(255);
 const cv::Scalar kBlack(0);
 
 // The parameters of centre finding's last blob attempt, which has no area filter.

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 #include <opencv2/imgproc.hpp>
 
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -87,9 +86,7 @@ TEST(Decode, ThrowsTheDeepestFailureOverBothPasses) {
     stages.findCenter = [&pass](cv::Mat& binary, cv::RotatedRect& ellipse) {
         return ++pass == 2 ? InnerCircleNotFound : succeedingStages().findCenter(binary, ellipse);
     };
-    stages.findStartMarker = [](const cv::Mat&, double, std::int32_t) {
-        return std::vector<StartMarkerCandidate>{};
-    };
+    stages.findStartMarker = [](auto&&...) { return std::vector<StartMarkerCandidate>{}; };
     EXPECT_EQ(outcome(greyScene(), stages), "code 4") << "stage 4 of pass 1 beats stage 1 of 2";
 
     stages = succeedingStages();
@@ -110,8 +107,7 @@ TEST(Decode, FirstPassOtsuSecondPassMaximumEntropy) {
 
     StageFunctions stages = succeedingStages();
     std::vector<std::int32_t> thresholds;
-    stages.readMaskedData = [&thresholds](const SamplingGrid& grid, const cv::Point2d&, double,
-                                          const RadialZebra&) {
+    stages.readMaskedData = [&thresholds](const SamplingGrid& grid, auto&&...) {
         thresholds.push_back(grid.threshold);
         return ModuleList(4, 0);
     };

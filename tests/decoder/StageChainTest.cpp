@@ -29,12 +29,17 @@ cv::Matx33d translation(double dx, double dy) {
     return {1, 0, dx, 0, 1, dy, 0, 0, 1};
 }
 
+// A black-and-white run whose stages all succeed until a test replaces some of them.
+class StageChainTest : public ::testing::Test {
+  protected:
+    ChainRun run;
+    StageFunctions stages = succeedingStages();
+};
+
 // Every view and correction is tried in order, each composed on the left of the view it
 // corrects: the marker search sees the moved mark pixel, the warp gets the composed matrix. The
 // search gets the centre's half larger axis and four times the inner zebra's slot count.
-TEST(StageChainViews, EightViewsEachWithAndWithoutTransform2) {
-    ChainRun run;
-    StageFunctions stages = succeedingStages();
+TEST_F(StageChainTest, EightViewsEachWithAndWithoutTransform2) {
     // Inner zebra edges (2, 1) off their ideal places: transform 1 is the shift by (-2, -1).
     stages.findInnerZebra = [](const cv::Mat& binary, double radius, InnerZebra& zebra) {
         const ErrorCode code = succeedingStages().findInnerZebra(binary, radius, zebra);
@@ -65,14 +70,12 @@ TEST(StageChainViews, EightViewsEachWithAndWithoutTransform2) {
         return Success;
     };
     std::vector<cv::Matx33d> transforms;
-    stages.warpInputImage = [&transforms](const cv::Mat&, const cv::Mat& image,
-                                          const cv::Matx33d& transform,
-                                          const StartMarkerCandidate&) {
+    stages.warpInputImage = [&transforms](const auto&, const cv::Mat& image,
+                                          const cv::Matx33d& transform, const auto&) {
         transforms.push_back(transform);
         return image.clone();
     };
-    stages.decodeFrame = [](const SamplingGrid&, const ModuleList&, std::string*, std::uint8_t*,
-                            std::uint8_t*, FrameReport*) { return EccCannotCorrect; };
+    stages.decodeFrame = [](auto&&...) { return EccCannotCorrect; };
     EXPECT_EQ(run.run(stages), EccCannotCorrect);
 
     const int mirrorX = kImageSize.width - 1;
@@ -100,9 +103,7 @@ TEST(StageChainViews, EightViewsEachWithAndWithoutTransform2) {
 }
 
 // Higher plausibility first, then the longer marker; after the first, only 10 or more.
-TEST(StageChainCandidates, LevelTriesCandidatesInOrderAndReportsTheLastCode) {
-    ChainRun run;
-    StageFunctions stages = succeedingStages();
+TEST_F(StageChainTest, LevelTriesCandidatesInOrderAndReportsTheLastCode) {
     stages.findStartMarker = [](const cv::Mat& binary, double, std::int32_t) {
         const cv::Size size = binary.size();
         return std::vector<StartMarkerCandidate>{
@@ -110,8 +111,8 @@ TEST(StageChainCandidates, LevelTriesCandidatesInOrderAndReportsTheLastCode) {
             fakeMarker(size, 11, 14.0), fakeMarker(size, 3, 40.0)};
     };
     std::vector<double> lengths;
-    stages.findOuterZebra = [&lengths](const cv::Mat& binary, std::int32_t,
-                                       const cv::Point2d& start, OuterZebra&) {
+    stages.findOuterZebra = [&lengths](const cv::Mat& binary, auto, const cv::Point2d& start,
+                                       auto&) {
         lengths.push_back(start.x - binary.cols * 0.5 - test::kFakeDiscDiameter / 2);
         return WrongNumberOfOuterZebraModules;
     };
@@ -126,21 +127,19 @@ TEST(StageChainCandidates, LevelTriesCandidatesInOrderAndReportsTheLastCode) {
     EXPECT_EQ(weak[0].plausibility, 9);
 }
 
-TEST(StageChainOuterZebra, PlainViewThenTransform2WithTheMovedMarker) {
-    ChainRun run;
-    StageFunctions stages = succeedingStages();
+TEST_F(StageChainTest, PlainViewThenTransform2WithTheMovedMarker) {
     StartMarkerCandidate found = fakeMarker(kImageSize);
     found.angle = 0.5;
     found.measuredOuterPoint = found.outerPoint + cv::Point2d(0, 4);
     std::vector<cv::Point2d> starts;
-    stages.findOuterZebra = [&starts](const cv::Mat&, std::int32_t, const cv::Point2d& start,
+    stages.findOuterZebra = [&starts](const auto&, auto, const cv::Point2d& start,
                                       OuterZebra& zebra) {
         starts.push_back(start);
         zebra.radius = test::kFakeOuterRadius;
         return Success;
     };
     std::vector<cv::Point2d> movedOuter;
-    stages.applyTransform2 = [&movedOuter](const cv::Mat& binary, const OuterZebra&,
+    stages.applyTransform2 = [&movedOuter](const cv::Mat& binary, const auto&,
                                            StartMarkerCandidate& marker, cv::Mat& corrected,
                                            cv::Matx33d& homography) {
         movedOuter.push_back(marker.outerPoint);
@@ -150,7 +149,7 @@ TEST(StageChainOuterZebra, PlainViewThenTransform2WithTheMovedMarker) {
         return Success;
     };
     std::vector<double> angles;
-    stages.radialProbe = [&angles](const cv::Mat&, double, double angle, std::int32_t, bool black) {
+    stages.radialProbe = [&angles](const auto&, double, double angle, auto, bool black) {
         if (!black) {
             angles.push_back(angle);
         }
@@ -170,19 +169,16 @@ TEST(StageChainOuterZebra, PlainViewThenTransform2WithTheMovedMarker) {
     EXPECT_EQ(run.status.stage, StageFindRadialZebra);
 }
 
-TEST(StageChainReading, MasksInOrderOnFreshCopiesAndRefusedGridsNotDecoded) {
-    ChainRun run(CodeType::Color);
+TEST_F(StageChainTest, MasksInOrderOnFreshCopiesAndRefusedGridsNotDecoded) {
+    run.context.parameters.codeType = CodeType::Color;
     run.context.parameters.layout = Layout::Scrambled;
-    StageFunctions stages = succeedingStages();
-    stages.readMaskedData = [](const SamplingGrid& grid, const cv::Point2d&, double,
-                               const RadialZebra&) {
+    stages.readMaskedData = [](const SamplingGrid& grid, auto&&...) {
         EXPECT_EQ(grid.bitsPerModule, 3);
         EXPECT_EQ(grid.threshold, test::kFakeThreshold);
         return ModuleList{1, 2, 3};
     };
     std::vector<int> masks;
-    stages.applyMaskAndLayout = [&](const SamplingGrid&, ModuleList& modules, int mask,
-                                    Layout layout) {
+    stages.applyMaskAndLayout = [&](const auto&, ModuleList& modules, int mask, Layout layout) {
         masks.push_back(mask);
         EXPECT_EQ(modules, (ModuleList{1, 2, 3})) << "a fresh copy for mask " << mask;
         EXPECT_EQ(layout, Layout::Scrambled);
@@ -190,8 +186,8 @@ TEST(StageChainReading, MasksInOrderOnFreshCopiesAndRefusedGridsNotDecoded) {
         return mask == 1 ? WrongGrid : Success;
     };
     std::vector<int> frames;
-    stages.decodeFrame = [&](const SamplingGrid&, const ModuleList& modules, std::string* payload,
-                             std::uint8_t*, std::uint8_t*, FrameReport*) {
+    stages.decodeFrame = [&](const auto&, const ModuleList& modules, std::string* payload,
+                             auto&&...) {
         EXPECT_EQ(modules, ModuleList(3, 7));
         frames.push_back(masks.back());
         *payload = "found";
@@ -204,9 +200,7 @@ TEST(StageChainReading, MasksInOrderOnFreshCopiesAndRefusedGridsNotDecoded) {
     EXPECT_EQ(run.status.errorCode, 0);
 }
 
-TEST(StageChainFailureRule, DeeperFailuresWinAcrossAlternatives) {
-    ChainRun run;
-    StageFunctions stages = succeedingStages();
+TEST_F(StageChainTest, DeeperFailuresWinAcrossAlternatives) {
     int markerSearches = 0;
     stages.findStartMarker = [&markerSearches](const cv::Mat& binary, double, std::int32_t) {
         // Normal view: a marker whose radial zebra is missing (stage 6); transform 1: none
@@ -221,12 +215,10 @@ TEST(StageChainFailureRule, DeeperFailuresWinAcrossAlternatives) {
         // Two probes per radial level, plain and transform 2, for the first marker.
         return ++probes <= 4 ? 5 : (black ? 21 : 11);
     };
-    stages.decodeFrame = [&](const SamplingGrid&, const ModuleList&, std::string*, std::uint8_t*,
-                             std::uint8_t*, FrameReport*) { return EccCannotCorrect; };
+    stages.decodeFrame = [](auto&&...) { return EccCannotCorrect; };
     DecodeStatus beforeStage7;
     bool captured = false;
-    stages.warpInputImage = [&](const cv::Mat&, const cv::Mat& image, const cv::Matx33d&,
-                                const StartMarkerCandidate&) {
+    stages.warpInputImage = [&](const auto&, const cv::Mat& image, auto&&...) {
         if (!std::exchange(captured, true)) {
             beforeStage7 = run.status;
         }
@@ -241,12 +233,9 @@ TEST(StageChainFailureRule, DeeperFailuresWinAcrossAlternatives) {
 
 // A grid that reaches outside the image (WrongGrid) fails only that path; any other exception
 // leaves the chain.
-TEST(StageChainFailureRule, SamplingOutsideTheImageFailsOnlyThatPath) {
-    ChainRun run;
-    StageFunctions stages = succeedingStages();
+TEST_F(StageChainTest, SamplingOutsideTheImageFailsOnlyThatPath) {
     int readings = 0;
-    stages.readMaskedData = [&readings](const SamplingGrid& grid, const cv::Point2d&, double,
-                                        const RadialZebra&) {
+    stages.readMaskedData = [&readings](const SamplingGrid& grid, auto&&...) {
         if (++readings < 3) {
             throw QCException(WrongGrid);
         }
@@ -257,10 +246,7 @@ TEST(StageChainFailureRule, SamplingOutsideTheImageFailsOnlyThatPath) {
     EXPECT_EQ(run.status.errorCode, WrongGrid);
     EXPECT_EQ(run.status.stage, StageReadMaskedData);
 
-    stages.readMaskedData = [](const SamplingGrid&, const cv::Point2d&, double,
-                               const RadialZebra&) -> ModuleList {
-        throw QCException(InvalidInputSymbols);
-    };
+    stages.readMaskedData = [](auto&&...) -> ModuleList { throw QCException(InvalidInputSymbols); };
     EXPECT_THROW(run.run(stages), QCException);
 }
 

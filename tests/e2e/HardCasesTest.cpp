@@ -25,6 +25,14 @@ cv::Mat sideLight(const cv::Mat& image, double depth) {
     return lit;
 }
 
+// The camera view's distortions at fixed strengths; salt and pepper drawn from `seed`.
+std::function<cv::Mat(const cv::Mat&)> distorted(DistortionStrengths strengths, int seed = 0) {
+    return [=](const cv::Mat& image) {
+        cv::setRNGSeed(seed);
+        return distortImage(strengths, image);
+    };
+}
+
 struct HardCase {
     const char* family;
     double diameter;  // px in a 640 x 640 image
@@ -40,24 +48,13 @@ TEST(HardCases, ReadWithExactPayload) {
         {"side light 0.97, 320 px", 320.0, [](const cv::Mat& im) { return sideLight(im, 0.97); }},
         // The camera view's ellipses across data rings: only the modules' grey levels leave few
         // enough errors.
-        {"area destruction 0.09, 576 px", 576.0,
-         [](const cv::Mat& im) {
-             return distortImage({0.0, 0.0, 0.09}, im);
-         },
-         106, 2.22},
+        {"area destruction 0.09, 576 px", 576.0, distorted({0.0, 0.0, 0.09}), 106, 2.22},
         // A small symbol under the camera view's tilt, its rim an ellipse: only a view that makes
         // the rim round again reads it.
-        {"tilt 0.45, 240 px", 240.0,
-         [](const cv::Mat& im) {
-             return distortImage({0.45, 0.0, 0.0}, im);
-         }},
+        {"tilt 0.45, 240 px", 240.0, distorted({0.45, 0.0, 0.0})},
         // Salt and pepper on a small symbol, with the noise drawn from a fixed seed: the designed
         // search alone loses it.
-        {"salt and pepper 0.175, 240 px", 240.0,
-         [](const cv::Mat& im) {
-             cv::setRNGSeed(13);
-             return distortImage({0.0, 0.175, 0.0}, im);
-         }},
+        {"salt and pepper 0.175, 240 px", 240.0, distorted({0.0, 0.175, 0.0}, 13)},
         // A phone camera's blur, sensor noise and JPEG together on a small symbol: the designed
         // search alone loses it.
         {"camera blur 2, noise 8, JPEG 63, 200 px", 200.0,

@@ -35,9 +35,7 @@ std::string describe(const Case& c) {
            " ECC=" + toString(c.symbol.eccStrength) + " type=" + toString(c.symbol.payloadType) +
            " angle=" + std::to_string(c.render.startAngle) +
            " image=" + std::to_string(c.render.imageSize.width) + "x" +
-           std::to_string(c.render.imageSize.height) +
-           " diameter=" + std::to_string(c.render.diameter) +
-           " pitch=" + std::to_string(c.render.ringPitch) + (c.render.mirrored ? " mirrored" : "");
+           std::to_string(c.render.imageSize.height) + (c.render.mirrored ? " mirrored" : "");
 }
 
 // Writes and reads one case, from a grey copy when asked; the payload must come back exactly.

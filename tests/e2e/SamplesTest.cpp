@@ -7,7 +7,6 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
-#include <string>
 
 #include "support/RoundTrip.h"
 

@@ -61,39 +61,36 @@ StageFunctions succeedingStages() {
     stages.findStartMarker = [](const cv::Mat& binary, double, std::int32_t) {
         return std::vector<StartMarkerCandidate>{fakeMarker(binary.size())};
     };
-    stages.findOuterZebra = [](const cv::Mat&, std::int32_t modulesPerRing, const cv::Point2d&,
+    stages.findOuterZebra = [](const auto&, std::int32_t modulesPerRing, const auto&,
                                OuterZebra& zebra) {
         zebra.radius = kFakeOuterRadius;
         zebra.slotCount = modulesPerRing / 2;
         return Success;
     };
-    stages.applyTransform2 = [](const cv::Mat& binary, const OuterZebra&, StartMarkerCandidate&,
-                                cv::Mat& corrected, cv::Matx33d& homography) {
+    stages.applyTransform2 = [](const cv::Mat& binary, const auto&, auto&, cv::Mat& corrected,
+                                cv::Matx33d& homography) {
         corrected = binary.clone();
         homography = cv::Matx33d::eye();
         return Success;
     };
-    stages.radialProbe = [](const cv::Mat&, double, double, std::int32_t startRadius, bool black) {
+    stages.radialProbe = [](const auto&, double, double, std::int32_t startRadius, bool black) {
         return startRadius + (black ? 12 : 2);
     };
-    stages.findRadialZebra = [](const cv::Mat&, double, double angle, std::int32_t, std::int32_t,
-                                std::int32_t) {
+    stages.findRadialZebra = [](const auto&, double, double angle, auto&&...) {
         RadialZebra zebra;
         zebra.angle = angle;
         zebra.ringCount = 3;
         return zebra;
     };
-    stages.warpInputImage = [](const cv::Mat&, const cv::Mat& image, const cv::Matx33d&,
-                               const StartMarkerCandidate&) { return image.clone(); };
-    stages.readMaskedData = [](const SamplingGrid& grid, const cv::Point2d&, double,
-                               const RadialZebra&) {
+    stages.warpInputImage = [](const auto&, const cv::Mat& image, auto&&...) {
+        return image.clone();
+    };
+    stages.readMaskedData = [](const SamplingGrid& grid, auto&&...) {
         return ModuleList(static_cast<std::size_t>(grid.modulesPerRing * grid.ringCount), 0);
     };
-    stages.applyMaskAndLayout = [](const SamplingGrid&, ModuleList&, int, Layout) {
-        return Success;
-    };
-    stages.decodeFrame = [](const SamplingGrid&, const ModuleList&, std::string* payload,
-                            std::uint8_t* payloadType, std::uint8_t* eccType, FrameReport*) {
+    stages.applyMaskAndLayout = [](auto&&...) { return Success; };
+    stages.decodeFrame = [](const auto&, const auto&, std::string* payload,
+                            std::uint8_t* payloadType, std::uint8_t* eccType, auto) {
         *payload = "payload";
         *payloadType = static_cast<std::uint8_t>(PayloadType::Ascii);
         *eccType = static_cast<std::uint8_t>(ECCtype::High);

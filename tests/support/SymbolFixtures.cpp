@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <random>
 #include <stdexcept>
 
 #include "support/SeededRandom.h"
@@ -23,7 +22,7 @@ ModuleList randomModules(std::int32_t modulesPerRing, std::int32_t ringCount, Co
     return modules;
 }
 
-TestSymbol renderTestSymbol(const SymbolSetup& setup, const ModuleList& modules) {
+TestSymbol renderTestSymbol(const SymbolSetup& setup) {
     RenderOptions options;
     options.ringPitch = setup.pitch;
     options.diameter = setup.diameter;
@@ -32,15 +31,11 @@ TestSymbol renderTestSymbol(const SymbolSetup& setup, const ModuleList& modules)
     options.mirrored = setup.mirrored;
     const SymbolRenderer renderer(setup.modulesPerRing, setup.ringCount, setup.codeType, options);
     TestSymbol symbol;
-    symbol.modules = modules;
-    symbol.image = renderer.render(modules);
+    symbol.modules =
+        randomModules(setup.modulesPerRing, setup.ringCount, setup.codeType, setup.seed);
+    symbol.image = renderer.render(symbol.modules);
     symbol.geometry = renderer.geometry();
     return symbol;
-}
-
-TestSymbol renderTestSymbol(const SymbolSetup& setup) {
-    return renderTestSymbol(
-        setup, randomModules(setup.modulesPerRing, setup.ringCount, setup.codeType, setup.seed));
 }
 
 std::ostream& operator<<(std::ostream& os, const SymbolSetup& setup) {

@@ -37,9 +37,8 @@ struct TestSymbol {
 ModuleList randomModules(std::int32_t modulesPerRing, std::int32_t ringCount, CodeType codeType,
                          std::uint32_t seed);
 
+// The setup drawn with its seeded random module values.
 TestSymbol renderTestSymbol(const SymbolSetup& setup);
-// Same, with the given module values instead of random ones.
-TestSymbol renderTestSymbol(const SymbolSetup& setup, const ModuleList& modules);
 
 // One line that replays the case, printed by GoogleTest for parameterised tests and failures.
 std::ostream& operator<<(std::ostream& os, const SymbolSetup& setup);

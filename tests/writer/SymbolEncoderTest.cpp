@@ -123,9 +123,6 @@ TEST(SymbolEncoder, RefusesImpossibleOptions) {
     options.mask = -1;
     options.eccStrength = static_cast<ECCtype>(7);
     EXPECT_EQ(codeOf(options), InvalidConfiguration);
-    options.eccStrength = ECCtype::Low;
-    options.payloadType = PayloadType::BigLetters;
-    EXPECT_EQ(codeOf(options), UnknownDataType);
 }
 
 }  // namespace
