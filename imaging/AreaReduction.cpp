@@ -94,8 +94,9 @@ void sumRowOf(const float* pixels, const Cells& columns, int channels, float* ou
 void sumRow(const std::uint8_t* row, int values, const Cells& columns, int channels,
             std::vector<float>& pixels, float* out) {
     std::copy(row, row + values, pixels.begin());
-    // Fixed loop lengths for the common cases: cells of up to four pixels (reductions to a
-    // quarter) in grey, of up to two in colour (the candidate views).
+    // Fixed loop lengths for the common cases: cells over two to five pixels in grey (the rim
+    // search's reductions, and a large photo's to the search size), over two or three in colour
+    // (the candidate views).
     float* p = pixels.data();
     const int kind = 10 * columns.taps + channels;
     switch (kind) {
