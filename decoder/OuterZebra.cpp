@@ -13,6 +13,7 @@
 #include "common/Rounding.h"
 #include "decoder/EllipseOutline.h"
 #include "decoder/PolarHelpers.h"
+#include "imaging/NearestWarp.h"
 #include "imaging/Preprocessing.h"
 
 namespace qcl {
@@ -282,8 +283,7 @@ ErrorCode applyTransform2(const cv::Mat& binaryImage, const OuterZebra& zebra,
     }
 
     cv::Mat warped;
-    cv::warpPerspective(binaryImage, warped, h, binaryImage.size(), cv::INTER_NEAREST,
-                        cv::BORDER_REPLICATE);
+    warpNearest(binaryImage, warped, h, binaryImage.size(), cv::BORDER_REPLICATE);
     binarizeOtsu(warped, corrected);
     return Success;
 }

@@ -10,6 +10,7 @@
 
 #include "common/Logger.h"
 #include "decoder/PolarHelpers.h"
+#include "imaging/NearestWarp.h"
 
 namespace qcl {
 
@@ -240,10 +241,8 @@ cv::Mat warpInputImage(const cv::Mat& binaryImage, const cv::Mat& image,
     if (transform == cv::Matx33d::eye()) {
         source = image(ring);  // the identity warp with nearest pixels is a copy
     } else {
-        cv::Mat full;
-        cv::warpPerspective(image, full, transform, image.size(), cv::INTER_NEAREST,
-                            cv::BORDER_REPLICATE);
-        source = full(ring);
+        source =
+            warpNearestRegion(image, cv::Mat(transform), image.size(), ring, cv::BORDER_REPLICATE);
     }
     cv::Mat inside = warped(ring);
     if (source.channels() == 1) {

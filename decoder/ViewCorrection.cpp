@@ -6,6 +6,7 @@
 #include <cmath>
 #include <vector>
 
+#include "imaging/NearestWarp.h"
 #include "imaging/Preprocessing.h"
 
 namespace qcl {
@@ -24,13 +25,7 @@ const cv::Scalar kWhite(255, 255, 255, 255);
 }  // namespace
 
 void warpView(const cv::Mat& source, cv::Mat& destination, const cv::Mat& matrix) {
-    if (matrix.rows == 2) {
-        cv::warpAffine(source, destination, matrix, source.size(), cv::INTER_NEAREST,
-                       cv::BORDER_CONSTANT, kWhite);
-    } else {
-        cv::warpPerspective(source, destination, matrix, source.size(), cv::INTER_NEAREST,
-                            cv::BORDER_CONSTANT, kWhite);
-    }
+    warpNearest(source, destination, matrix, source.size(), cv::BORDER_CONSTANT, kWhite);
 }
 
 cv::Matx33d affineCorrection(const cv::Mat& binaryImage, const cv::RotatedRect& ellipse,
