@@ -43,13 +43,15 @@ TEST(NearestWarp, SamePixelsAsTheLibraryForEveryMapAndPart) {
                 const cv::Scalar value(200, 100, 50);
                 const cv::Mat expected = libraryWarp(source, map, size, border, value);
                 SCOPED_TRACE(testing::Message() << map << " border " << border << " type " << type);
-                cv::Mat whole;
-                warpNearest(source, whole, map, size, border, value);
-                EXPECT_EQ(cv::norm(whole, expected, cv::NORM_INF), 0.0);
-                // Parts starting inside a block of columns and ending anywhere.
-                for (const cv::Rect part :
-                     {cv::Rect(37, 11, 70, 90), cv::Rect(0, 140, size.width, 3),
-                      cv::Rect(size.width - 1, 0, 1, size.height)}) {
+                if (map.rows == 2) {  // whole perspective views are the library's own
+                    cv::Mat whole;
+                    warpNearest(source, whole, map, size, border, value);
+                    EXPECT_EQ(cv::norm(whole, expected, cv::NORM_INF), 0.0);
+                }
+                // The whole view, and parts starting inside a block of columns and ending anywhere.
+                for (const cv::Rect part : {cv::Rect(cv::Point(), size), cv::Rect(37, 11, 70, 90),
+                                            cv::Rect(0, 140, size.width, 3),
+                                            cv::Rect(size.width - 1, 0, 1, size.height)}) {
                     const cv::Mat region =
                         warpNearestRegion(source, map, size, part, border, value);
                     EXPECT_EQ(cv::norm(region, expected(part), cv::NORM_INF), 0.0) << part;
