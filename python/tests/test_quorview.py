@@ -10,13 +10,18 @@ import pytest
 import quorview
 
 SAMPLES = pathlib.Path(os.environ.get("QUORVIEW_SOURCE_DIR", pathlib.Path(__file__).parents[2])) / "samples"
+SAMPLE_IMAGES = sorted(SAMPLES.glob("*.png"))
 
 
 def expected_text(image_path):
     return image_path.with_suffix(".txt").read_bytes().decode("utf-8")
 
 
-@pytest.mark.parametrize("image_path", sorted(SAMPLES.glob("*.png")), ids=lambda p: p.stem)
+def test_the_samples_are_there():
+    assert len(SAMPLE_IMAGES) >= 4, f"samples missing in {SAMPLES}"
+
+
+@pytest.mark.parametrize("image_path", SAMPLE_IMAGES, ids=lambda p: p.stem)
 def test_bundled_samples_read_through_cv2_imread(image_path):
     image = cv2.imread(str(image_path), cv2.IMREAD_COLOR)
     code_type = "color" if image_path.stem.startswith("colour") else "bw"
@@ -58,7 +63,7 @@ def test_errors_carry_the_readers_message_and_code():
     with pytest.raises(quorview.Error) as error:
         quorview.read(grey, code_type="color")
     assert error.value.code == 21
-    assert "don't fit" in str(error.value)
+    assert str(error.value) == "CodeType and image type don't fit"
     assert quorview.read(grey) == []
     with pytest.raises(quorview.Error):
         quorview.write("x" * 400, modules_per_ring=16, rings=2)

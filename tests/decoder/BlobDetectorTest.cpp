@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <functional>
 
+#include "support/PolarPainter.h"
+
 namespace qcl {
 namespace {
 
@@ -17,11 +19,7 @@ cv::SimpleBlobDetector::Params whiteBlobParams() {
     return discParams(6, 0.0, 0.0);
 }
 
-// A filled disc of centre (x, y) and radius w when h is 0, else a w x h rectangle from (x, y).
-struct Shape {
-    int x, y, w, h = 0;
-    int value = 255;
-};
+using test::Shape;
 
 struct Expected {
     float x, y, size;  // size < 0: not checked
@@ -33,13 +31,7 @@ void expectBlobs(const char* name, const std::vector<Shape>& shapes,
                  const std::vector<Expected>& blobs) {
     SCOPED_TRACE(name);
     cv::Mat image(200, 200, CV_8UC1, kBlack);
-    for (const Shape& s : shapes) {
-        if (s.h == 0) {
-            cv::circle(image, {s.x, s.y}, s.w, cv::Scalar(s.value), cv::FILLED);
-        } else {
-            cv::rectangle(image, cv::Rect(s.x, s.y, s.w, s.h), cv::Scalar(s.value), cv::FILLED);
-        }
-    }
+    test::drawShapes(image, shapes);
     cv::SimpleBlobDetector::Params params = whiteBlobParams();
     if (tweak) {
         tweak(params);

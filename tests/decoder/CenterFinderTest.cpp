@@ -6,16 +6,15 @@
 #include <utility>
 #include <vector>
 
+#include "support/PolarPainter.h"
+
 namespace qcl {
 namespace {
 
 const cv::Scalar kBlack(0);
 const cv::Scalar kWhite(255);
 
-// A filled disc of centre (x, y) and radius w when h is 0, else a w x h rectangle from (x, y).
-struct Shape {
-    int x, y, w, h, value;
-};
+using test::Shape;
 
 // Draws the shapes on a white square of side `size` and expects the disc at (centre, centre)
 // with the larger axis `axis`, and the (x, y) -> value pixels afterwards.
@@ -24,13 +23,7 @@ void expectDisc(const char* name, int size, const std::vector<Shape>& shapes, do
                 const std::vector<std::pair<cv::Point, int>>& pixels = {}) {
     SCOPED_TRACE(name);
     cv::Mat image(size, size, CV_8UC1, kWhite);
-    for (const Shape& s : shapes) {
-        if (s.h == 0) {
-            cv::circle(image, {s.x, s.y}, s.w, cv::Scalar(s.value), cv::FILLED);
-        } else {
-            cv::rectangle(image, cv::Rect(s.x, s.y, s.w, s.h), cv::Scalar(s.value), cv::FILLED);
-        }
-    }
+    test::drawShapes(image, shapes);
     cv::RotatedRect ellipse;
     ASSERT_EQ(findCenter(image, ellipse), Success);
     EXPECT_NEAR(ellipse.center.x, centre, centreTolerance);

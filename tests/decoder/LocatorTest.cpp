@@ -162,12 +162,5 @@ TEST(Locator, RimOfASmallRotatedSymbolWhoseMarkerBreaks) {
     }
 }
 
-TEST(Decode, FallsBackToTheLocatedSymbolWhenTheDesignedSearchFails) {
-    // Beside text the designed centre search sees the page, not the disc.
-    const cv::Mat image = page({1280, 960}, {{"fallback", 500, {700, 300}}}, true);
-    EXPECT_EQ(decode(DecodeParameters{}, image, true), "fallback");
-    EXPECT_THROW(decode(DecodeParameters{}, page({1280, 960}, {}, true), true), QCException);
-}
-
 }  // namespace
 }  // namespace qcl

@@ -1,11 +1,13 @@
-// Hand-made binary test images described in polar terms: every pixel is black or white by its
-// distance and angle from a chosen centre, so a test states its shapes as radii and angles.
+// Hand-made binary test images: shapes described in polar terms, every pixel black or white by
+// its distance and angle from a chosen centre, or filled discs and rectangles.
 #pragma once
 
 #include <opencv2/core.hpp>
+#include <opencv2/imgproc.hpp>
 
 #include <cmath>
 #include <functional>
+#include <vector>
 
 namespace qcl::test {
 
@@ -36,6 +38,22 @@ inline cv::Mat paintPolar(cv::Size size, cv::Point2d center,
         }
     }
     return image;
+}
+
+// A filled disc of centre (x, y) and radius w when h is 0, else a w x h rectangle from (x, y).
+struct Shape {
+    int x, y, w, h = 0;
+    int value = 255;
+};
+
+inline void drawShapes(cv::Mat& image, const std::vector<Shape>& shapes) {
+    for (const Shape& s : shapes) {
+        if (s.h == 0) {
+            cv::circle(image, {s.x, s.y}, s.w, cv::Scalar(s.value), cv::FILLED);
+        } else {
+            cv::rectangle(image, cv::Rect(s.x, s.y, s.w, s.h), cv::Scalar(s.value), cv::FILLED);
+        }
+    }
 }
 
 }  // namespace qcl::test
