@@ -61,6 +61,20 @@ void placePicture(cv::Mat& scene, const cv::Mat& picture, cv::Point topLeft) {
     }
 }
 
+cv::Mat tilt(const cv::Mat& image, double strength, double angle) {
+    const double cx = image.cols / 2.0;
+    const double cy = image.rows / 2.0;
+    const double a = 2.0 * strength / std::max(image.cols, image.rows);
+    const cv::Matx33d toCentre(1, 0, -cx, 0, 1, -cy, 0, 0, 1);
+    const cv::Matx33d back(1, 0, cx, 0, 1, cy, 0, 0, 1);
+    const cv::Matx33d bend(1, 0, 0, 0, 1, 0, a * std::cos(angle), a * std::sin(angle), 1);
+    const cv::Matx33d map = back * bend * toCentre;
+    cv::Mat out;
+    cv::warpPerspective(image, out, cv::Mat(map), image.size(), cv::INTER_LINEAR,
+                        cv::BORDER_CONSTANT, cv::Scalar::all(255));
+    return out;
+}
+
 cv::Mat photographed(const cv::Mat& image, std::uint32_t seed) {
     const cv::Mat tilted = tilt(image, kPhotoTilt, 0.6);
     const cv::Mat noisy = addGaussianNoise(gaussianBlur(tilted, kPhotoBlur), kPhotoNoise, seed);

@@ -44,6 +44,15 @@ RadialZebra measureRadialZebra(const cv::Mat& binary, const StartMarkerCandidate
     return findRadialZebra(binary, twoModules, marker.angle + twoModules, p1, rOut, p0);
 }
 
+// Every field of a setup, which together decide its drawing: the key of the drawn paths' cache.
+std::string cacheKey(const SymbolSetup& s) {
+    std::ostringstream key;
+    key << s.modulesPerRing << ' ' << s.ringCount << ' ' << static_cast<int>(s.codeType) << ' '
+        << s.pitch << ' ' << s.diameter << ' ' << s.imageSize << ' ' << s.rotation << ' '
+        << s.mirrored << ' ' << s.seed;
+    return key.str();
+}
+
 }  // namespace
 
 PlainPath runPlainPath(const cv::Mat& image, CodeType codeType, std::int32_t knownModulesPerRing) {
@@ -109,9 +118,7 @@ PlainPath runPlainPath(const cv::Mat& image, CodeType codeType, std::int32_t kno
 
 const RenderedPath& renderedPlainPath(const SymbolSetup& setup) {
     static std::map<std::string, std::unique_ptr<RenderedPath>> cache;
-    std::ostringstream key;
-    key << setup;
-    std::unique_ptr<RenderedPath>& entry = cache[key.str()];
+    std::unique_ptr<RenderedPath>& entry = cache[cacheKey(setup)];
     if (!entry) {
         entry = std::make_unique<RenderedPath>();
         entry->symbol = renderTestSymbol(setup);

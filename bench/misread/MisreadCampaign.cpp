@@ -17,6 +17,7 @@
 #include <cstring>
 #include <string>
 
+#include "PhotoScene.h"
 #include "common/ImageMemory.h"
 #include "common/Logger.h"
 #include "decoder/Decoder.h"

@@ -38,21 +38,6 @@ TestSymbol renderTestSymbol(const SymbolSetup& setup) {
     return symbol;
 }
 
-std::ostream& operator<<(std::ostream& os, const SymbolSetup& setup) {
-    os << "M=" << setup.modulesPerRing << " D=" << setup.ringCount << " " << setup.codeType;
-    if (setup.pitch > 0) {
-        os << " pitch=" << setup.pitch;
-    } else if (setup.diameter > 0) {
-        os << " diameter=" << setup.diameter;
-    }
-    os << " image=" << setup.imageSize.width << "x" << setup.imageSize.height
-       << " rotation=" << setup.rotation << " seed=" << setup.seed;
-    if (setup.mirrored) {
-        os << " mirrored";
-    }
-    return os;
-}
-
 bool identical(const cv::Mat& a, const cv::Mat& b) {
     return a.size() == b.size() && a.type() == b.type() && cv::norm(a, b, cv::NORM_INF) == 0.0;
 }
@@ -90,20 +75,6 @@ cv::Mat rotateAndScale(const cv::Mat& image, double angle, double scale) {
     cv::Mat out;
     cv::warpAffine(image, out, map, image.size(), cv::INTER_LINEAR, cv::BORDER_CONSTANT,
                    cv::Scalar::all(255));
-    return out;
-}
-
-cv::Mat tilt(const cv::Mat& image, double strength, double angle) {
-    const double cx = image.cols / 2.0;
-    const double cy = image.rows / 2.0;
-    const double a = 2.0 * strength / std::max(image.cols, image.rows);
-    const cv::Matx33d toCentre(1, 0, -cx, 0, 1, -cy, 0, 0, 1);
-    const cv::Matx33d back(1, 0, cx, 0, 1, cy, 0, 0, 1);
-    const cv::Matx33d bend(1, 0, 0, 0, 1, 0, a * std::cos(angle), a * std::sin(angle), 1);
-    const cv::Matx33d map = back * bend * toCentre;
-    cv::Mat out;
-    cv::warpPerspective(image, out, cv::Mat(map), image.size(), cv::INTER_LINEAR,
-                        cv::BORDER_CONSTANT, cv::Scalar::all(255));
     return out;
 }
 

@@ -6,7 +6,6 @@
 #include <opencv2/core.hpp>
 
 #include <cstdint>
-#include <ostream>
 #include <vector>
 
 #include "common/CodeTypes.h"
@@ -40,9 +39,6 @@ ModuleList randomModules(std::int32_t modulesPerRing, std::int32_t ringCount, Co
 // The setup drawn with its seeded random module values.
 TestSymbol renderTestSymbol(const SymbolSetup& setup);
 
-// One line that replays the case, printed by GoogleTest for parameterised tests and failures.
-std::ostream& operator<<(std::ostream& os, const SymbolSetup& setup);
-
 // "Photographs" of a rendered image.
 // Same size, type and every pixel.
 bool identical(const cv::Mat& a, const cv::Mat& b);
@@ -53,8 +49,5 @@ cv::Mat jpegRoundTrip(const cv::Mat& image, int quality);
 // Rotates by `angle` (radians, +x towards +y) and scales by `scale` about the image centre into
 // an image of the same size.
 cv::Mat rotateAndScale(const cv::Mat& image, double angle, double scale);
-// Tilts the image plane: a perspective map whose scale changes by +-`strength` across the image
-// along direction `angle`.
-cv::Mat tilt(const cv::Mat& image, double strength, double angle);
 
 }  // namespace qcl::test
