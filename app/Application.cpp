@@ -8,7 +8,7 @@
 #include <utility>
 
 #include "app/CameraViewLoader.h"
-#include "app/ColourImage.h"
+#include "imaging/ColourImage.h"
 #include "app/CommandLine.h"
 #include "app/Menu.h"
 #include "app/ScriptingMode.h"

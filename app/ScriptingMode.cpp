@@ -12,7 +12,6 @@
 #include <thread>
 #include <utility>
 
-#include "app/ColourImage.h"
 #include "app/JsonOutput.h"
 #include "app/Overlay.h"
 #include "app/Settings.h"
@@ -36,38 +35,16 @@ struct RunChoices {
     DecodeOptions decodeOptions;
 };
 
-DecodeAllResult decodeAs(CodeType codeType, const RunChoices& choices, const cv::Mat& image) {
-    DecodeParameters parameters = choices.parameters;
-    parameters.codeType = codeType;
-    return decodeAll(parameters, image, choices.decodeOptions);
-}
-
-// The deeper of two failures; the first on a tie.
-DecodeStatus deeper(const DecodeStatus& first, const DecodeStatus& second) {
-    DecodeStatus status = first;
-    status.record(second.errorCode, second.stage);
-    return status;
-}
-
 void decodeImage(const cv::Mat& image, const RunChoices& choices, InputOutcome& outcome) {
     Stopwatch stopwatch;
     stopwatch.start();
     try {
-        if (choices.codeType == CodeTypeChoice::Color) {
-            outcome.result = decodeAs(CodeType::Color, choices, image);
-        } else {
-            outcome.result = decodeAs(CodeType::BlackAndWhite, choices, image);
-            if (choices.codeType == CodeTypeChoice::Automatic && outcome.result.symbols.empty() &&
-                hasColour(image)) {
-                DecodeAllResult colour = decodeAs(CodeType::Color, choices, image);
-                const DecodeStatus failure = deeper(outcome.result.failure, colour.failure);
-                if (colour.symbols.empty() && failure.stage != colour.failure.stage) {
-                    colour.failureTrace = std::move(outcome.result.failureTrace);
-                }
-                colour.failure = failure;
-                outcome.result = std::move(colour);
-            }
-        }
+        DecodeParameters parameters = choices.parameters;
+        DecodeOptions options = choices.decodeOptions;
+        parameters.codeType =
+            choices.codeType == CodeTypeChoice::Color ? CodeType::Color : CodeType::BlackAndWhite;
+        options.autoCodeType = choices.codeType == CodeTypeChoice::Automatic;
+        outcome.result = decodeAll(parameters, image, options);
     } catch (const std::exception& e) {
         outcome.decodeError = e.what();
     }

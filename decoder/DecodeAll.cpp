@@ -15,6 +15,7 @@
 #include "decoder/StageChain.h"
 #include "imaging/AdaptiveBinarisation.h"
 #include "imaging/AreaReduction.h"
+#include "imaging/ColourImage.h"
 #include "imaging/Sharpening.h"
 
 namespace qcl {
@@ -326,10 +327,8 @@ void readSharpened(Search& search, const cv::Mat& image, DecodeAllResult& result
     readRimViews(search, sharpened, result);
 }
 
-}  // namespace
-
-DecodeAllResult decodeAll(const DecodeParameters& parameters, const cv::Mat& image,
-                          const DecodeOptions& options) {
+DecodeAllResult decodeAllAs(const DecodeParameters& parameters, const cv::Mat& image,
+                            const DecodeOptions& options) {
     Search search{parameters, options, std::chrono::steady_clock::now(), 0, {}};
     DecodeAllResult result;
     readWholeImage(parameters, image, options, result);
@@ -342,6 +341,36 @@ DecodeAllResult decodeAll(const DecodeParameters& parameters, const cv::Mat& ima
     }
     sortInReadingOrder(result.symbols);
     return result;
+}
+
+}  // namespace
+
+DecodeAllResult decodeAll(const DecodeParameters& parameters, const cv::Mat& image,
+                          const DecodeOptions& options) {
+    if (!options.autoCodeType) {
+        return decodeAllAs(parameters, image, options);
+    }
+    // Black and white first; colour only when nothing black-and-white read and the image shows
+    // colour at all. The failure reported is the deeper of the two searches'.
+    DecodeParameters bw = parameters;
+    bw.codeType = CodeType::BlackAndWhite;
+    DecodeAllResult result = decodeAllAs(bw, image, options);
+    if (!result.symbols.empty() || !hasColour(image)) {
+        return result;
+    }
+    DecodeParameters colourParameters = parameters;
+    colourParameters.codeType = CodeType::Color;
+    DecodeAllResult colour = decodeAllAs(colourParameters, image, options);
+    if (colour.symbols.empty()) {
+        DecodeStatus failure = result.failure;
+        failure.record(colour.failure.errorCode, colour.failure.stage);
+        if (failure.stage == colour.failure.stage && failure.stage != result.failure.stage) {
+            result.failureTrace = std::move(colour.failureTrace);
+        }
+        result.failure = failure;
+        return result;
+    }
+    return colour;
 }
 
 std::string decode(const DecodeParameters& parameters, const cv::Mat& image, bool enhance) {

@@ -51,6 +51,9 @@ struct DecodeOptions {
     std::int32_t maxSymbols = 0;  // stop after this many symbols; 0 reads every symbol found
     double timeBudgetMs = 0.0;    // return what was found after this many milliseconds; 0: none
     bool traceStages = false;     // keep what each stage found, for pictures of the search
+    // Read either code type: the parameters' code type is only where the search starts, and a
+    // symbol is reported with the code type it was read as.
+    bool autoCodeType = false;
 };
 
 // Every symbol read from one image; when there is none, the deepest failure of the search.

@@ -1,4 +1,4 @@
-#include "app/ColourImage.h"
+#include "imaging/ColourImage.h"
 
 #include <algorithm>
 
