@@ -68,7 +68,8 @@ cv::Mat limitImageSize(const cv::Mat& image) {
 }
 
 DesignedDecode runDesignedDecode(const DecodeParameters& parameters, const cv::Mat& image,
-                                 bool enhance, const StageFunctions& stages, bool traceStages) {
+                                 bool enhance, const StageFunctions& stages, bool traceStages,
+                                 Binarisations binarisations) {
     logInfo() << "Decoding";
     if (image.channels() == 1 && parameters.codeType == CodeType::Color) {
         throw QCException(CodeTypeImageMismatch);
@@ -85,7 +86,9 @@ DesignedDecode runDesignedDecode(const DecodeParameters& parameters, const cv::M
 
     const int colorFlag = static_cast<int>(parameters.codeType);
     cv::Mat binary;
-    int threshold = binarizeImage(conditioned, binary, colorFlag, Otsu);
+    int threshold = binarisations == Binarisations::LaterOnly
+                        ? 0
+                        : binarizeImage(conditioned, binary, colorFlag, Otsu);
 
     DesignedDecode outcome;
     outcome.toCaller = cv::Matx33d::eye();
@@ -110,8 +113,8 @@ DesignedDecode runDesignedDecode(const DecodeParameters& parameters, const cv::M
     context.trace = traceStages ? &recorder : nullptr;
 
     const StageChain chain(stages);
-    bool decoded = chain.run(context) == Success;
-    if (!decoded) {
+    bool decoded = binarisations != Binarisations::LaterOnly && chain.run(context) == Success;
+    if (!decoded && binarisations != Binarisations::FirstOnly) {
         threshold = binarizeImage(conditioned, binary, colorFlag, MaximumEntropy);
         context.threshold = threshold;
         decoded = chain.run(context) == Success || runEvenedLightPass(chain, conditioned, context);

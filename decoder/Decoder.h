@@ -38,9 +38,15 @@ struct DesignedDecode {
     // caller's image coordinates.
     StageTrace trace;
 };
+// Which of the designed search's binarisations a read runs the chain on: Otsu's threshold first,
+// then maximum entropy and the evened light. A search that reads many views tries the first alone
+// and the later ones only where the first got far.
+enum class Binarisations { All, FirstOnly, LaterOnly };
+
 DesignedDecode runDesignedDecode(const DecodeParameters& parameters, const cv::Mat& image,
                                  bool enhance, const StageFunctions& stages,
-                                 bool traceStages = false);
+                                 bool traceStages = false,
+                                 Binarisations binarisations = Binarisations::All);
 
 // The designed search alone, with the stages of the chain given by the caller (tests steer the
 // search with fakes).

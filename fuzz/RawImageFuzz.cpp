@@ -1,5 +1,5 @@
 // Raw small grey and colour images of any size up to a small cap: the designed search, the
-// locator with options of its own and, for one input in eight, the whole-image reader. Only the
+// detector with options of its own and, for one input in eight, the whole-image reader. Only the
 // reader's own errors may come out.
 #include <opencv2/core.hpp>
 
@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "decoder/Decoder.h"
-#include "decoder/Locator.h"
+#include "decoder/search/Detector.h"
 #include "decoder/StageChain.h"
 #include "fuzz/FuzzSupport.h"
 
@@ -20,9 +20,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     parameters.codeType = in.ConsumeBool() ? qcl::CodeType::Color : qcl::CodeType::BlackAndWhite;
     const bool enhance = in.ConsumeBool();
     const bool wholeImage = in.ConsumeIntegralInRange(0, 7) == 0;
-    qcl::LocatorOptions locator;
-    locator.maxCandidates = in.ConsumeIntegralInRange(0, 16);
-    locator.searchSide = in.ConsumeIntegralInRange(1, 400);
+    qcl::DetectorOptions detector;
+    detector.maxHypotheses = in.ConsumeIntegralInRange(0, 16);
+    detector.minDiscRadius = in.ConsumeIntegralInRange(0, 40) * 0.25;
     cv::Mat image(height, width, colour ? CV_8UC3 : CV_8UC1, cv::Scalar::all(255));
     const std::vector<std::uint8_t> pixels = in.ConsumeRemainingBytes<std::uint8_t>();
     std::copy_n(pixels.begin(), std::min(pixels.size(), image.total() * image.elemSize()),
@@ -40,8 +40,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         options.enhance = enhance;
         qcl::decodeAll(parameters, image, options);
     });
-    const std::vector<qcl::SymbolCandidate> found = qcl::locateSymbols(image, locator);
-    if (static_cast<int>(found.size()) > locator.maxCandidates) {
+    qcl::SearchImage picture(image);
+    const std::vector<qcl::Hypothesis> found = qcl::detectSymbols(picture, detector);
+    if (static_cast<int>(found.size()) > detector.maxHypotheses) {
         __builtin_trap();
     }
     return 0;

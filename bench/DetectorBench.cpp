@@ -1,6 +1,6 @@
 // The whole-image read of a photograph: a 1280 x 960 photo-like scene without a symbol, the same
 // scene with one 400 px symbol in it, and the clean centred 640 x 640 symbol; each through
-// decodeAll and through the locator alone (locateSymbols), so that its share shows on its own.
+// decodeAll and through the detector alone (detectSymbols), so that its share shows on its own.
 // CPU time is the whole process's, so the image library's worker threads count too.
 #include <benchmark/benchmark.h>
 
@@ -8,7 +8,7 @@
 
 #include "PhotoScene.h"
 #include "decoder/Decoder.h"
-#include "decoder/Locator.h"
+#include "decoder/search/Detector.h"
 #include "support/RoundTrip.h"
 
 namespace {
@@ -34,7 +34,7 @@ const cv::Mat& sceneWithout() {
 const cv::Mat& sceneWithSymbol() {
     static const cv::Mat scene = [] {
         cv::Mat page = qcl::test::photoLikeScene(kSceneSize, kSceneSeed);
-        qcl::test::placePicture(page, writtenSymbol({kSymbolSide, kSymbolSide}, "Locator bench"),
+        qcl::test::placePicture(page, writtenSymbol({kSymbolSide, kSymbolSide}, "Detector bench"),
                                 kSymbolTopLeft);
         return qcl::test::photographed(page, kSceneSeed);
     }();
@@ -57,13 +57,14 @@ void decodeAllOf(benchmark::State& state, const cv::Mat& image) {
     state.counters["symbols"] = static_cast<double>(found);
 }
 
-void locateIn(benchmark::State& state, const cv::Mat& image) {
-    std::size_t candidates = 0;
+void detectIn(benchmark::State& state, const cv::Mat& image) {
+    std::size_t hypotheses = 0;
     for (auto _ : state) {
-        candidates = qcl::locateSymbols(image).size();
-        benchmark::DoNotOptimize(candidates);
+        qcl::SearchImage picture(image);
+        hypotheses = qcl::detectSymbols(picture).size();
+        benchmark::DoNotOptimize(hypotheses);
     }
-    state.counters["candidates"] = static_cast<double>(candidates);
+    state.counters["hypotheses"] = static_cast<double>(hypotheses);
 }
 
 void BM_DecodeAllScene1280NoSymbol(benchmark::State& state) {
@@ -71,29 +72,29 @@ void BM_DecodeAllScene1280NoSymbol(benchmark::State& state) {
 }
 BENCHMARK(BM_DecodeAllScene1280NoSymbol)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
 
-void BM_LocateScene1280NoSymbol(benchmark::State& state) {
-    locateIn(state, sceneWithout());
+void BM_DetectScene1280NoSymbol(benchmark::State& state) {
+    detectIn(state, sceneWithout());
 }
-BENCHMARK(BM_LocateScene1280NoSymbol)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
+BENCHMARK(BM_DetectScene1280NoSymbol)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
 
 void BM_DecodeAllScene1280OneSymbol(benchmark::State& state) {
     decodeAllOf(state, sceneWithSymbol());
 }
 BENCHMARK(BM_DecodeAllScene1280OneSymbol)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
 
-void BM_LocateScene1280OneSymbol(benchmark::State& state) {
-    locateIn(state, sceneWithSymbol());
+void BM_DetectScene1280OneSymbol(benchmark::State& state) {
+    detectIn(state, sceneWithSymbol());
 }
-BENCHMARK(BM_LocateScene1280OneSymbol)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
+BENCHMARK(BM_DetectScene1280OneSymbol)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
 
 void BM_DecodeAllClean640(benchmark::State& state) {
     decodeAllOf(state, cleanCentred());
 }
 BENCHMARK(BM_DecodeAllClean640)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
 
-void BM_LocateClean640(benchmark::State& state) {
-    locateIn(state, cleanCentred());
+void BM_DetectClean640(benchmark::State& state) {
+    detectIn(state, cleanCentred());
 }
-BENCHMARK(BM_LocateClean640)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
+BENCHMARK(BM_DetectClean640)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
 
 }  // namespace

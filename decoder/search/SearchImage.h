@@ -1,0 +1,42 @@
+// The analysis of one picture that every hypothesis and view of a search shares: each image is
+// made once, when something first asks for it, and kept for the rest of the decode.
+#pragma once
+
+#include <opencv2/core.hpp>
+
+#include <optional>
+
+namespace qcl {
+
+class SearchImage {
+  public:
+    // `image`: 8-bit, 1 or 3 (BGR) channels; it must outlive the search.
+    explicit SearchImage(const cv::Mat& image) : image_(image) {}
+
+    const cv::Mat& image() const { return image_; }
+    // The picture in grey, at the caller's size (the caller's own pixels when it is grey).
+    const cv::Mat& grey();
+    // What the detector looks at: the grey picture reduced so that its longer side is at most
+    // kDetectionSide, with a 3 x 3 median that removes salt-and-pepper noise.
+    const cv::Mat& detectionGrey();
+    // Detection pixels per caller pixel (1 when the picture was not reduced).
+    double detectionScale();
+    // The detection grey binarised by its local light (0 black).
+    const cv::Mat& detectionBinary();
+    // Whether the picture shows colour at all (grey, black and white pixels do not count).
+    bool hasColour();
+
+  private:
+    const cv::Mat& image_;
+    std::optional<cv::Mat> grey_;
+    std::optional<cv::Mat> detectionGrey_;
+    double detectionScale_ = 1.0;
+    std::optional<cv::Mat> detectionBinary_;
+    std::optional<bool> hasColour_;
+};
+
+// Longer side (px) of the detection picture: a 12-megapixel photo is looked at at half its size,
+// where the disc of a 120 px symbol still spans a few pixels.
+constexpr int kDetectionSide = 2048;
+
+}  // namespace qcl

@@ -1,0 +1,339 @@
+// The whole-image read: look once, then read. The detector proposes where symbols lie; each
+// hypothesis is read by the stage chain from a view cut around it at the scale the chain reads
+// best; and only hypotheses whose view got past the inner zebra, deepest first, are given the
+// costlier alternatives (other enlargements, a rim-rectified view, a sharpened view, the other
+// code type) within the search's budget.
+#include <opencv2/imgproc.hpp>
+
+#include <algorithm>
+#include <iterator>
+#include <utility>
+
+#include "common/Logger.h"
+#include "decoder/Decoder.h"
+#include "decoder/StageChain.h"
+#include "decoder/search/CandidateViews.h"
+#include "decoder/search/Detector.h"
+#include "decoder/search/RimRectifier.h"
+#include "decoder/search/SearchBudget.h"
+#include "decoder/search/SearchImage.h"
+#include "imaging/ColourImage.h"
+
+namespace qcl {
+namespace {
+
+// Two reads are the same symbol when their centres are closer than this share of a rim radius.
+constexpr double kSameSymbolShare = 0.5;
+// Hypotheses within a read symbol's rim (its modules, a ring) are not tried.
+constexpr double kInsideShare = 1.0;
+// The other binarisations are for hypotheses whose first view showed the chain a centre disc, the
+// costlier alternatives for those whose view got past the inner zebra: a view that did not even
+// show the disc's zebra is a false candidate far more often than an alternative away from
+// reading.
+constexpr std::int32_t kBinarisationsFromStage = StageFindInnerZebra;
+constexpr std::int32_t kAlternativesPastStage = StageFindInnerZebra;
+// A crop enlarged at least this much holds a symbol whose modules are a few pixels: whether they
+// survive the view's binarisation depends on the resampling, so it is cut again, enlarged by
+// Lanczos to these sides (px) in turn.
+constexpr double kRetryEnlargement = 2.0;
+constexpr int kRetrySides[] = {640, 480};
+// What a view that read counts as having reached: beyond every stage.
+constexpr std::int32_t kReadStage = StageDecompress + 1;
+// A disc this much flatter than round (minor over major axis) is seen at a slant: its symbol gets
+// a view that makes the rim round again.
+constexpr double kSlantedDisc = 0.9;
+
+double semiMinorOver(const cv::RotatedRect& e) {
+    return std::min(e.size.width, e.size.height) /
+           std::max(1e-9f, std::max(e.size.width, e.size.height));
+}
+
+double rimRadius(const DecodedSymbol& symbol) {
+    double sum = 0.0;
+    for (const cv::Point2d& p : symbol.outline) {
+        sum += cv::norm(p - symbol.center);
+    }
+    return symbol.outline.empty() ? 0.0 : sum / symbol.outline.size();
+}
+
+// True when `center` lies within `share` rim radii of a symbol already read.
+bool nearSymbol(const std::vector<DecodedSymbol>& symbols, const cv::Point2d& center,
+                double share) {
+    return std::any_of(symbols.begin(), symbols.end(), [&](const DecodedSymbol& s) {
+        return cv::norm(s.center - center) < share * rimRadius(s);
+    });
+}
+
+// Top to bottom, then left to right: symbols whose centres lie within a rim radius of each
+// other vertically form one row.
+void sortInReadingOrder(std::vector<DecodedSymbol>& symbols) {
+    std::sort(symbols.begin(), symbols.end(), [](const DecodedSymbol& a, const DecodedSymbol& b) {
+        return a.center.y < b.center.y;
+    });
+    std::size_t rowStart = 0;
+    for (std::size_t i = 1; i <= symbols.size(); ++i) {
+        const bool rowEnds = i == symbols.size() ||
+                             symbols[i].center.y - symbols[rowStart].center.y >
+                                 std::min(rimRadius(symbols[i]), rimRadius(symbols[rowStart]));
+        if (rowEnds) {
+            std::sort(symbols.begin() + static_cast<long>(rowStart),
+                      symbols.begin() + static_cast<long>(i),
+                      [](const DecodedSymbol& a, const DecodedSymbol& b) {
+                          return a.center.x < b.center.x;
+                      });
+            rowStart = i;
+        }
+    }
+}
+
+// One hypothesis on its way through the search.
+struct Attempt {
+    Hypothesis hypothesis;
+    CandidateCrop crop;
+    CandidateView first;  // the view read first
+    CodeType codeType = CodeType::BlackAndWhite;
+    std::int32_t reachedStage = 0;  // how far its views got so far
+};
+
+class Search {
+  public:
+    Search(const DecodeParameters& parameters, const cv::Mat& image, const DecodeOptions& options)
+        : parameters_(parameters),
+          options_(options),
+          picture_(image),
+          budget_(image.size(), options.timeBudgetMs) {}
+
+    DecodeAllResult run() {
+        std::vector<Attempt> attempts;
+        for (const Hypothesis& h : detectSymbols(picture_)) {
+            if (finished()) {
+                break;
+            }
+            if (nearSymbol(result_.symbols, h.center, kInsideShare)) {
+                continue;
+            }
+            logDebug() << "hypothesis at " << h.center << ", disc " << h.discRadius << ", rim "
+                       << h.outerRadius << ", evidence " << static_cast<int>(h.evidence);
+            Attempt attempt = firstView(h);
+            if (attempt.reachedStage > 0) {
+                attempts.push_back(std::move(attempt));
+            }
+        }
+        // The costly alternatives, deepest first.
+        std::stable_sort(attempts.begin(), attempts.end(), [](const Attempt& a, const Attempt& b) {
+            return a.reachedStage > b.reachedStage;
+        });
+        for (Attempt& attempt : attempts) {
+            if (finished()) {
+                break;
+            }
+            if (attempt.reachedStage >= kBinarisationsFromStage &&
+                !nearSymbol(result_.symbols, attempt.hypothesis.center, kInsideShare)) {
+                tryAlternatives(attempt);
+            }
+        }
+        if (result_.symbols.empty() && result_.failure.errorCode == 0) {
+            result_.failure.record(InnerCircleNotFound, StageFindCenter);
+        }
+        if (!result_.symbols.empty()) {
+            result_.failure = DecodeStatus{};
+            result_.failureTrace = StageTrace{};
+        }
+        sortInReadingOrder(result_.symbols);
+        return std::move(result_);
+    }
+
+  private:
+    bool finished() const {
+        const bool enough = options_.maxSymbols > 0 &&
+                            static_cast<int>(result_.symbols.size()) >= options_.maxSymbols;
+        return enough || budget_.spent();
+    }
+
+    // The code type a view is read as first: the caller's, or with the automatic choice, colour
+    // when the symbol's own pixels show colour (its structure is black and white, colour data
+    // modules are not).
+    CodeType codeTypeFor(const cv::Mat& view) {
+        if (!options_.autoCodeType) {
+            return parameters_.codeType;
+        }
+        return hasColour(view) ? CodeType::Color : CodeType::BlackAndWhite;
+    }
+
+    Attempt firstView(const Hypothesis& h) {
+        Attempt attempt;
+        attempt.hypothesis = h;
+        attempt.crop = cutCrop(picture_.image(), h);
+        attempt.first = pitchView(attempt.crop);
+        attempt.codeType = codeTypeFor(attempt.crop.image);
+        read(attempt, attempt.first, attempt.codeType, Binarisations::FirstOnly);
+        return attempt;
+    }
+
+    // The alternatives in order of what they cost, until one reads.
+    void tryAlternatives(Attempt& attempt) {
+        if (read(attempt, attempt.first, attempt.codeType, Binarisations::LaterOnly) ||
+            readWholePicture(attempt)) {
+            return;
+        }
+        // A blurred symbol's view rarely shows the chain its inner zebra: its disc, its marker and
+        // the quiet zone round it are what the detector saw, and enough to try the sharpened view.
+        const Hypothesis& h = attempt.hypothesis;
+        const bool blurred = h.evidence == Evidence::Disc;
+        if (attempt.reachedStage <= kAlternativesPastStage && !blurred) {
+            return;
+        }
+        const bool small = attempt.crop.image.cols * kRetryEnlargement <= kMaxViewSide;
+        for (std::size_t i = 0; small && i < std::size(kRetrySides); ++i) {
+            if (finished() ||
+                read(attempt, scaledView(attempt.crop, kRetrySides[i], cv::INTER_LANCZOS4),
+                     attempt.codeType)) {
+                return;
+            }
+        }
+        if (finished() || readRimView(attempt)) {
+            return;
+        }
+        // A view reduced to the chain's pitch loses what a low contrast leaves of the modules:
+        // the crop at its own size, as far as the chain's working size allows.
+        if (attempt.first.image.cols < attempt.crop.image.cols && !finished() &&
+            read(attempt,
+                 pitchView(attempt.crop,
+                           kMaxViewSide / static_cast<double>(attempt.crop.image.cols)),
+                 attempt.codeType)) {
+            return;
+        }
+
+        if (finished() || read(attempt, sharpenedView(attempt.first), attempt.codeType)) {
+            return;
+        }
+        if (options_.autoCodeType && picture_.hasColour() && !finished()) {
+            const CodeType other =
+                attempt.codeType == CodeType::Color ? CodeType::BlackAndWhite : CodeType::Color;
+            read(attempt, attempt.first, other);
+        }
+    }
+
+    // The designed search on the picture as the caller gave it, once per search and only for a
+    // symbol that fills half of it: what the designed decode entry reads of such a symbol.
+    bool readWholePicture(Attempt& attempt) {
+        if (wholePictureRead_ || !coversPicture(attempt.crop) || finished()) {
+            return false;
+        }
+        wholePictureRead_ = true;
+        return read(attempt, CandidateView{picture_.image(), cv::Matx33d::eye()}, attempt.codeType);
+    }
+
+    // A view in which the rim, found around a slanted disc, is round again.
+    bool readRimView(Attempt& attempt) {
+        const Hypothesis& h = attempt.hypothesis;
+        if (semiMinorOver(h.disc) > kSlantedDisc) {
+            return false;
+        }
+        cv::RotatedRect rim;
+        if (!findRim(picture_.grey(), h.disc, rim)) {
+            return false;
+        }
+        const int side = std::clamp(static_cast<int>(attempt.first.image.cols), 64, kMaxViewSide);
+        const RimView rimView = makeRimView(picture_.image(), rim, side);
+        CandidateView view{rimView.image, rimView.toCaller};
+        return read(attempt, view, attempt.codeType);
+    }
+
+    // The designed search on one view, with the binarisations asked for; what it finds goes into
+    // the result.
+    bool read(Attempt& attempt, const CandidateView& view, CodeType codeType,
+              Binarisations binarisations = Binarisations::All) {
+        if (view.image.channels() == 1 && codeType == CodeType::Color) {
+            return false;
+        }
+        DecodeParameters parameters = parameters_;
+        parameters.codeType = codeType;
+        DesignedDecode decoded =
+            runDesignedDecode(parameters, view.image, options_.enhance, realStages(),
+                              options_.traceStages, binarisations);
+        attempt.reachedStage =
+            std::max(attempt.reachedStage, decoded.decoded ? kReadStage : decoded.status.stage);
+        if (!decoded.decoded) {
+            budget_.viewFailed();
+        }
+        addRead(std::move(decoded), view.toCaller, codeType);
+        return attempt.reachedStage == kReadStage;
+    }
+
+    // Adds what `read` found on a view (`toCaller`: view pixels -> caller's pixels) to the result,
+    // unless that symbol is there already; a failure deeper than the held one replaces it.
+    void addRead(DesignedDecode read, const cv::Matx33d& toCaller, CodeType codeType) {
+        mapStageTrace(read.trace, toCaller);
+        if (!read.decoded) {
+            const std::int32_t heldStage = result_.failure.stage;
+            result_.failure.record(read.status.errorCode, read.status.stage);
+            if (result_.failure.stage != heldStage || result_.failureTrace.reachedStage == 0) {
+                result_.failureTrace = std::move(read.trace);
+            }
+            return;
+        }
+        DecodedSymbol symbol =
+            makeDecodedSymbol(std::move(read.payload), read.payloadType, read.eccType, codeType,
+                              read.details, toCaller * read.toCaller);
+        symbol.trace = std::move(read.trace);
+        if (!nearSymbol(result_.symbols, symbol.center, kSameSymbolShare)) {
+            result_.symbols.push_back(std::move(symbol));
+        }
+    }
+
+    // True when the crop holds at least half of the picture.
+    bool coversPicture(const CandidateCrop& crop) const {
+        const cv::Rect square(crop.origin, crop.image.size());
+        const cv::Rect inside =
+            square & cv::Rect(0, 0, picture_.image().cols, picture_.image().rows);
+        return 2.0 * inside.area() >= picture_.image().total();
+    }
+
+    const DecodeParameters& parameters_;
+    const DecodeOptions& options_;
+    bool wholePictureRead_ = false;
+    SearchImage picture_;
+    SearchBudget budget_;
+    DecodeAllResult result_;
+};
+
+// Refuses what no search can read, as the designed decode entry does.
+void checkImage(const DecodeParameters& parameters, const DecodeOptions& options,
+                const cv::Mat& image) {
+    if (image.channels() == 1 && parameters.codeType == CodeType::Color && !options.autoCodeType) {
+        throw QCException(CodeTypeImageMismatch);
+    }
+    if (image.empty()) {
+        return;
+    }
+    if (image.depth() != CV_8U || (image.channels() != 1 && image.channels() != 3)) {
+        throw QCException(WrongImageType);
+    }
+}
+
+}  // namespace
+
+DecodeAllResult decodeAll(const DecodeParameters& parameters, const cv::Mat& image,
+                          const DecodeOptions& options) {
+    checkImage(parameters, options, image);
+    if (image.empty()) {
+        DecodeAllResult result;
+        result.failure.record(InnerCircleNotFound, StageFindCenter);
+        return result;
+    }
+    return Search(parameters, image, options).run();
+}
+
+std::string decode(const DecodeParameters& parameters, const cv::Mat& image, bool enhance) {
+    DecodeOptions options;
+    options.enhance = enhance;
+    options.maxSymbols = 1;
+    DecodeAllResult result = decodeAll(parameters, image, options);
+    if (result.symbols.empty()) {
+        throw QCException(static_cast<ErrorCode>(result.failure.errorCode));
+    }
+    return std::move(result.symbols.front().payload);
+}
+
+}  // namespace qcl
