@@ -1,6 +1,7 @@
 #include "imaging/LocalThreshold.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <vector>
 
@@ -76,34 +77,34 @@ int pictureContrast(const std::vector<BlockStats>& blocks, int threshold) {
     return static_cast<int>(light / lightCount - dark / darkCount);
 }
 
-// Flat blocks (marked negative) take the threshold of a block nearby that is not: two sweeps, each
-// copying from the neighbours already passed, fill every block that some block with contrast can
-// reach; where none has contrast, `fallback` applies.
+// Flat blocks (marked negative) take the threshold of the nearest block that is not (counted in
+// steps between neighbouring blocks): a breadth-first fill from every block with contrast at once.
+// Where no block has contrast, `fallback` applies.
 void fillFlatBlocks(std::vector<int>& thresholds, int blocksX, int blocksY, int fallback) {
-    const auto at = [&](int x, int y) -> int& {
-        return thresholds[static_cast<std::size_t>(y) * blocksX + x];
-    };
-    for (int y = 0; y < blocksY; ++y) {
-        for (int x = 0; x < blocksX; ++x) {
-            if (at(x, y) < 0) {
-                if (x > 0 && at(x - 1, y) >= 0) {
-                    at(x, y) = at(x - 1, y);
-                } else if (y > 0 && at(x, y - 1) >= 0) {
-                    at(x, y) = at(x, y - 1);
-                }
-            }
+    std::vector<int> queue;
+    queue.reserve(thresholds.size());
+    for (std::size_t i = 0; i < thresholds.size(); ++i) {
+        if (thresholds[i] >= 0) {
+            queue.push_back(static_cast<int>(i));
         }
     }
-    for (int y = blocksY - 1; y >= 0; --y) {
-        for (int x = blocksX - 1; x >= 0; --x) {
-            if (at(x, y) < 0) {
-                if (x + 1 < blocksX && at(x + 1, y) >= 0) {
-                    at(x, y) = at(x + 1, y);
-                } else if (y + 1 < blocksY && at(x, y + 1) >= 0) {
-                    at(x, y) = at(x, y + 1);
-                } else {
-                    at(x, y) = fallback;
-                }
+    if (queue.empty()) {
+        std::fill(thresholds.begin(), thresholds.end(), fallback);
+        return;
+    }
+    for (std::size_t head = 0; head < queue.size(); ++head) {
+        const int i = queue[head];
+        const int x = i % blocksX;
+        const int y = i / blocksX;
+        const int neighbours[4][2] = {{x - 1, y}, {x + 1, y}, {x, y - 1}, {x, y + 1}};
+        for (const auto& n : neighbours) {
+            if (n[0] < 0 || n[1] < 0 || n[0] >= blocksX || n[1] >= blocksY) {
+                continue;
+            }
+            const int j = n[1] * blocksX + n[0];
+            if (thresholds[static_cast<std::size_t>(j)] < 0) {
+                thresholds[static_cast<std::size_t>(j)] = thresholds[static_cast<std::size_t>(i)];
+                queue.push_back(j);
             }
         }
     }
@@ -179,6 +180,34 @@ cv::Mat localThreshold(const cv::Mat& grey, int globalThreshold,
                     binary.rowRange(by * side, by * side + rows), cv::CMP_GT);
     }
     return binary;
+}
+
+double pictureContrast(const cv::Mat& grey, int threshold) {
+    CV_Assert(grey.type() == CV_8UC1);
+    std::array<long, 256> counts{};
+    for (int y = 0; y < grey.rows; ++y) {
+        const std::uint8_t* row = grey.ptr<std::uint8_t>(y);
+        for (int x = 0; x < grey.cols; ++x) {
+            ++counts[row[x]];
+        }
+    }
+    double light = 0.0;
+    double dark = 0.0;
+    long lightCount = 0;
+    long darkCount = 0;
+    for (int v = 0; v < 256; ++v) {
+        if (v > threshold) {
+            light += static_cast<double>(v) * counts[static_cast<std::size_t>(v)];
+            lightCount += counts[static_cast<std::size_t>(v)];
+        } else {
+            dark += static_cast<double>(v) * counts[static_cast<std::size_t>(v)];
+            darkCount += counts[static_cast<std::size_t>(v)];
+        }
+    }
+    if (lightCount == 0 || darkCount == 0) {
+        return 0.0;
+    }
+    return light / lightCount - dark / darkCount;
 }
 
 }  // namespace qcl

@@ -29,4 +29,8 @@ struct LocalThresholdOptions {
 cv::Mat localThreshold(const cv::Mat& grey, int globalThreshold,
                        const LocalThresholdOptions& options = {});
 
+// The grey levels between the mean of the pixels above `threshold` and the mean of the others;
+// 0 when either side is empty.
+double pictureContrast(const cv::Mat& grey, int threshold);
+
 }  // namespace qcl

@@ -4,8 +4,10 @@
 //
 //   quorview_eval [--quick] [--families a,b] [--widths 576,320] [--variants N] [--seed S]
 //                 [--threads N] [--csv FILE] [--plot FILE.png] [--save FOLDER]
+//                 [--save-missed FOLDER]
 //
-// --save writes the pictures of every cell's first variant, to see what the readers were given.
+// --save writes the pictures of every cell's first variant, to see what the readers were given;
+// --save-missed every picture our reader did not read.
 #include <algorithm>
 #include <chrono>
 #include <iostream>
@@ -32,7 +34,8 @@ struct Options {
 
 const char* const kUsage =
     "usage: quorview_eval [--quick] [--families a,b] [--widths 576,320] [--variants N] "
-    "[--seed S] [--threads N] [--csv FILE] [--plot FILE.png]\n";
+    "[--seed S] [--threads N] [--csv FILE] [--plot FILE.png] [--save FOLDER]\n"
+    "  [--save-missed FOLDER]\n";
 
 std::vector<std::string> splitList(const std::string& text) {
     std::vector<std::string> items;
@@ -84,6 +87,8 @@ bool parse(int argc, char** argv, Options& options) {
             options.csv = argv[++i];
         } else if (arg == "--save" && hasValue) {
             run.saveFolder = argv[++i];
+        } else if (arg == "--save-missed" && hasValue) {
+            run.missedFolder = argv[++i];
         } else if (arg == "--plot" && hasValue) {
             options.plot = argv[++i];
         } else {

@@ -77,7 +77,8 @@ void save(const std::string& folder, const Cell& cell, const Job& job, const cha
     }
 }
 
-Tally runJob(const Cell& cell, const Job& job, bool qr, const std::string& folder) {
+Tally runJob(const Cell& cell, const Job& job, bool qr, const RunOptions& options) {
+    const std::string& folder = options.saveFolder;
     const Family& family = *cell.family;
     const std::vector<std::string> payloads = payloadsOf(family, cell.level, job);
     const CodeType codeType = family.colour ? CodeType::Color : CodeType::BlackAndWhite;
@@ -91,6 +92,12 @@ Tally runJob(const Cell& cell, const Job& job, bool qr, const std::string& folde
     const cv::Mat scene = family.build(pictures, cell.width, cell.level, job.seed);
     save(folder, cell, job, "ours", scene);
     tally.ours = judge(single ? readOurs(scene, codeType) : readOursAll(scene, codeType), payloads);
+    if (!options.missedFolder.empty() && !payloads.empty() && tally.ours.reads == 0) {
+        cv::imwrite(
+            cv::format("%s/%s-%d-%g-%d.png", options.missedFolder.c_str(), family.name.c_str(),
+                       cell.width, cell.level, static_cast<int>(job.index)),
+            scene);
+    }
     if (qr) {
         pictures.clear();
         for (const std::string& payload : payloads) {
@@ -165,7 +172,7 @@ std::vector<Cell> runEvaluation(const RunOptions& options) {
     const auto work = [&] {
         for (std::size_t i = next++; i < jobs.size(); i = next++) {
             try {
-                results[i] = runJob(cells[jobs[i].cell], jobs[i], qr, options.saveFolder);
+                results[i] = runJob(cells[jobs[i].cell], jobs[i], qr, options);
             } catch (const std::exception& e) {
                 // Counted as a failed read of both; the reader should not throw anything else.
                 std::lock_guard<std::mutex> hold(errorLock);

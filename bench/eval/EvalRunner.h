@@ -17,7 +17,8 @@ struct RunOptions {
     int variants = 8;
     std::uint32_t seed = 2026;
     int threads = 1;
-    std::string saveFolder;  // when set, the first variant's pictures of every cell are saved
+    std::string saveFolder;    // when set, the first variant's pictures of every cell are saved
+    std::string missedFolder;  // when set, every picture our reader did not read is saved
 };
 
 // Reads of one reader over some variants; times are per call, in milliseconds.

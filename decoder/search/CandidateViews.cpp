@@ -20,8 +20,8 @@ constexpr double kViewHalfSide = 1.08;
 constexpr double kRimMargin = 0.05;
 // Smallest view side (px): below it the chain's ring walks have no room.
 constexpr int kMinViewSide = 64;
-// The sharpened view: an unsharp mask of this radius (px, at the view's pitch) and strength,
-// which undoes enough of a blur of up to about 3 px for the thresholds to find the modules again.
+// The sharpened crop: an unsharp mask of this radius (px of the picture) and strength, which
+// undoes enough of a blur of up to about 3 px for the thresholds to find the modules again.
 constexpr double kSharpenSigma = 3.0;
 constexpr double kSharpenAmount = 3.0;
 
@@ -113,9 +113,9 @@ CandidateView pitchView(const CandidateCrop& crop, double scale) {
     return scaledView(crop, side, cv::INTER_CUBIC);
 }
 
-CandidateView sharpenedView(const CandidateView& view) {
-    CandidateView sharpened = view;
-    sharpened.image = unsharpMask(flattenIllumination(view.image), kSharpenSigma, kSharpenAmount);
+CandidateCrop sharpenedCrop(const CandidateCrop& crop) {
+    CandidateCrop sharpened = crop;
+    sharpened.image = unsharpMask(flattenIllumination(crop.image), kSharpenSigma, kSharpenAmount);
     return sharpened;
 }
 

@@ -36,7 +36,8 @@ CandidateView pitchView(const CandidateCrop& crop, double scale = 0.0);
 // The crop brought to `side` px, enlarged with `interpolation` when it grows.
 CandidateView scaledView(const CandidateCrop& crop, int side, int interpolation);
 
-// The view with its light evened and sharpened: a blur that merged the modules is partly undone.
-CandidateView sharpenedView(const CandidateView& view);
+// The crop with its light evened and sharpened in its own pixels, where the blur that merged
+// the modules has its own size: a blur of up to about 3 px is partly undone.
+CandidateCrop sharpenedCrop(const CandidateCrop& crop);
 
 }  // namespace qcl

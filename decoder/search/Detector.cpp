@@ -4,6 +4,9 @@
 #include <cmath>
 
 #include "decoder/search/DiscScan.h"
+#include "decoder/search/RingSamples.h"
+
+#include <opencv2/imgproc.hpp>
 
 namespace qcl {
 namespace {
@@ -19,41 +22,113 @@ constexpr double kDiscPitches = 0.85;
 // three pitches of the zebras).
 constexpr double kMaxRimPitches = 12.0;
 
+// Discs of a reduced picture smaller than this (px there) are looked at again in the caller's
+// pixels when they showed too little: the window reaches this many disc radii round them (the
+// quiet zone of nine rings lies within 16), and the disc sought there is of this share of the
+// reduced one's radius.
+constexpr double kCloserLookRadius = 8.0;
+constexpr double kCloserLookReach = 18.0;
+// Where the disc's own grey and the black floor round it are read (disc radii), and how far apart
+// they must be (grey levels) for a threshold between them.
+constexpr double kCloserLookInside = 0.4;
+constexpr double kFloorRing = 1.15;
+constexpr double kMinCloserLookContrast = 12.0;
+constexpr double kCloserLookMinShare = 0.6;
+constexpr double kCloserLookMaxShare = 1.6;
+
 double pitchOf(const DiscEvidence& evidence, double discRadius) {
     return evidence.spokeLength > 0.0 ? evidence.spokeLength / kSpokePitches
                                       : discRadius / kDiscPitches;
 }
 
-// The hypothesis of a disc, when what it shows is a symbol's.
-bool makeHypothesis(const cv::Mat& grey, const cv::Mat& binary, const DiscBlob& blob,
-                    double toCaller, const DetectorOptions& options, Hypothesis& h) {
-    const DiscEvidence evidence = measureEvidence(grey, binary, blob);
-    // A symbol shows its outer zebra, or failing that (blur, a slant, damage) the quiet zone
-    // round it: texture and noise show discs with a marker-like run often enough, but the ring
-    // of modules or the white ring round them rarely.
-    const bool symbolLike = evidence.reached == Evidence::OuterZebra || evidence.quietZone;
-    if (evidence.reached < options.minEvidence || !symbolLike) {
-        return false;
-    }
-    const cv::Point2d centre(blob.ellipse.center);
-    // Pixel centres back to the caller's: x -> (x + 0.5) / scale - 0.5.
-    const auto back = [toCaller](double v) { return (v + 0.5) * toCaller - 0.5; };
-    h.center = cv::Point2d(back(centre.x), back(centre.y));
-    h.disc = cv::RotatedRect(cv::Point2f(h.center),
-                             blob.ellipse.size * static_cast<float>(toCaller), blob.ellipse.angle);
-    h.discRadius = blob.radius * toCaller;
-    h.pitch = pitchOf(evidence, blob.radius) * toCaller;
-    h.rimMeasured = evidence.rimRadius > 0.0;
-    h.quietZone = evidence.quietZone;
+// A symbol shows its outer zebra, or failing that (blur, a slant, damage) the quiet zone round
+// it: texture and noise show discs with a marker-like run often enough, but the ring of modules
+// or the white ring round them rarely.
+bool symbolLike(const DiscEvidence& evidence, const DetectorOptions& options) {
+    return evidence.reached >= options.minEvidence &&
+           (evidence.reached == Evidence::OuterZebra || evidence.quietZone);
+}
+
+// A disc and what it showed, measured on a picture whose pixel x lies at caller pixel
+// (x + 0.5) * toCaller - 0.5 + origin.
+struct Measured {
+    DiscBlob blob;
+    DiscEvidence evidence;
+    double toCaller = 1.0;
+    cv::Point2d origin;
+};
+
+// The hypothesis of a disc that showed a symbol; false when it is too small for one.
+bool makeHypothesis(const Measured& m, const DetectorOptions& options, Hypothesis& h) {
+    const double toCaller = m.toCaller;
+    const cv::Point2d centre(m.blob.ellipse.center);
+    const auto back = [&](double v, double origin) { return (v + 0.5) * toCaller - 0.5 + origin; };
+    h.center = cv::Point2d(back(centre.x, m.origin.x), back(centre.y, m.origin.y));
+    h.disc =
+        cv::RotatedRect(cv::Point2f(h.center), m.blob.ellipse.size * static_cast<float>(toCaller),
+                        m.blob.ellipse.angle);
+    h.discRadius = m.blob.radius * toCaller;
+    h.pitch = pitchOf(m.evidence, m.blob.radius) * toCaller;
+    h.rimMeasured = m.evidence.rimRadius > 0.0;
+    h.quietZone = m.evidence.quietZone;
     h.outerRadius =
-        h.rimMeasured ? evidence.rimRadius * toCaller : h.discRadius + kMaxRimPitches * h.pitch;
+        h.rimMeasured ? m.evidence.rimRadius * toCaller : h.discRadius + kMaxRimPitches * h.pitch;
     if (h.outerRadius < options.minRimRadius || h.discRadius < options.minDiscRadius) {
         return false;
     }
-    h.evidence = evidence.reached;
-    const double axes = std::min(blob.ellipse.size.width, blob.ellipse.size.height) /
-                        std::max(blob.ellipse.size.width, blob.ellipse.size.height);
+    h.evidence = m.evidence.reached;
+    const double axes = std::min(m.blob.ellipse.size.width, m.blob.ellipse.size.height) /
+                        std::max(m.blob.ellipse.size.width, m.blob.ellipse.size.height);
     h.score = axes * h.discRadius;
+    return true;
+}
+
+// A small disc of a reduced picture looked at again in the caller's own pixels, where its notches,
+// its marker and the thin quiet zone of a small symbol show: the window round it is cleaned and
+// thresholded as the detection picture is, and the disc nearest its middle measured. False when
+// the window shows no disc there.
+bool closerLook(SearchImage& image, const DiscBlob& reduced, const DiscScanOptions& scan,
+                Measured& m) {
+    const double toCaller = 1.0 / image.detectionScale();
+    const cv::Point2d centre((reduced.ellipse.center.x + 0.5) * toCaller - 0.5,
+                             (reduced.ellipse.center.y + 0.5) * toCaller - 0.5);
+    const double radius = reduced.radius * toCaller;
+    const int half = static_cast<int>(std::ceil(kCloserLookReach * radius));
+    const cv::Rect window =
+        cv::Rect(cvRound(centre.x) - half, cvRound(centre.y) - half, 2 * half + 1, 2 * half + 1) &
+        cv::Rect(0, 0, image.image().cols, image.image().rows);
+    if (window.width < 8 || window.height < 8) {
+        return false;
+    }
+    // One threshold for the window, halfway between the disc's grey and the black ringing it: at
+    // this size a symbol is too small for light to change across it.
+    const cv::Mat grey = image.greyRegion(window);
+    const cv::Point2d middle = centre - cv::Point2d(window.tl());
+    const cv::RotatedRect disc0(cv::Point2f(middle),
+                                reduced.ellipse.size * static_cast<float>(toCaller),
+                                reduced.ellipse.angle);
+    const double light = sampleRing(grey, grey, disc0, kCloserLookInside).meanGrey;
+    const double dark = sampleRing(grey, grey, disc0, kFloorRing).meanGrey;
+    if (light - dark < kMinCloserLookContrast) {
+        return false;
+    }
+    const int threshold = static_cast<int>(0.5 * (light + dark));
+    cv::Mat binary;
+    cv::threshold(grey, binary, threshold, 255, cv::THRESH_BINARY);
+    DiscScanOptions near = scan;
+    near.minRadius = std::max(scan.minRadius, kCloserLookMinShare * radius);
+    near.maxRadius = std::max(near.minRadius, kCloserLookMaxShare * radius);
+    DiscBlob disc;
+    if (!discThrough(binary, cv::Point(cvRound(middle.x), cvRound(middle.y)), near, disc) ||
+        cv::norm(cv::Point2d(disc.ellipse.center) - middle) > radius) {
+        return false;
+    }
+    const EvidenceImages images{grey, binary, light - dark};
+    m.blob = disc;
+    m.evidence = measureEvidence(images, disc);
+    m.toCaller = 1.0;
+    // Window pixel x is caller pixel x + origin: the mapping's half pixels cancel at scale 1.
+    m.origin = cv::Point2d(window.tl());
     return true;
 }
 
@@ -70,10 +145,16 @@ std::vector<Hypothesis> detectSymbols(SearchImage& image, const DetectorOptions&
     scan.minRadius = std::max(scan.minRadius, options.minDiscRadius * image.detectionScale());
     scan.maxRadius = std::max(scan.minRadius, kMaxDiscShare * std::min(grey.cols, grey.rows));
 
+    const EvidenceImages images{grey, binary, image.detectionContrast()};
     std::vector<Hypothesis> found;
     const auto consider = [&](const DiscBlob& blob) {
+        Measured m{blob, measureEvidence(images, blob), toCaller, cv::Point2d(0.0, 0.0)};
+        const bool small = toCaller > 1.0 && blob.radius < kCloserLookRadius;
+        if (!symbolLike(m.evidence, options) && small && m.evidence.floorSeen) {
+            closerLook(image, blob, scan, m);
+        }
         Hypothesis h;
-        if (makeHypothesis(grey, binary, blob, toCaller, options, h)) {
+        if (symbolLike(m.evidence, options) && makeHypothesis(m, options, h)) {
             found.push_back(h);
         }
     };

@@ -33,7 +33,7 @@ struct DetectorOptions {
     double minRimRadius = 16.0;
     // Px in the caller's image: the disc of an 80 px symbol (two or three rings) is about 5 px;
     // smaller discs belong to symbols too small to read, or to specks of noise.
-    double minDiscRadius = 4.0;
+    double minDiscRadius = 3.5;
     int maxHypotheses = 16;  // hypotheses handed on, best first
 };
 

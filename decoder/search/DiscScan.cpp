@@ -38,6 +38,8 @@ Reach whiteReach(const cv::Mat& binary, cv::Point from, cv::Point step, int limi
 
 // Px added to the column walk's bound: blur and noise make small discs ragged.
 constexpr int kColumnSlack = 4;
+// Times the centre is moved to the middle of its chords at most.
+constexpr int kCentringRounds = 4;
 
 class Scanner {
   public:
@@ -77,6 +79,28 @@ class Scanner {
         return discs;
     }
 
+    // The disc through `seed`, a white pixel: its row's white run is checked as the scan checks
+    // it.
+    std::vector<DiscBlob> at(cv::Point seed) {
+        std::vector<DiscBlob> discs;
+        if (binary_.at<std::uint8_t>(seed) == 0) {
+            return discs;
+        }
+        int start = seed.x;
+        int end = seed.x + 1;
+        const std::uint8_t* row = binary_.ptr<std::uint8_t>(seed.y);
+        while (start > 0 && row[start - 1] != 0) {
+            --start;
+        }
+        while (end < binary_.cols && row[end] != 0) {
+            ++end;
+        }
+        if (start > 0 && end < binary_.cols && end - start <= limit_) {
+            check(cv::Point((start + end - 1) / 2, seed.y), start, end, discs);
+        }
+        return discs;
+    }
+
   private:
     // Centres the walks on the white area through `seed` (the middle of a row's white run from
     // `runStart` to `runEnd`), measures it in eight directions and keeps it when it is an ellipse
@@ -104,29 +128,52 @@ class Scanner {
             return;
         }
         c.x += (right.count - left.count) / 2;
-        // Semi-diameters and chord middles along the row, the column and both diagonals.
+        // Semi-diameters and chord middles along the row, the column and both diagonals, measured
+        // again from a better centre until it stays within a pixel: a slanted disc's chords
+        // through a point off its centre are not halved there, and their middles lie, on average,
+        // halfway between that point and the centre.
         std::array<double, 4> semi{};
-        cv::Point2d middle(0.0, 0.0);
+        cv::Point2d centre;
+        for (int round = 0; round < kCentringRounds; ++round) {
+            cv::Point2d middle(0.0, 0.0);
+            if (!measure(c, semi, middle)) {
+                return;
+            }
+            centre = cv::Point2d(c) + 0.5 * middle;
+            const cv::Point next(cvRound(centre.x), cvRound(centre.y));
+            if (next == c || binary_.at<std::uint8_t>(next) == 0) {
+                break;
+            }
+            c = next;
+        }
+        cv::RotatedRect e;
+        const bool disc = ellipseFrom(semi, centre, e);
+        claim(disc ? e.boundingRect()
+                   : cv::Rect(
+                         static_cast<int>(centre.x - semi[0]), static_cast<int>(centre.y - semi[1]),
+                         static_cast<int>(2 * semi[0]) + 1, static_cast<int>(2 * semi[1]) + 1));
+        if (disc) {
+            const double radius = 0.25 * (semi[0] + semi[1] + semi[2] + semi[3]);
+            discs.push_back({e, radius});
+        }
+    }
+
+    // The semi-diameters through `c` along the row, the column and both diagonals, and the sum
+    // of the four chords' middles' offsets from `c`; false when a chord is not closed by black.
+    bool measure(cv::Point c, std::array<double, 4>& semi, cv::Point2d& middle) const {
         for (std::size_t pair = 0; pair < semi.size(); ++pair) {
             const cv::Point step = kDirections[2 * pair];
             const Reach ahead = whiteReach(binary_, c, step, limit_);
             const Reach behind = whiteReach(binary_, c, -step, limit_);
             if (!ahead.closed || !behind.closed) {
-                return;
+                return false;
             }
             // The edges lie half a step beyond the last white pixel on either side.
             const double length = cv::norm(cv::Point2d(step));
             semi[pair] = 0.5 * (ahead.count + behind.count + 1) * length;
             middle += 0.5 * (ahead.count - behind.count) * cv::Point2d(step);
         }
-        const cv::Point2d centre = cv::Point2d(c) + 0.25 * middle;
-        claim(cv::Rect(static_cast<int>(centre.x - semi[0]), static_cast<int>(centre.y - semi[1]),
-                       static_cast<int>(2 * semi[0]) + 1, static_cast<int>(2 * semi[1]) + 1));
-        cv::RotatedRect e;
-        if (ellipseFrom(semi, centre, e)) {
-            const double radius = 0.25 * (semi[0] + semi[1] + semi[2] + semi[3]);
-            discs.push_back({e, radius});
-        }
+        return true;
     }
 
     // The ellipse whose semi-diameters along 0, 90, 45 and -45 degrees are `semi`: 1 / s^2 is a
@@ -186,6 +233,20 @@ std::vector<DiscBlob> scanForDiscs(const cv::Mat& binary, const DiscScanOptions&
         return {};
     }
     return Scanner(binary, options).scan();
+}
+
+bool discThrough(const cv::Mat& binary, cv::Point seed, const DiscScanOptions& options,
+                 DiscBlob& disc) {
+    CV_Assert(binary.type() == CV_8UC1);
+    if (!cv::Rect(0, 0, binary.cols, binary.rows).contains(seed)) {
+        return false;
+    }
+    const std::vector<DiscBlob> found = Scanner(binary, options).at(seed);
+    if (found.empty()) {
+        return false;
+    }
+    disc = found.front();
+    return true;
 }
 
 bool discAtMiddle(const cv::Mat& binary, const DiscScanOptions& options, DiscBlob& disc) {

@@ -29,6 +29,11 @@ struct DiscBlob {
 // The discs of `binary` (8-bit, 0 black, anything else white), in scan order, each once.
 std::vector<DiscBlob> scanForDiscs(const cv::Mat& binary, const DiscScanOptions& options = {});
 
+// The disc through the white pixel `seed`, measured as the scan measures it; false when the white
+// area there is no disc.
+bool discThrough(const cv::Mat& binary, cv::Point seed, const DiscScanOptions& options,
+                 DiscBlob& disc);
+
 // The white area at the middle of the dark pixels' extent, taken whole (its convex hull fitted
 // by an ellipse), when it is of a disc's size: the disc of a symbol that fills the picture, even
 // where damage has bitten into it or a black centre fills its middle. False otherwise.

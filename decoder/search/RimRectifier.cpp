@@ -183,7 +183,11 @@ bool rimAround(const cv::Mat& grey, const cv::RotatedRect& disc, cv::RotatedRect
     if (std::min(square.width, square.height) * f < 1.0) {
         return false;
     }
-    const cv::Mat reduced = f < 1.0 ? reduceByArea(grey(square), f) : grey(square);
+    cv::Mat part = grey(square);
+    if (part.channels() == 3) {
+        cv::cvtColor(part, part, cv::COLOR_BGR2GRAY);
+    }
+    const cv::Mat reduced = f < 1.0 ? reduceByArea(part, f) : part;
     cv::Mat dark;
     cv::threshold(reduced, dark, 0, 255, cv::THRESH_BINARY_INV | cv::THRESH_OTSU);
     const int side = 2 * static_cast<int>(std::ceil(f * semiMinor(disc))) + 1;

@@ -15,7 +15,8 @@ struct RimView {
     cv::RotatedRect rim;   // the rim's ellipse in the caller's image
 };
 
-// The ellipse of the rim around the white disc `disc` (both in pixels of the 8-bit grey image),
+// The ellipse of the rim around the white disc `disc` (both in pixels of the 8-bit image, grey or
+// BGR),
 // measured on the dark area of its symbol; false when no rim of a symbol's proportions, centred
 // on the disc and of the disc's slant, fits.
 bool findRim(const cv::Mat& grey, const cv::RotatedRect& disc, cv::RotatedRect& rim);

@@ -83,17 +83,21 @@ RingSample sampleRing(const cv::Mat& binary, const cv::Mat& grey, const cv::Rota
     RingSample ring;
     int black = 0;
     double greySum = 0.0;
+    double greySquares = 0.0;
     for (int i = 0; i < n; ++i) {
         const cv::Point p = walk.next();
         const bool in = inside(binary, p);
         white[static_cast<std::size_t>(i)] = !in || binary.at<std::uint8_t>(p) != 0;
         black += white[static_cast<std::size_t>(i)] ? 0 : 1;
         if (!grey.empty()) {
-            greySum += in ? grey.at<std::uint8_t>(p) : 255.0;
+            const double v = in ? grey.at<std::uint8_t>(p) : 255.0;
+            greySum += v;
+            greySquares += v * v;
         }
     }
     ring.blackShare = static_cast<double>(black) / n;
     ring.meanGrey = greySum / n;
+    ring.greySpread = std::sqrt(std::max(0.0, greySquares / n - ring.meanGrey * ring.meanGrey));
     // The white runs' middles, counted from a black sample so that no run is cut in two.
     const auto first = std::find(white.begin(), white.end(), 0);
     if (first == white.end()) {

@@ -12,6 +12,7 @@ struct RingSample {
                                  // fewer than two runs
     double blackShare = 0.0;     // share of the samples that are black
     double meanGrey = 0.0;       // mean grey level of the samples (with a grey image given)
+    double greySpread = 0.0;     // their standard deviation
 };
 
 // The ring `scale` times the ellipse `disc` (same centre and slant, axes times `scale`) in

@@ -14,33 +14,49 @@ namespace {
 // Aperture of the median that cleans the detection picture (px).
 constexpr int kDetectionMedian = 3;
 
+cv::Mat greyOf(const cv::Mat& image) {
+    if (image.channels() != 3) {
+        return image;
+    }
+    cv::Mat grey;
+    cv::cvtColor(image, grey, cv::COLOR_BGR2GRAY);
+    return grey;
+}
+
 }  // namespace
 
-const cv::Mat& SearchImage::grey() {
-    if (!grey_) {
-        cv::Mat grey;
-        if (image_.channels() == 3) {
-            cv::cvtColor(image_, grey, cv::COLOR_BGR2GRAY);
-        } else {
-            grey = image_;
-        }
-        grey_ = grey;
+cv::Mat SearchImage::greyRegion(const cv::Rect& region) {
+    detectionGrey();
+    if (fullGrey_.empty()) {
+        // Regions of a reduced picture are asked for by the dozen, and overlap: the whole grey,
+        // once, costs less than converting each.
+        fullGrey_ = greyOf(image_);
     }
-    return *grey_;
+    return fullGrey_(region);
+}
+
+const cv::Mat& SearchImage::fullGrey() {
+    detectionGrey();
+    return fullGrey_;
 }
 
 const cv::Mat& SearchImage::detectionGrey() {
     if (!detectionGrey_) {
-        cv::Mat grey = this->grey();
-        const int longer = std::max(grey.cols, grey.rows);
+        const int longer = std::max(image_.cols, image_.rows);
+        cv::Mat grey;
         if (longer > kDetectionSide) {
-            // A whole number of pixels to one: the reduction then averages fixed squares.
+            // A whole number of pixels to one: the reduction then averages fixed squares. The
+            // picture is reduced before it is made grey, so that a 12-megapixel photo is never
+            // converted whole.
             const int factor = (longer + kDetectionSide - 1) / kDetectionSide;
             detectionScale_ = 1.0 / factor;
             cv::Mat reduced;
-            cv::resize(grey, reduced, cv::Size(grey.cols / factor, grey.rows / factor), 0, 0,
+            cv::resize(image_, reduced, cv::Size(image_.cols / factor, image_.rows / factor), 0, 0,
                        cv::INTER_AREA);
-            grey = reduced;
+            grey = greyOf(reduced);
+        } else {
+            fullGrey_ = greyOf(image_);
+            grey = fullGrey_;
         }
         cv::Mat cleaned;
         if (!grey.empty()) {
@@ -61,12 +77,21 @@ const cv::Mat& SearchImage::detectionBinary() {
         const cv::Mat& grey = detectionGrey();
         cv::Mat binary;
         if (!grey.empty()) {
-            const int global = std::max(0, computeThreshold(grey, Otsu));
-            binary = localThreshold(grey, global);
+            detectionThreshold_ = std::max(0, computeThreshold(grey, Otsu));
+            binary = localThreshold(grey, detectionThreshold_);
         }
         detectionBinary_ = binary;
     }
     return *detectionBinary_;
+}
+
+double SearchImage::detectionContrast() {
+    if (!detectionContrast_) {
+        const cv::Mat& grey = detectionGrey();
+        detectionBinary();
+        detectionContrast_ = grey.empty() ? 0.0 : pictureContrast(grey, detectionThreshold_);
+    }
+    return *detectionContrast_;
 }
 
 bool SearchImage::hasColour() {

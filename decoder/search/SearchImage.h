@@ -14,8 +14,12 @@ class SearchImage {
     explicit SearchImage(const cv::Mat& image) : image_(image) {}
 
     const cv::Mat& image() const { return image_; }
-    // The picture in grey, at the caller's size (the caller's own pixels when it is grey).
-    const cv::Mat& grey();
+    // The part `region` of the picture in grey (the caller's own pixels when it is grey), from
+    // the whole picture's grey, made when first asked for.
+    cv::Mat greyRegion(const cv::Rect& region);
+    // The whole picture in grey at its own size when it has been made (always, when the detection
+    // looked at the picture unreduced); empty otherwise.
+    const cv::Mat& fullGrey();
     // What the detector looks at: the grey picture reduced so that its longer side is at most
     // kDetectionSide, with a 3 x 3 median that removes salt-and-pepper noise.
     const cv::Mat& detectionGrey();
@@ -23,15 +27,20 @@ class SearchImage {
     double detectionScale();
     // The detection grey binarised by its local light (0 black).
     const cv::Mat& detectionBinary();
+    // Grey levels between the mean of the detection grey's light pixels and the mean of its dark
+    // ones (split by Otsu's threshold).
+    double detectionContrast();
     // Whether the picture shows colour at all (grey, black and white pixels do not count).
     bool hasColour();
 
   private:
     const cv::Mat& image_;
-    std::optional<cv::Mat> grey_;
+    cv::Mat fullGrey_;
     std::optional<cv::Mat> detectionGrey_;
     double detectionScale_ = 1.0;
     std::optional<cv::Mat> detectionBinary_;
+    int detectionThreshold_ = 0;
+    std::optional<double> detectionContrast_;
     std::optional<bool> hasColour_;
 };
 

@@ -21,6 +21,9 @@ namespace {
 constexpr double kMinMarkerToDisc = 2.5;
 // ... and at most (9 + 3) / 0.75 = 16 disc radii; a run much longer left the symbol.
 constexpr double kMaxRimToDisc = 24.0;
+// The quiet zone begins at most (9 + 3) / 0.75 + 1 = 17 disc radii out, a little more seen at a
+// slant; a white ring much farther out is the paper round some other shape.
+constexpr double kMaxQuietToDisc = 18.0;
 // Rays cast from a disc centre to find the marker: fine enough to hit a marker one module wide
 // (2 pi / 80) at half its length.
 constexpr int kMarkerRays = 256;
@@ -33,8 +36,10 @@ constexpr double kMaxMedianRunShare = 0.6;
 // The circle that probes the outer zebra, as a share of the rim radius: inside its one pitch for
 // 2 to 9 rings.
 constexpr double kZebraCircleShare = 0.96;
-// A zebra of 16 or more modules shows at least 8 black runs; some merge under blur or tilt.
-constexpr int kMinZebraModules = 6;
+// Modules per ring: 16 to 80 in steps of 16.
+constexpr int kMinModulesPerRing = 16;
+constexpr int kMaxModulesPerRing = 80;
+constexpr int kModulesPerRingStep = 16;
 // Black and white share the circle about equally.
 constexpr double kMinZebraBlackShare = 0.2;
 // The modules are of one size: the spacing of the white ones round the ring stays regular
@@ -74,15 +79,23 @@ constexpr double kZebraRings[] = {1.5, 1.8, 2.2};
 // The notches, one per four modules of 16 to 80: 4 to 20 of them, evenly spaced.
 constexpr int kMaxNotches = 20;
 constexpr double kMaxNotchSpacingSpread = 0.2;
-// A blurred disc: its floor black all round, the first two zebra rings nearly all dark ...
+// A blurred disc, or one too small to show its notches: its floor black all round, the first
+// zebra ring nearly all dark and the second mostly ...
 constexpr double kMinBlurredFloorBlack = 0.9;
 constexpr double kMinBlurredZebraBlack = 0.8;
+constexpr double kMinBlurredOuterZebraBlack = 0.6;
 // ... its inside (the points of a 5 x 5 grid within 0.6 of its radius) uniform to a few grey
 // levels, and its surroundings darker by at least this share of its grey level.
 constexpr double kDiscInside = 0.6;
 constexpr int kInsideGrid = 2;
-constexpr double kMaxDiscSpread = 6.0;
+constexpr double kMaxDiscSpread = 10.0;
 constexpr double kMinBlurredContrast = 0.4;
+// The grey levels along a ring halfway to the rim spread by at least this much where it crosses
+// modules, even blurred ones, and black and white each take at least this share of it.
+constexpr double kMinModuleSpread = 8.0;
+constexpr double kMinModuleBlack = 0.1;
+// ... or, in a picture of low contrast, by this share of the picture's own contrast.
+constexpr double kMinPictureContrastShare = 0.6;
 
 bool isBlack(const cv::Mat& binary, const cv::Point2d& p) {
     return pixelAt(p, binary) == 0;
@@ -143,12 +156,21 @@ bool looksLikeOuterZebra(const cv::Mat& binary, const cv::RotatedRect& disc, dou
         ring.spacingSpread > kMaxOuterSpacingSpread) {
         return false;
     }
-    if (notches == 0) {
-        return ring.whiteRuns >= kMinZebraModules;
+    const auto near = [&](int expected) {
+        return std::abs(ring.whiteRuns - expected) <=
+               std::max(kOuterCountSlack, static_cast<int>(kOuterCountShare * expected));
+    };
+    if (notches > 0) {
+        return near(2 * notches);
     }
-    const int expected = 2 * notches;
-    return std::abs(ring.whiteRuns - expected) <=
-           std::max(kOuterCountSlack, static_cast<int>(kOuterCountShare * expected));
+    // Without the notches' count, one of the counts a symbol can have: 8, 16, ... 40.
+    for (int half = kMinModulesPerRing / 2; half <= kMaxModulesPerRing / 2;
+         half += kModulesPerRingStep / 2) {
+        if (near(half)) {
+            return true;
+        }
+    }
+    return false;
 }
 
 // How far the inner zebra's black reaches beyond the disc where no notch cuts it: the length
@@ -190,7 +212,7 @@ double spokeLength(const cv::Mat& binary, const cv::Point2d& c, double discRadiu
 // background) the marker's end stands, and `quiet` is false. The radius returned is the ring's
 // largest: along the slant's long axis.
 double rimRadius(const cv::Mat& binary, const DiscBlob& disc, double reach, bool& quiet) {
-    const double limit = std::min(kMaxRimToDisc * disc.radius, kMaxRimToReach * reach);
+    const double limit = std::min(kMaxQuietToDisc * disc.radius, kMaxRimToReach * reach);
     const double longAxis =
         0.5 * std::max(disc.ellipse.size.width, disc.ellipse.size.height) / disc.radius;
     for (double radius = reach + 1.0; radius <= limit; radius += 1.0) {
@@ -222,13 +244,15 @@ int innerZebraNotches(const cv::Mat& binary, const cv::RotatedRect& disc) {
 // A disc whose notches a blur has merged: a uniform white disc ringed by dark surroundings that
 // are much darker than it. Texture shows light spots ringed by darker texture too, but neither so
 // uniform nor so far apart in grey.
-bool looksBlurred(const cv::Mat& grey, const cv::Mat& binary, const DiscBlob& disc) {
+bool looksBlurred(const EvidenceImages& images, const DiscBlob& disc) {
+    const cv::Mat& grey = images.grey;
+    const cv::Mat& binary = images.binary;
     if (!ringMostly(binary, disc.ellipse, kFloorRing, true, kMinBlurredFloorBlack)) {
         return false;
     }
     const RingSample near = sampleRing(binary, grey, disc.ellipse, kZebraRings[0]);
     const RingSample middle = sampleRing(binary, cv::Mat(), disc.ellipse, kZebraRings[1]);
-    if (near.blackShare < kMinBlurredZebraBlack || middle.blackShare < kMinBlurredZebraBlack) {
+    if (near.blackShare < kMinBlurredZebraBlack || middle.blackShare < kMinBlurredOuterZebraBlack) {
         return false;
     }
     // The disc's inside on a grid of its inner part.
@@ -253,23 +277,26 @@ bool looksBlurred(const cv::Mat& grey, const cv::Mat& binary, const DiscBlob& di
     }
     const double mean = sum / count;
     const double spread = std::sqrt(std::max(0.0, squares / count - mean * mean));
-    return spread <= kMaxDiscSpread && mean > 0.0 &&
-           (mean - near.meanGrey) >= kMinBlurredContrast * mean;
+    const double step = mean - near.meanGrey;
+    return spread <= kMaxDiscSpread && (step >= kMinBlurredContrast * mean ||
+                                        step >= kMinPictureContrastShare * images.contrast);
 }
 
 }  // namespace
 
-DiscEvidence measureEvidence(const cv::Mat& grey, const cv::Mat& binary, const DiscBlob& disc) {
+DiscEvidence measureEvidence(const EvidenceImages& images, const DiscBlob& disc) {
+    const cv::Mat& binary = images.binary;
     DiscEvidence evidence;
     const cv::Point2d centre(disc.ellipse.center);
     if (!ringMostly(binary, disc.ellipse, kFloorRing, true, kMinFloorBlack)) {
         return evidence;
     }
+    evidence.floorSeen = true;
     evidence.notches = innerZebraNotches(binary, disc.ellipse);
     if (evidence.notches > 0) {
         evidence.reached = Evidence::InnerZebra;
         evidence.spokeLength = spokeLength(binary, centre, disc.radius);
-    } else if (looksBlurred(grey, binary, disc)) {
+    } else if (looksBlurred(images, disc)) {
         evidence.reached = Evidence::Disc;
     } else {
         return evidence;
@@ -281,11 +308,22 @@ DiscEvidence measureEvidence(const cv::Mat& grey, const cv::Mat& binary, const D
     }
     evidence.markerReach = reach;
     evidence.rimRadius = rimRadius(binary, disc, reach, evidence.quietZone);
+    // A blurred disc's quiet zone counts only round modules: a solid dark ring round a white hole
+    // (a washer, a bold letter) is no symbol, however round.
+    if (evidence.reached == Evidence::Disc && evidence.quietZone) {
+        const double middle = 0.5 * (1.0 + evidence.rimRadius / disc.radius);
+        const RingSample modules = sampleRing(binary, images.grey, disc.ellipse, middle);
+        evidence.quietZone = modules.greySpread >= kMinModuleSpread &&
+                             modules.blackShare >= kMinModuleBlack &&
+                             modules.blackShare <= 1.0 - kMinModuleBlack;
+    }
     const double zebraScale = kZebraCircleShare * reach / disc.radius;
-    if (evidence.reached == Evidence::InnerZebra) {
-        evidence.reached = looksLikeOuterZebra(binary, disc.ellipse, zebraScale, evidence.notches)
-                               ? Evidence::OuterZebra
-                               : Evidence::Marker;
+    // A disc without visible notches is its symbol's only when the outer zebra or the quiet zone
+    // says so; one with notches has shown its inner zebra and its marker.
+    if (looksLikeOuterZebra(binary, disc.ellipse, zebraScale, evidence.notches)) {
+        evidence.reached = Evidence::OuterZebra;
+    } else if (evidence.reached == Evidence::InnerZebra) {
+        evidence.reached = Evidence::Marker;
     }
     return evidence;
 }

@@ -23,7 +23,8 @@ enum class Evidence : int {
 
 struct DiscEvidence {
     Evidence reached = Evidence::None;
-    int notches = 0;  // the inner zebra's notches counted round the disc; 0 unseen
+    bool floorSeen = false;  // black rings the disc all round (whatever else it showed)
+    int notches = 0;         // the inner zebra's notches counted round the disc; 0 unseen
     // Px: how far the inner zebra's black reaches beyond the disc; 0 unmeasured.
     double spokeLength = 0.0;
     double markerReach = 0.0;  // px from the centre to the marker's far end; 0 without a marker
@@ -32,8 +33,15 @@ struct DiscEvidence {
     bool quietZone = false;  // a white circle rings the symbol just beyond that rim
 };
 
-// The checks on `disc` in `binary` (0 black), with grey levels read from `grey` (the same pixels,
-// 8-bit one channel).
-DiscEvidence measureEvidence(const cv::Mat& grey, const cv::Mat& binary, const DiscBlob& disc);
+// What the checks read: the binary picture (0 black), its grey levels (the same pixels, 8-bit one
+// channel) and the picture's contrast (grey levels between the mean of its light pixels and the
+// mean of its dark ones).
+struct EvidenceImages {
+    const cv::Mat& grey;
+    const cv::Mat& binary;
+    double contrast = 0.0;
+};
+
+DiscEvidence measureEvidence(const EvidenceImages& images, const DiscBlob& disc);
 
 }  // namespace qcl

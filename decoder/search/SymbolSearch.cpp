@@ -37,6 +37,8 @@ constexpr std::int32_t kAlternativesPastStage = StageFindInnerZebra;
 // Lanczos to these sides (px) in turn.
 constexpr double kRetryEnlargement = 2.0;
 constexpr int kRetrySides[] = {640, 480};
+// Half the side of the square inside a rim (1 / sqrt 2 of its radius), in rim radii.
+constexpr double kInsideRimSquare = 0.7;
 // What a view that read counts as having reached: beyond every stage.
 constexpr std::int32_t kReadStage = StageDecompress + 1;
 // A disc this much flatter than round (minor over major axis) is seen at a slant: its symbol gets
@@ -150,22 +152,44 @@ class Search {
         return enough || budget_.spent();
     }
 
-    // The code type a view is read as first: the caller's, or with the automatic choice, colour
-    // when the symbol's own pixels show colour (its structure is black and white, colour data
-    // modules are not).
-    CodeType codeTypeFor(const cv::Mat& view) {
+    // The code type a hypothesis is read as first: the caller's, or with the automatic choice,
+    // colour when the symbol's own pixels show colour (its structure is black and white, colour
+    // data modules are not): the square inside its rim is looked at, not the picture around it.
+    CodeType codeTypeFor(const Hypothesis& h) {
         if (!options_.autoCodeType) {
             return parameters_.codeType;
         }
-        return hasColour(view) ? CodeType::Color : CodeType::BlackAndWhite;
+        if (!picture_.hasColour()) {
+            return CodeType::BlackAndWhite;
+        }
+        const double half = kInsideRimSquare * h.outerRadius;
+        const cv::Rect square = cv::Rect(cvRound(h.center.x - half), cvRound(h.center.y - half),
+                                         cvRound(2 * half), cvRound(2 * half)) &
+                                cv::Rect(0, 0, picture_.image().cols, picture_.image().rows);
+        return !square.empty() && hasColour(picture_.image()(square)) ? CodeType::Color
+                                                                      : CodeType::BlackAndWhite;
+    }
+
+    // The crop round a hypothesis to read as `codeType`: black-and-white symbols are read in
+    // grey, a third of the pixels to scale and condition.
+    CandidateCrop cropFor(CodeType codeType, const Hypothesis& h) {
+        if (codeType == CodeType::Color || picture_.image().channels() == 1) {
+            return cutCrop(picture_.image(), h);
+        }
+        if (!picture_.fullGrey().empty()) {
+            return cutCrop(picture_.fullGrey(), h);
+        }
+        CandidateCrop crop = cutCrop(picture_.image(), h);
+        cv::cvtColor(crop.image, crop.image, cv::COLOR_BGR2GRAY);
+        return crop;
     }
 
     Attempt firstView(const Hypothesis& h) {
         Attempt attempt;
         attempt.hypothesis = h;
-        attempt.crop = cutCrop(picture_.image(), h);
+        attempt.codeType = codeTypeFor(h);
+        attempt.crop = cropFor(attempt.codeType, h);
         attempt.first = pitchView(attempt.crop);
-        attempt.codeType = codeTypeFor(attempt.crop.image);
         read(attempt, attempt.first, attempt.codeType, Binarisations::FirstOnly);
         return attempt;
     }
@@ -204,13 +228,20 @@ class Search {
             return;
         }
 
-        if (finished() || read(attempt, sharpenedView(attempt.first), attempt.codeType)) {
+        // Sharpened in the picture's own pixels, then seen at the chain's pitch and, for a small
+        // symbol, enlarged to the chain's working size as well.
+        const CandidateCrop sharpened = sharpenedCrop(attempt.crop);
+        if (finished() || read(attempt, pitchView(sharpened), attempt.codeType)) {
+            return;
+        }
+        if (small && !finished() &&
+            read(attempt, scaledView(sharpened, kMaxViewSide, cv::INTER_CUBIC), attempt.codeType)) {
             return;
         }
         if (options_.autoCodeType && picture_.hasColour() && !finished()) {
             const CodeType other =
                 attempt.codeType == CodeType::Color ? CodeType::BlackAndWhite : CodeType::Color;
-            read(attempt, attempt.first, other);
+            read(attempt, pitchView(cropFor(other, attempt.hypothesis)), other);
         }
     }
 
@@ -231,7 +262,7 @@ class Search {
             return false;
         }
         cv::RotatedRect rim;
-        if (!findRim(picture_.grey(), h.disc, rim)) {
+        if (!findRim(picture_.image(), h.disc, rim)) {
             return false;
         }
         const int side = std::clamp(static_cast<int>(attempt.first.image.cols), 64, kMaxViewSide);

@@ -1,0 +1,168 @@
+// The detector: where a symbol is, one hypothesis with its centre, disc, pitch and rim; where
+// there is none (noise, texture, text, look-alike rings), none at all.
+#include "decoder/search/Detector.h"
+
+#include <gtest/gtest.h>
+#include <opencv2/imgproc.hpp>
+
+#include <algorithm>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "common/Angles.h"
+#include "support/RoundTrip.h"
+#include "support/SymbolFixtures.h"
+
+namespace qcl {
+namespace {
+
+std::vector<Hypothesis> detect(const cv::Mat& image) {
+    SearchImage picture(image);
+    return detectSymbols(picture);
+}
+
+// The hypothesis centred within `tolerance` px of `centre`, or null.
+const Hypothesis* near(const std::vector<Hypothesis>& found, cv::Point2d centre, double tolerance) {
+    const auto it = std::find_if(found.begin(), found.end(), [&](const Hypothesis& h) {
+        return cv::norm(h.center - centre) < tolerance;
+    });
+    return it == found.end() ? nullptr : &*it;
+}
+
+// A written symbol of `diameter` px, then `photograph`ed, placed at `topLeft` on white paper.
+struct Scene {
+    cv::Mat image;
+    SymbolGeometry geometry;  // in the scene's pixels
+};
+
+Scene symbolScene(cv::Size paper, double diameter, cv::Point topLeft,
+                  const std::function<cv::Mat(const cv::Mat&)>& photograph = nullptr) {
+    test::SeededRandom random(5);
+    writer::SymbolOptions options;
+    options.modulesPerRing = 48;
+    options.ringCount = 4;
+    RenderOptions render;
+    render.diameter = diameter;
+    render.startAngle = 0.9;
+    const test::WrittenSymbol written = test::writeSymbol(
+        test::fillingPayload(PayloadType::Letters, options, 0.6, random), options, render);
+    Scene scene{cv::Mat(paper, CV_8UC3, cv::Scalar::all(255)), written.geometry};
+    written.image.copyTo(scene.image(cv::Rect(topLeft, written.image.size())));
+    scene.geometry.center += cv::Point2d(topLeft);
+    if (photograph) {
+        scene.image = photograph(scene.image);
+    }
+    return scene;
+}
+
+TEST(Detector, SymbolGivesOneHypothesisWithItsMeasures) {
+    struct Case {
+        const char* name;
+        cv::Size paper;
+        double diameter;
+        cv::Point topLeft;
+        std::function<cv::Mat(const cv::Mat&)> photograph;
+        Evidence least;
+    };
+    const auto blur = [](double sigma) {
+        return [sigma](const cv::Mat& im) { return test::gaussianBlur(im, sigma); };
+    };
+    const Case cases[] = {
+        {"large, centred", {640, 640}, 560, {30, 30}, nullptr, Evidence::OuterZebra},
+        {"small, off centre", {640, 640}, 160, {400, 60}, nullptr, Evidence::OuterZebra},
+        {"noisy and JPEG",
+         {640, 640},
+         300,
+         {170, 170},
+         [](const cv::Mat& im) {
+             return test::jpegRoundTrip(test::addGaussianNoise(im, 8, 3), 40);
+         },
+         Evidence::InnerZebra},
+        // Merged notches: only the disc in its dark surroundings and the quiet zone show.
+        {"blurred", {640, 640}, 200, {220, 220}, blur(2.5), Evidence::Disc},
+        // Looked at at half size, mapped back to the caller's pixels.
+        {"in a 4000 x 3000 photo", {4000, 3000}, 400, {2900, 300}, nullptr, Evidence::Marker},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const Scene scene = symbolScene(c.paper, c.diameter, c.topLeft, c.photograph);
+        const std::vector<Hypothesis> found = detect(scene.image);
+        const SymbolGeometry& g = scene.geometry;
+        const Hypothesis* h = near(found, g.center, 0.3 * g.discRadius);
+        ASSERT_NE(h, nullptr);
+        EXPECT_EQ(found.size(), 1u);
+        EXPECT_GE(h->evidence, c.least);
+        EXPECT_NEAR(h->discRadius, g.discRadius, 0.15 * g.discRadius);
+        EXPECT_NEAR(h->pitch, g.pitch, 0.3 * g.pitch);
+        const double rim = g.discRadius + (g.ringCount + 3) * g.pitch;
+        EXPECT_NEAR(h->outerRadius, rim, 0.08 * rim);
+        EXPECT_TRUE(h->quietZone);
+    }
+}
+
+TEST(Detector, RimOfASmallRotatedSymbolWhoseMarkerBreaks) {
+    // Nine rings at 120 px: resampled at these angles the thin marker breaks at a third of its
+    // length; the hypothesis's rim must still be the symbol's, or its view cuts the symbol off.
+    const std::string text = "K7#q!vR2@xY9&mB4$tW6*pL1^zN8(cF3)hJ5+dS0=gU2-e";
+    RenderOptions render;
+    render.imageSize = cv::Size(640, 640);
+    const test::WrittenSymbol written = test::writeSymbol(text, writer::SymbolOptions{}, render);
+    const SymbolGeometry& g = written.geometry;
+    const double scale = 120.0 / 640.0;
+    const double rim = (g.discRadius + (g.ringCount + 3) * g.pitch) * scale;
+    cv::Mat small;
+    cv::resize(written.image, small, cv::Size(120, 120), 0, 0, cv::INTER_AREA);
+    cv::Mat centred(640, 640, CV_8UC3, cv::Scalar::all(255));
+    small.copyTo(centred(cv::Rect(260, 260, 120, 120)));
+    for (const double degrees : {45.0, 135.0, 225.0, 315.0}) {
+        const cv::Mat image = test::rotateAndScale(centred, degrees * kPi / 180.0, 1.0);
+        const Hypothesis* h = near(detect(image), cv::Point2d(319.5, 319.5), 2.0);
+        ASSERT_NE(h, nullptr) << degrees;
+        EXPECT_NEAR(h->outerRadius, rim, 0.06 * rim) << degrees;
+    }
+}
+
+// A blot of damage across the disc leaves no ellipse for the row scan; a symbol that fills the
+// picture is still found through the white area at the middle of its dark pixels.
+TEST(Detector, DiscBittenByABlot) {
+    Scene scene = symbolScene({640, 640}, 576, {32, 32});
+    const cv::Point2d c = scene.geometry.center;
+    cv::ellipse(scene.image,
+                cv::Point(cvRound(c.x - 0.5 * scene.geometry.discRadius), cvRound(c.y)),
+                cv::Size(cvRound(0.45 * scene.geometry.discRadius),
+                         cvRound(0.6 * scene.geometry.discRadius)),
+                20.0, 0.0, 360.0, cv::Scalar::all(0), cv::FILLED);
+    ASSERT_NE(near(detect(scene.image), c, 0.5 * scene.geometry.discRadius), nullptr);
+}
+
+TEST(Detector, NothingWhereThereIsNoSymbol) {
+    cv::Mat noise(480, 640, CV_8UC1);
+    cv::randu(noise, 0, 256);
+    cv::Mat saltAndPepper(640, 640, CV_8UC1, cv::Scalar(255));
+    cv::Mat specks(saltAndPepper.size(), CV_8UC1);
+    cv::randu(specks, 0, 100);
+    saltAndPepper.setTo(0, specks < 20);
+    cv::Mat text(960, 1280, CV_8UC3, cv::Scalar::all(255));
+    for (int y = 40; y < text.rows; y += 30) {
+        cv::putText(text, "Quod erat demonstrandum 0123456789 o e a d b p q @", {10, y},
+                    cv::FONT_HERSHEY_SIMPLEX, 0.9, cv::Scalar::all(0), 2);
+    }
+    // Rings round discs of a symbol's proportions, with a marker-like bar, but no notches and no
+    // modules.
+    cv::Mat rings(640, 640, CV_8UC3, cv::Scalar::all(255));
+    for (const cv::Point centre : {cv::Point(160, 160), cv::Point(480, 420)}) {
+        cv::circle(rings, centre, 120, cv::Scalar::all(0), 20);
+        cv::circle(rings, centre, 40, cv::Scalar::all(0), cv::FILLED);
+        cv::circle(rings, centre, 20, cv::Scalar::all(255), cv::FILLED);
+        cv::line(rings, centre, centre + cv::Point(110, 0), cv::Scalar::all(0), 6);
+    }
+    const cv::Mat blank(480, 640, CV_8UC3, cv::Scalar::all(255));
+    const cv::Mat grey(480, 640, CV_8UC1, cv::Scalar(128));
+    for (const cv::Mat& image : {noise, saltAndPepper, text, rings, blank, grey, cv::Mat()}) {
+        EXPECT_TRUE(detect(image).empty()) << image.size();
+    }
+}
+
+}  // namespace
+}  // namespace qcl

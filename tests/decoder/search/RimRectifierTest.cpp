@@ -1,0 +1,77 @@
+// The rim rectifier: a slanted symbol's rim is measured round its disc, and the view that makes
+// it round again reads; rings without a symbol's proportions give no rim.
+#include "decoder/search/RimRectifier.h"
+
+#include <gtest/gtest.h>
+#include <opencv2/imgproc.hpp>
+
+#include <algorithm>
+#include <string>
+
+#include "decoder/Decoder.h"
+#include "decoder/StageChain.h"
+#include "support/RoundTrip.h"
+
+namespace qcl {
+namespace {
+
+const std::string kText = "Tilted symbol";
+
+// A 400 px symbol centred in 640 x 640, squeezed vertically by `squeeze` (what a tilt about the
+// horizontal axis does, to first order), in grey; `disc` is its centre disc's ellipse.
+cv::Mat squeezedSymbol(double squeeze, cv::RotatedRect& disc) {
+    RenderOptions render;
+    render.imageSize = cv::Size(640, 640);
+    render.diameter = 400.0;
+    render.startAngle = 1.1;
+    const test::WrittenSymbol written = test::writeSymbol(kText, writer::SymbolOptions{}, render);
+    cv::Mat squeezed;
+    cv::resize(written.image, squeezed, cv::Size(), 1.0, squeeze, cv::INTER_AREA);
+    const SymbolGeometry& g = written.geometry;
+    disc = cv::RotatedRect(
+        cv::Point2f(static_cast<float>(g.center.x), static_cast<float>(g.center.y * squeeze)),
+        cv::Size2f(static_cast<float>(2 * g.discRadius),
+                   static_cast<float>(2 * g.discRadius * squeeze)),
+        0.0f);
+    return squeezed;
+}
+
+TEST(RimRectifier, SqueezedSymbolGetsARoundViewThatReads) {
+    for (const double squeeze : {0.55, 0.8}) {
+        SCOPED_TRACE(squeeze);
+        cv::RotatedRect disc;
+        const cv::Mat image = squeezedSymbol(squeeze, disc);
+        cv::Mat grey;
+        cv::cvtColor(image, grey, cv::COLOR_BGR2GRAY);
+        cv::RotatedRect rim;
+        ASSERT_TRUE(findRim(grey, disc, rim));
+        EXPECT_LT(cv::norm(rim.center - disc.center), 4.0);
+        const double minor = std::min(rim.size.width, rim.size.height);
+        const double major = std::max(rim.size.width, rim.size.height);
+        EXPECT_NEAR(minor / major, squeeze, 0.04);
+        EXPECT_NEAR(major, 400.0, 16.0);
+        const RimView view = makeRimView(image, rim, 480);
+        ASSERT_EQ(view.image.size(), cv::Size(480, 480));
+        // The view's middle is the rim's centre in the caller's image.
+        const cv::Vec3d middle = view.toCaller * cv::Vec3d(239.5, 239.5, 1.0);
+        EXPECT_LT(cv::norm(cv::Point2d(middle[0], middle[1]) - cv::Point2d(rim.center)), 1.0);
+        const DesignedDecode read =
+            runDesignedDecode(DecodeParameters{}, view.image, true, realStages());
+        ASSERT_TRUE(read.decoded);
+        EXPECT_EQ(read.payload, kText);
+    }
+}
+
+TEST(RimRectifier, NoRimWithoutASymbolsProportions) {
+    // A white disc in a black ring only twice its size: round, but no symbol's proportions.
+    cv::Mat ring(480, 640, CV_8UC1, cv::Scalar(255));
+    cv::circle(ring, {320, 240}, 60, cv::Scalar(0), cv::FILLED);
+    cv::circle(ring, {320, 240}, 30, cv::Scalar(255), cv::FILLED);
+    const cv::RotatedRect disc(cv::Point2f(320, 240), cv::Size2f(60, 60), 0.0f);
+    cv::RotatedRect rim;
+    EXPECT_FALSE(findRim(ring, disc, rim));
+    EXPECT_FALSE(findRim(cv::Mat(480, 640, CV_8UC1, cv::Scalar(255)), disc, rim));
+}
+
+}  // namespace
+}  // namespace qcl
