@@ -90,7 +90,10 @@ Tally runJob(const Cell& cell, const Job& job, bool qr, const std::string& folde
     }
     const cv::Mat scene = family.build(pictures, cell.width, cell.level, job.seed);
     save(folder, cell, job, "ours", scene);
-    tally.ours = judge(single ? readOurs(scene, codeType) : readOursAll(scene, codeType), payloads);
+    const ReadOutcome ours = single && !family.autoCodeType
+                                 ? readOurs(scene, codeType)
+                                 : readOursAll(scene, codeType, family.autoCodeType);
+    tally.ours = judge(ours, payloads);
     if (qr) {
         pictures.clear();
         for (const std::string& payload : payloads) {
