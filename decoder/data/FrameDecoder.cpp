@@ -1,5 +1,6 @@
 #include "decoder/data/FrameDecoder.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <utility>
@@ -9,6 +10,7 @@
 #include "common/Logger.h"
 #include "common/Stage.h"
 #include "decoder/data/Decompressor.h"
+#include "decoder/data/ErasureChoice.h"
 #include "decoder/data/FrameAcceptance.h"
 #include "reedsolomon/ReedSolomon.h"
 
@@ -24,8 +26,9 @@ constexpr std::size_t kMaxCapacity = 255;
 constexpr std::size_t kMinFrameBytes = 3;
 constexpr int kHeaderStrengthMask = 0x3;
 constexpr int kHeaderLengthShift = 5;
-// Widest module the byte packing accepts.
+// Widest module the byte packing accepts, and the widest that may carry a doubt.
 constexpr int kMaxBitsPerModule = 8;
+constexpr int kMaxDoubtBits = 3;
 
 // Correctable share of the block in per mille, indexed by the ECCtype value.
 constexpr std::size_t kSharePerMille[] = {75, 150, 250, 300};
@@ -84,30 +87,54 @@ struct Attempt {
     FrameReport report;
 };
 
-// Bytes of the received block that the correction changed: the data bytes directly, the parity
-// bytes by encoding the corrected data again.
-std::int32_t countCorrections(const Bytes& block, const Bytes& data, std::uint8_t t) {
+// Bytes of the received block that the correction changed outside `erasures`: the data bytes
+// directly, the parity bytes by encoding the corrected data again.
+std::int32_t countCorrections(const Bytes& block, const Bytes& data, std::uint8_t t,
+                              const Bytes& erasures) {
+    std::vector<bool> erased(block.size(), false);
+    for (const std::uint8_t position : erasures) {
+        erased[position] = true;
+    }
     std::int32_t changed = 0;
     for (std::size_t i = 0; i < data.size(); ++i) {
-        changed += block[i] != data[i] ? 1 : 0;
+        changed += block[i] != data[i] && !erased[i] ? 1 : 0;
     }
     const Bytes parity = reedsolomon::encodeParity(data, t);
     for (std::size_t i = 0; i < parity.size(); ++i) {
-        changed += block[data.size() + i] != parity[i] ? 1 : 0;
+        const std::size_t at = data.size() + i;
+        changed += block[at] != parity[i] && !erased[at] ? 1 : 0;
     }
     return changed;
 }
 
-// One ECC strength: correct the block, then check header strength, length and checksum.
-Attempt tryStrength(const Bytes& block, ECCtype strength, bool checkLayout, std::uint8_t* eccType) {
+// One ECC strength: correct the block, then check header strength, length and checksum. With
+// `erasure` the bytes it names are erased and at most its maxErrors others may be corrected.
+Attempt tryStrength(const Bytes& block, ECCtype strength, const ErasureTry* erasure,
+                    bool checkLayout, std::uint8_t* eccType) {
     Attempt attempt;
     const auto t = static_cast<std::uint8_t>(correctionCapability(strength, block.size()));
     const auto eccLength = static_cast<std::uint8_t>(2 * t);
+    const Bytes noErasures;
+    const Bytes& erasures = erasure != nullptr ? erasure->erasures : noErasures;
     logDebug() << "try ECC strength: " << strength;
-    const Bytes data = decodeRS(block, t);
+    if (erasure != nullptr) {
+        logDebug() << "erased bytes                     : " << erasures.size();
+    }
+    const Bytes data = erasure != nullptr ? decodeRS(block, t, erasures) : decodeRS(block, t);
     if (data.size() < kMinFrameBytes) {
         logDebug() << "ECC strength: " << strength << " failed";
         return attempt;
+    }
+    // An erasure read spends one parity byte per erasure and two per error: the correction
+    // margin it used is errors + erasures / 2.
+    std::int32_t corrections = -1;
+    if (erasure != nullptr) {
+        const std::int32_t errors = countCorrections(block, data, t, erasures);
+        if (errors > erasure->maxErrors) {
+            logDebug() << "erasure read corrects too many : " << errors;
+            return attempt;
+        }
+        corrections = errors + static_cast<std::int32_t>(erasures.size() + 1) / 2;
     }
     logInfo() << "data length                [Bits]: " << data.size() * 8 << " = " << data.size()
               << " Bytes";
@@ -146,7 +173,8 @@ Attempt tryStrength(const Bytes& block, ECCtype strength, bool checkLayout, std:
     }
     logDebug() << "correct checksum                 : " << checksum
                << ", stored checksum: " << stored;
-    attempt.report.correctedSymbols = countCorrections(block, data, t);
+    attempt.report.correctedSymbols =
+        corrections >= 0 ? corrections : countCorrections(block, data, t, erasures);
     attempt.report.correctableSymbols = t;
     if (checkLayout) {
         const FrameFault fault =
@@ -203,9 +231,27 @@ ErrorCode decodeFrame(const SamplingGrid& grid, const ModuleList& modules, std::
         return WrongGrid;
     }
 
+    const bool doubtful = grid.bitsPerModule <= kMaxDoubtBits &&
+                          std::any_of(modules.begin(), modules.end(),
+                                      [](std::uint8_t m) { return moduleDoubt(m) > 0; });
+    const std::vector<std::uint8_t> doubts =
+        doubtful ? byteDoubts(modules, grid.bitsPerModule, block.size()) : Bytes{};
     Attempt attempt;
     for (const ECCtype strength : kStrengths) {
-        attempt = tryStrength(block, strength, grid.checkWriterLayout, eccType);
+        attempt = tryStrength(block, strength, nullptr, grid.checkWriterLayout, eccType);
+        if (attempt.code == Success && !attempt.payload.empty()) {
+            break;
+        }
+        // The designed read's code stands for the strength unless an erasure read succeeds.
+        for (const ErasureTry& erasure :
+             erasureTries(doubts, correctionCapability(strength, block.size()))) {
+            Attempt erased =
+                tryStrength(block, strength, &erasure, grid.checkWriterLayout, eccType);
+            if (erased.code == Success && !erased.payload.empty()) {
+                attempt = std::move(erased);
+                break;
+            }
+        }
         if (attempt.code == Success && !attempt.payload.empty()) {
             break;
         }
