@@ -356,8 +356,12 @@ std::vector<std::uint8_t> decodeRS(const std::vector<std::uint8_t>& received, st
     const int parity = static_cast<int>(received.size()) - k;
     reedsolomon::ReedSolomon codec(static_cast<std::uint8_t>(k), t);
     codec.clearReceived();
-    for (int i = 0; i < static_cast<int>(received.size()); ++i) {
-        codec.setReceived(codewordPosition(i, k, parity), received[i]);
+    for (int i = 0; i < k; ++i) {
+        codec.setReceived(i, received[i]);
+    }
+    const int parityStart = reedsolomon::kCodeLength - parity;
+    for (int i = 0; i < parity; ++i) {
+        codec.setReceived(parityStart + i, received[k + i]);
     }
     if (codec.decode()) {
         return {};

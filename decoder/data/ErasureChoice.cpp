@@ -64,6 +64,9 @@ std::vector<ErasureTry> erasureTries(const std::vector<std::uint8_t>& doubts, st
             order.push_back(static_cast<std::uint8_t>(i));
         }
     }
+    if (order.empty()) {
+        return {};
+    }
     std::stable_sort(order.begin(), order.end(),
                      [&](std::uint8_t a, std::uint8_t b) { return doubts[a] > doubts[b]; });
     const int parity = static_cast<int>(2 * t);

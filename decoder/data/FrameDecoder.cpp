@@ -1,6 +1,6 @@
 #include "decoder/data/FrameDecoder.h"
 
-#include <algorithm>
+#include <array>
 #include <cstdio>
 #include <string>
 #include <utility>
@@ -55,12 +55,16 @@ void logHex(Line&& line, const char* label, const std::uint8_t* bytes, std::size
 }
 
 // Bits of every module, bit 0 first, filling bytes from bit 0; a partial last byte is dropped.
-Bytes packModules(const ModuleList& modules, int bitsPerModule, std::size_t capacity) {
+// `doubtful` tells whether some module carries a doubt.
+Bytes packModules(const ModuleList& modules, int bitsPerModule, std::size_t capacity,
+                  bool& doubtful) {
     Bytes block;
     block.reserve(capacity);
     unsigned accumulator = 0;
     int held = 0;
+    unsigned all = 0;
     for (std::uint8_t module : modules) {
+        all |= module;
         for (int bit = 0; bit < bitsPerModule; ++bit) {
             accumulator |= ((module >> bit) & 1u) << held;
             if (++held == 8) {
@@ -70,6 +74,7 @@ Bytes packModules(const ModuleList& modules, int bitsPerModule, std::size_t capa
             }
         }
     }
+    doubtful = moduleDoubt(static_cast<std::uint8_t>(all)) > 0 && bitsPerModule <= kMaxDoubtBits;
     return block;
 }
 
@@ -91,7 +96,7 @@ struct Attempt {
 // directly, the parity bytes by encoding the corrected data again.
 std::int32_t countCorrections(const Bytes& block, const Bytes& data, std::uint8_t t,
                               const Bytes& erasures) {
-    std::vector<bool> erased(block.size(), false);
+    std::array<bool, kMaxCapacity> erased{};
     for (const std::uint8_t position : erasures) {
         erased[position] = true;
     }
@@ -219,9 +224,10 @@ ErrorCode decodeFrame(const SamplingGrid& grid, const ModuleList& modules, std::
     if (!gridHoldsModules(grid, modules)) {
         return WrongGrid;
     }
-    const Bytes block =
-        packModules(modules, grid.bitsPerModule,
-                    gridCapacity(grid.modulesPerRing, grid.ringCount, grid.bitsPerModule));
+    bool doubtful = false;
+    const Bytes block = packModules(
+        modules, grid.bitsPerModule,
+        gridCapacity(grid.modulesPerRing, grid.ringCount, grid.bitsPerModule), doubtful);
     logDebug() << "capacity                   [Bits]: " << block.size() * 8 << " = " << block.size()
                << " Bytes";
     logHex(logDebug(), "data (incl. ECC)                 : ", block.data(), block.size());
@@ -231,9 +237,6 @@ ErrorCode decodeFrame(const SamplingGrid& grid, const ModuleList& modules, std::
         return WrongGrid;
     }
 
-    const bool doubtful = grid.bitsPerModule <= kMaxDoubtBits &&
-                          std::any_of(modules.begin(), modules.end(),
-                                      [](std::uint8_t m) { return moduleDoubt(m) > 0; });
     const std::vector<std::uint8_t> doubts =
         doubtful ? byteDoubts(modules, grid.bitsPerModule, block.size()) : Bytes{};
     Attempt attempt;
@@ -243,8 +246,10 @@ ErrorCode decodeFrame(const SamplingGrid& grid, const ModuleList& modules, std::
             break;
         }
         // The designed read's code stands for the strength unless an erasure read succeeds.
-        for (const ErasureTry& erasure :
-             erasureTries(doubts, correctionCapability(strength, block.size()))) {
+        const std::vector<ErasureTry> tries =
+            doubtful ? erasureTries(doubts, correctionCapability(strength, block.size()))
+                     : std::vector<ErasureTry>{};
+        for (const ErasureTry& erasure : tries) {
             Attempt erased =
                 tryStrength(block, strength, &erasure, grid.checkWriterLayout, eccType);
             if (erased.code == Success && !erased.payload.empty()) {
