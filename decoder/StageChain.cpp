@@ -344,9 +344,10 @@ ErrorCode StageChain::readMaskedDataLevel(const DecodeContext& context) const {
         logAlternative(StageReadMaskedData, "|grey levels");
         const ModuleList grey =
             stages_.readModulesByGrey(grid, imageCenter(image), context.startMarker->angle, zebra);
-        // The same modules read the same way would fail the same way.
-        if (!grey.empty() && grey != masked) {
-            traceModules(context, grid, grey);
+        // The grey reading weighs its modules: its doubtful bytes are erased, so even the same
+        // values as the threshold reading's may decode.
+        if (!grey.empty()) {
+            traceModules(context, grid, moduleValues(grey));
             code = decodeModules(context, grid, grey);
         }
     }

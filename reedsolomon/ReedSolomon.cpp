@@ -5,6 +5,7 @@
 
 #include "common/ErrorCodes.h"
 #include "common/Stage.h"
+#include "reedsolomon/ErasureDecoder.h"
 
 namespace reedsolomon {
 
@@ -321,8 +322,11 @@ std::vector<std::uint8_t> encodeParity(const std::vector<std::uint8_t>& data, st
 }  // namespace reedsolomon
 
 namespace qcl {
+namespace {
 
-std::vector<std::uint8_t> decodeRS(const std::vector<std::uint8_t>& received, std::uint8_t t) {
+// Logs the stage and checks that `received` can be a shortened codeword of capability t; returns
+// its data length k, or -1 when it cannot. Throws for a parity length of 0.
+int dataLengthOf(const std::vector<std::uint8_t>& received, std::uint8_t t) {
     logStage(StageDecodeRS);
     const auto parity = static_cast<std::uint8_t>(2 * t);
     if (parity == 0) {
@@ -332,11 +336,25 @@ std::vector<std::uint8_t> decodeRS(const std::vector<std::uint8_t>& received, st
     // cannot be a shortened codeword.
     if (received.size() < parity ||
         received.size() > static_cast<std::size_t>(reedsolomon::kCodeLength)) {
+        return -1;
+    }
+    return static_cast<int>(received.size()) - parity;
+}
+
+// Codeword position of block byte i: the data bytes at the bottom, the parity at the top.
+int codewordPosition(int i, int dataLength, int parity) {
+    return i < dataLength ? i : reedsolomon::kCodeLength - parity + (i - dataLength);
+}
+
+}  // namespace
+
+std::vector<std::uint8_t> decodeRS(const std::vector<std::uint8_t>& received, std::uint8_t t) {
+    const int k = dataLengthOf(received, t);
+    if (k < 0) {
         return {};
     }
-    const auto n = static_cast<int>(received.size());
-    const auto k = static_cast<std::uint8_t>(n - parity);
-    reedsolomon::ReedSolomon codec(k, t);
+    const int parity = static_cast<int>(received.size()) - k;
+    reedsolomon::ReedSolomon codec(static_cast<std::uint8_t>(k), t);
     codec.clearReceived();
     for (int i = 0; i < k; ++i) {
         codec.setReceived(i, received[i]);
@@ -353,6 +371,37 @@ std::vector<std::uint8_t> decodeRS(const std::vector<std::uint8_t>& received, st
         data[i] = codec.received(i);
     }
     return data;
+}
+
+std::vector<std::uint8_t> decodeRS(const std::vector<std::uint8_t>& received, std::uint8_t t,
+                                   const std::vector<std::uint8_t>& erasures) {
+    const int k = dataLengthOf(received, t);
+    if (k < 0) {
+        return {};
+    }
+    const int n = static_cast<int>(received.size());
+    const int parity = n - k;
+    std::array<std::uint8_t, reedsolomon::kCodeLength> positions{};
+    if (erasures.size() > positions.size()) {
+        return {};
+    }
+    for (std::size_t e = 0; e < erasures.size(); ++e) {
+        if (erasures[e] >= n) {
+            return {};
+        }
+        positions[e] = static_cast<std::uint8_t>(codewordPosition(erasures[e], k, parity));
+    }
+    const reedsolomon::ReedSolomon codec(static_cast<std::uint8_t>(k), t);
+    reedsolomon::Word word{};
+    for (int i = 0; i < n; ++i) {
+        word[codewordPosition(i, k, parity)] = received[i];
+    }
+    const reedsolomon::ErasureOutcome outcome = reedsolomon::decodeWithErasures(
+        codec, word, positions.data(), static_cast<int>(erasures.size()));
+    if (!outcome.corrected) {
+        return {};
+    }
+    return std::vector<std::uint8_t>(word.begin(), word.begin() + k);
 }
 
 }  // namespace qcl

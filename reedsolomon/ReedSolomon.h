@@ -98,4 +98,12 @@ namespace qcl {
 // is 0. A block shorter than 2t or longer than 255 bytes is rejected with the empty block.
 std::vector<std::uint8_t> decodeRS(const std::vector<std::uint8_t>& received, std::uint8_t t);
 
+// decodeRS with the block bytes at `erasures` (positions 0..n-1 of `received`, distinct) known to
+// be unreliable: e errors elsewhere and s erasures are corrected whenever 2e + s <= 2t, and the
+// result is refused (the empty block) past that, for an erasure list with a repeated position or
+// one outside the block, and for a correction that needs a non-zero byte in the zero fill.
+// Without erasures it corrects what the decodeRS above corrects, except in the zero fill.
+std::vector<std::uint8_t> decodeRS(const std::vector<std::uint8_t>& received, std::uint8_t t,
+                                   const std::vector<std::uint8_t>& erasures);
+
 }  // namespace qcl

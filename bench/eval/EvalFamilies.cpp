@@ -2,6 +2,7 @@
 
 #include "bench/eval/EvalScenes.h"
 
+#include <opencv2/calib3d.hpp>
 #include <opencv2/imgproc.hpp>
 
 #include <algorithm>
@@ -21,6 +22,12 @@ constexpr double kAreaPerLevel = 0.01;
 // The vignette's centre lies within this share range of the width and height.
 constexpr double kVignetteCentreLow = 0.4;
 constexpr double kVignetteCentreHigh = 0.6;
+// Focal length of the pinhole camera that sees a tilted page, in pixels of the working square
+// (a field of view of about 37 degrees); the page's centre lies this far away, at scale 1.
+constexpr double kTiltFocal = 960.0;
+// A shadow's edge passes within this share of the picture's width of its centre, so that it
+// crosses the symbol.
+constexpr double kShadowEdgeReach = 0.15;
 
 cv::Mat clean(const cv::Mat& image, double, std::uint32_t) {
     return image.clone();
@@ -132,6 +139,74 @@ cv::Mat vignette(const cv::Mat& image, double depth, std::uint32_t seed) {
     return out;
 }
 
+// The page turned by `degrees` about an axis in its plane through the picture centre, in a
+// random direction, and photographed by a pinhole camera looking at that centre.
+cv::Mat tilt(const cv::Mat& image, double degrees, std::uint32_t seed) {
+    test::SeededRandom random(seed);
+    const double axis = random.uniformReal(0.0, CV_PI);
+    const cv::Vec3d turn(std::cos(axis), std::sin(axis), 0.0);
+    cv::Matx33d rotation;
+    cv::Rodrigues(turn * (degrees * CV_PI / 180.0), rotation);
+    const double cx = image.cols / 2.0;
+    const double cy = image.rows / 2.0;
+    // Page point (u, v) relative to the centre lies at rotation * (u, v, 0) + (0, 0, f).
+    const cv::Matx33d camera(kTiltFocal, 0, cx, 0, kTiltFocal, cy, 0, 0, 1);
+    const cv::Matx33d page(rotation(0, 0), rotation(0, 1), 0, rotation(1, 0), rotation(1, 1), 0,
+                           rotation(2, 0), rotation(2, 1), kTiltFocal);
+    const cv::Matx33d toCentre(1, 0, -cx, 0, 1, -cy, 0, 0, 1);
+    cv::Mat out;
+    cv::warpPerspective(image, out, cv::Mat(camera * page * toCentre), image.size(),
+                        cv::INTER_LINEAR, cv::BORDER_CONSTANT, cv::Scalar::all(255));
+    return out;
+}
+
+// The camera moving during the exposure: every pixel spread evenly along a line `length` pixels
+// long in a random direction.
+cv::Mat motion(const cv::Mat& image, double length, std::uint32_t seed) {
+    test::SeededRandom random(seed);
+    const double angle = random.uniformReal(0.0, CV_PI);
+    const int side = static_cast<int>(std::ceil(length)) | 1;
+    cv::Mat kernel(side, side, CV_32F, cv::Scalar(0));
+    const cv::Point2d centre((side - 1) / 2.0, (side - 1) / 2.0);
+    const cv::Point2d half(0.5 * (length - 1.0) * std::cos(angle),
+                           0.5 * (length - 1.0) * std::sin(angle));
+    // Drawn in sixteenths of a pixel, so that the line's ends may fall between pixels.
+    constexpr int kShift = 4;
+    const auto fixed = [](const cv::Point2d& p) {
+        return cv::Point(static_cast<int>(std::lround(p.x * (1 << kShift))),
+                         static_cast<int>(std::lround(p.y * (1 << kShift))));
+    };
+    cv::line(kernel, fixed(centre - half), fixed(centre + half), cv::Scalar(1.0), 1, cv::LINE_AA,
+             kShift);
+    kernel /= cv::sum(kernel)[0];
+    cv::Mat out;
+    cv::filter2D(image, out, -1, kernel, cv::Point(-1, -1), 0.0, cv::BORDER_REPLICATE);
+    return out;
+}
+
+// A hard shadow: on one side of a straight edge near the centre the light falls by `depth`.
+cv::Mat shadow(const cv::Mat& image, double depth, std::uint32_t seed) {
+    test::SeededRandom random(seed);
+    const double angle = random.uniformReal(0.0, 2.0 * CV_PI);
+    const double offset = random.uniformReal(-kShadowEdgeReach, kShadowEdgeReach) * image.cols;
+    const cv::Point2d normal(std::cos(angle), std::sin(angle));
+    const cv::Point2d centre(image.cols / 2.0, image.rows / 2.0);
+    cv::Mat out = image.clone();
+    for (int y = 0; y < out.rows; ++y) {
+        std::uint8_t* row = out.ptr<std::uint8_t>(y);
+        for (int x = 0; x < out.cols; ++x) {
+            if ((cv::Point2d(x, y) - centre).dot(normal) < offset) {
+                continue;
+            }
+            for (int c = 0; c < out.channels(); ++c) {
+                std::uint8_t& value = row[x * out.channels() + c];
+                value = cv::saturate_cast<std::uint8_t>(value * (1.0 - depth));
+            }
+        }
+    }
+    return out;
+}
+
 using Distortion = cv::Mat (*)(const cv::Mat& image, double level, std::uint32_t seed);
 
 // A distortion family's scene: the one symbol centred in the working square, then distorted.
@@ -159,6 +234,9 @@ const std::vector<Family>& families() {
         {"dark", {0.5, 0.3, 0.2, 0.1}, "brightness", centred<dark>},
         {"vignette", {0.3, 0.5, 0.7, 0.9}, "fall-off depth", centred<vignette>},
         {"camera", {1, 2, 3, 4, 5}, "camera chain level", centred<cameraChain>},
+        {"tilt", {15, 30, 45, 60}, "tilt (degrees)", centred<tilt>},
+        {"motion", {3, 5, 7, 10, 15}, "blur length (px)", centred<motion>},
+        {"shadow", {0.3, 0.4, 0.5, 0.6, 0.7}, "shadow depth", centred<shadow>},
         {"mirrored", {0}, "no level", centred<mirrored>},
         {"colour",
          {0, 1, 2, 3},
@@ -172,6 +250,13 @@ const std::vector<Family>& families() {
         {"multi", {2, 3, 4}, "symbols", multiScene, SymbolCount::Several},
         {"frame1280", {10, 25, 40}, "texture spread (grey)", frame1280Scene},
         {"frame4000", {10, 25, 40}, "texture spread (grey)", frame4000Scene},
+        {"colourscene",
+         {1, 2, 3, 4, 5, 6, 7},
+         "scene kind",
+         colourScene,
+         SymbolCount::One,
+         true,
+         true},
         {"nosymbol", {1, 2, 3, 4, 5, 6, 7, 8}, "picture kind", noSymbolScene, SymbolCount::None},
     };
     return all;

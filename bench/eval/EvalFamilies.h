@@ -30,6 +30,9 @@ struct Family {
     SceneBuilder build;
     SymbolCount count = SymbolCount::One;
     bool colour = false;  // the writer's eight-colour symbols, read as colour codes
+    // Read with the automatic code type, as the scripting mode reads: the whole-image read tries
+    // black and white, then colour.
+    bool autoCodeType = false;
 };
 
 // Every family, in report order.

@@ -54,10 +54,12 @@ ReadOutcome readOurs(const cv::Mat& image, CodeType codeType) {
     return outcome;
 }
 
-ReadOutcome readOursAll(const cv::Mat& image, CodeType codeType) {
+ReadOutcome readOursAll(const cv::Mat& image, CodeType codeType, bool autoCodeType) {
     ReadOutcome outcome;
+    DecodeOptions options;
+    options.autoCodeType = autoCodeType;
     const double start = threadMilliseconds();
-    const DecodeAllResult result = decodeAll(parametersFor(codeType), image, DecodeOptions{});
+    const DecodeAllResult result = decodeAll(parametersFor(codeType), image, options);
     outcome.milliseconds = millisecondsSince(start);
     for (const DecodedSymbol& symbol : result.symbols) {
         outcome.payloads.push_back(symbol.payload);

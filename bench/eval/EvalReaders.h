@@ -20,8 +20,9 @@ struct ReadOutcome {
 
 // Our reader's single read, `decode` as the command line calls it (enhancement on).
 ReadOutcome readOurs(const cv::Mat& image, CodeType codeType);
-// Our reader's whole-image read: every symbol `decodeAll` finds.
-ReadOutcome readOursAll(const cv::Mat& image, CodeType codeType);
+// Our reader's whole-image read: every symbol `decodeAll` finds; with `autoCodeType` either code
+// type, `codeType` being where the search starts.
+ReadOutcome readOursAll(const cv::Mat& image, CodeType codeType, bool autoCodeType = false);
 
 // Our writer's whole picture of `payload` (default shape and quiet zone), black and white or in
 // the eight colours.

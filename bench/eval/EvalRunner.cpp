@@ -91,7 +91,10 @@ Tally runJob(const Cell& cell, const Job& job, bool qr, const RunOptions& option
     }
     const cv::Mat scene = family.build(pictures, cell.width, cell.level, job.seed);
     save(folder, cell, job, "ours", scene);
-    tally.ours = judge(single ? readOurs(scene, codeType) : readOursAll(scene, codeType), payloads);
+    const ReadOutcome ours = single && !family.autoCodeType
+                                 ? readOurs(scene, codeType)
+                                 : readOursAll(scene, codeType, family.autoCodeType);
+    tally.ours = judge(ours, payloads);
     if (!options.missedFolder.empty() && !payloads.empty() && tally.ours.reads == 0) {
         cv::imwrite(
             cv::format("%s/%s-%d-%g-%d.png", options.missedFolder.c_str(), family.name.c_str(),

@@ -30,6 +30,9 @@ const cv::Size kMultiPaper(1280, 960);
 // The larger pictures: a camera frame, a photograph, and the no-symbol pictures' larger size.
 const cv::Size kFrame1280(1280, 960);
 const cv::Size kFrame4000(4000, 3000);
+// The text and frame scenes of the colour-scene kinds, in kind order.
+constexpr double kColourTextScales[] = {0.5, 0.8, 1.2, 1.8};
+constexpr double kColourFrameSpreads[] = {10, 25, 40};
 // Texture spread of the no-symbol textured pictures.
 constexpr double kNoSymbolTexture = 40.0;
 
@@ -235,6 +238,17 @@ cv::Mat frame4000Scene(const std::vector<cv::Mat>& symbols, int width, double am
                        std::uint32_t seed) {
     cv::RNG rng(seed);
     return symbolInFrame(symbols.front(), width, photoBackground(kFrame4000, amplitude, rng), rng);
+}
+
+cv::Mat colourScene(const std::vector<cv::Mat>& symbols, int width, double kind,
+                    std::uint32_t seed) {
+    constexpr int kTextKinds = sizeof(kColourTextScales) / sizeof(kColourTextScales[0]);
+    constexpr int kFrameKinds = sizeof(kColourFrameSpreads) / sizeof(kColourFrameSpreads[0]);
+    const int index = std::clamp(static_cast<int>(kind) - 1, 0, kTextKinds + kFrameKinds - 1);
+    if (index < kTextKinds) {
+        return textScene(symbols, width, kColourTextScales[index], seed);
+    }
+    return frame1280Scene(symbols, width, kColourFrameSpreads[index - kTextKinds], seed);
 }
 
 cv::Mat noSymbolScene(const std::vector<cv::Mat>&, int, double kind, std::uint32_t seed) {

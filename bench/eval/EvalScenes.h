@@ -28,6 +28,10 @@ cv::Mat frame1280Scene(const std::vector<cv::Mat>& symbols, int width, double am
                        std::uint32_t seed);
 cv::Mat frame4000Scene(const std::vector<cv::Mat>& symbols, int width, double amplitude,
                        std::uint32_t seed);
+// Kinds 1-4: textScene at font scales 0.5, 0.8, 1.2, 1.8; kinds 5-7: frame1280Scene at texture
+// spreads 10, 25, 40 (for the colour symbols read with the automatic code type).
+cv::Mat colourScene(const std::vector<cv::Mat>& symbols, int width, double kind,
+                    std::uint32_t seed);
 // No symbol: kinds 1-4 in the working square, 5-8 the same in 1280 x 960: noise, photo-like
 // texture, a page of text, random discs and rings.
 cv::Mat noSymbolScene(const std::vector<cv::Mat>& symbols, int width, double kind,

@@ -4,6 +4,10 @@
 // frame checks one decode costs. From the two, the misreads to expect per million images.
 //
 //   quorview_false_accept [--grids N] [--seed S] [--show-accepted K] [--failing-image PNG]
+//                         [--doubts 1]
+//
+// With --doubts 1 every black-and-white module carries a random doubt, as the grey-level reading
+// of noise gives it, so the frame decoder's erasure reads are tried too.
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
 
@@ -99,6 +103,7 @@ int main(int argc, char** argv) {
     std::uint32_t seed = 1;
     int show = 0;
     std::string failingPath;
+    bool doubts = false;
     for (int i = 1; i + 1 < argc; i += 2) {
         if (std::strcmp(argv[i], "--grids") == 0) {
             gridsPerShape = std::atoi(argv[i + 1]);
@@ -106,6 +111,8 @@ int main(int argc, char** argv) {
             seed = static_cast<std::uint32_t>(std::atoi(argv[i + 1]));
         } else if (std::strcmp(argv[i], "--failing-image") == 0) {
             failingPath = argv[i + 1];
+        } else if (std::strcmp(argv[i], "--doubts") == 0) {
+            doubts = std::atoi(argv[i + 1]) != 0;
         } else if (std::strcmp(argv[i], "--show-accepted") == 0) {
             show = std::atoi(argv[i + 1]);
         }
@@ -133,8 +140,16 @@ int main(int argc, char** argv) {
                     const std::uint32_t gridSeed =
                         seed * 1000003u +
                         static_cast<std::uint32_t>(modules * 131 + rings * 17 + g * 7919);
-                    const ModuleList values =
+                    ModuleList values =
                         qcl::test::randomModules(modules, rings, codeType, gridSeed);
+                    if (doubts && codeType == CodeType::BlackAndWhite) {
+                        qcl::test::SeededRandom random(gridSeed);
+                        for (std::uint8_t& value : values) {
+                            value = qcl::withDoubt(
+                                value,
+                                static_cast<std::uint8_t>(random.uniformInt(0, qcl::kMaxDoubt)));
+                        }
+                    }
                     tryGrid(grid, values, tally, acceptedBefore, gridSeed);
                 }
                 std::printf(

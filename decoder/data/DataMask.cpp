@@ -73,7 +73,8 @@ ErrorCode applyMaskAndLayout(const SamplingGrid& grid, ModuleList& modules, int 
     const int count = static_cast<int>(modules.size());
     for (int i = 0; i < count; ++i) {
         if (maskInverts(maskIndex, i / columns, i % columns)) {
-            modules[i] = static_cast<std::uint8_t>(valueMask - modules[i]);
+            // The complement of the value bits; a doubt above them stays.
+            modules[i] = static_cast<std::uint8_t>(modules[i] ^ valueMask);
         }
     }
     {

@@ -1,5 +1,6 @@
 #include "decoder/data/FrameDecoder.h"
 
+#include <array>
 #include <cstdio>
 #include <string>
 #include <utility>
@@ -9,6 +10,7 @@
 #include "common/Logger.h"
 #include "common/Stage.h"
 #include "decoder/data/Decompressor.h"
+#include "decoder/data/ErasureChoice.h"
 #include "decoder/data/FrameAcceptance.h"
 #include "reedsolomon/ReedSolomon.h"
 
@@ -24,8 +26,9 @@ constexpr std::size_t kMaxCapacity = 255;
 constexpr std::size_t kMinFrameBytes = 3;
 constexpr int kHeaderStrengthMask = 0x3;
 constexpr int kHeaderLengthShift = 5;
-// Widest module the byte packing accepts.
+// Widest module the byte packing accepts, and the widest that may carry a doubt.
 constexpr int kMaxBitsPerModule = 8;
+constexpr int kMaxDoubtBits = 3;
 
 // Correctable share of the block in per mille, indexed by the ECCtype value.
 constexpr std::size_t kSharePerMille[] = {75, 150, 250, 300};
@@ -52,12 +55,16 @@ void logHex(Line&& line, const char* label, const std::uint8_t* bytes, std::size
 }
 
 // Bits of every module, bit 0 first, filling bytes from bit 0; a partial last byte is dropped.
-Bytes packModules(const ModuleList& modules, int bitsPerModule, std::size_t capacity) {
+// `doubtful` tells whether some module carries a doubt.
+Bytes packModules(const ModuleList& modules, int bitsPerModule, std::size_t capacity,
+                  bool& doubtful) {
     Bytes block;
     block.reserve(capacity);
     unsigned accumulator = 0;
     int held = 0;
+    unsigned all = 0;
     for (std::uint8_t module : modules) {
+        all |= module;
         for (int bit = 0; bit < bitsPerModule; ++bit) {
             accumulator |= ((module >> bit) & 1u) << held;
             if (++held == 8) {
@@ -67,6 +74,7 @@ Bytes packModules(const ModuleList& modules, int bitsPerModule, std::size_t capa
             }
         }
     }
+    doubtful = moduleDoubt(static_cast<std::uint8_t>(all)) > 0 && bitsPerModule <= kMaxDoubtBits;
     return block;
 }
 
@@ -84,30 +92,54 @@ struct Attempt {
     FrameReport report;
 };
 
-// Bytes of the received block that the correction changed: the data bytes directly, the parity
-// bytes by encoding the corrected data again.
-std::int32_t countCorrections(const Bytes& block, const Bytes& data, std::uint8_t t) {
+// Bytes of the received block that the correction changed outside `erasures`: the data bytes
+// directly, the parity bytes by encoding the corrected data again.
+std::int32_t countCorrections(const Bytes& block, const Bytes& data, std::uint8_t t,
+                              const Bytes& erasures) {
+    std::array<bool, kMaxCapacity> erased{};
+    for (const std::uint8_t position : erasures) {
+        erased[position] = true;
+    }
     std::int32_t changed = 0;
     for (std::size_t i = 0; i < data.size(); ++i) {
-        changed += block[i] != data[i] ? 1 : 0;
+        changed += block[i] != data[i] && !erased[i] ? 1 : 0;
     }
     const Bytes parity = reedsolomon::encodeParity(data, t);
     for (std::size_t i = 0; i < parity.size(); ++i) {
-        changed += block[data.size() + i] != parity[i] ? 1 : 0;
+        const std::size_t at = data.size() + i;
+        changed += block[at] != parity[i] && !erased[at] ? 1 : 0;
     }
     return changed;
 }
 
-// One ECC strength: correct the block, then check header strength, length and checksum.
-Attempt tryStrength(const Bytes& block, ECCtype strength, bool checkLayout, std::uint8_t* eccType) {
+// One ECC strength: correct the block, then check header strength, length and checksum. With
+// `erasure` the bytes it names are erased and at most its maxErrors others may be corrected.
+Attempt tryStrength(const Bytes& block, ECCtype strength, const ErasureTry* erasure,
+                    bool checkLayout, std::uint8_t* eccType) {
     Attempt attempt;
     const auto t = static_cast<std::uint8_t>(correctionCapability(strength, block.size()));
     const auto eccLength = static_cast<std::uint8_t>(2 * t);
+    const Bytes noErasures;
+    const Bytes& erasures = erasure != nullptr ? erasure->erasures : noErasures;
     logDebug() << "try ECC strength: " << strength;
-    const Bytes data = decodeRS(block, t);
+    if (erasure != nullptr) {
+        logDebug() << "erased bytes                     : " << erasures.size();
+    }
+    const Bytes data = erasure != nullptr ? decodeRS(block, t, erasures) : decodeRS(block, t);
     if (data.size() < kMinFrameBytes) {
         logDebug() << "ECC strength: " << strength << " failed";
         return attempt;
+    }
+    // An erasure read spends one parity byte per erasure and two per error: the correction
+    // margin it used is errors + erasures / 2.
+    std::int32_t corrections = -1;
+    if (erasure != nullptr) {
+        const std::int32_t errors = countCorrections(block, data, t, erasures);
+        if (errors > erasure->maxErrors) {
+            logDebug() << "erasure read corrects too many : " << errors;
+            return attempt;
+        }
+        corrections = errors + static_cast<std::int32_t>(erasures.size() + 1) / 2;
     }
     logInfo() << "data length                [Bits]: " << data.size() * 8 << " = " << data.size()
               << " Bytes";
@@ -146,7 +178,8 @@ Attempt tryStrength(const Bytes& block, ECCtype strength, bool checkLayout, std:
     }
     logDebug() << "correct checksum                 : " << checksum
                << ", stored checksum: " << stored;
-    attempt.report.correctedSymbols = countCorrections(block, data, t);
+    attempt.report.correctedSymbols =
+        corrections >= 0 ? corrections : countCorrections(block, data, t, erasures);
     attempt.report.correctableSymbols = t;
     if (checkLayout) {
         const FrameFault fault =
@@ -191,9 +224,10 @@ ErrorCode decodeFrame(const SamplingGrid& grid, const ModuleList& modules, std::
     if (!gridHoldsModules(grid, modules)) {
         return WrongGrid;
     }
-    const Bytes block =
-        packModules(modules, grid.bitsPerModule,
-                    gridCapacity(grid.modulesPerRing, grid.ringCount, grid.bitsPerModule));
+    bool doubtful = false;
+    const Bytes block = packModules(
+        modules, grid.bitsPerModule,
+        gridCapacity(grid.modulesPerRing, grid.ringCount, grid.bitsPerModule), doubtful);
     logDebug() << "capacity                   [Bits]: " << block.size() * 8 << " = " << block.size()
                << " Bytes";
     logHex(logDebug(), "data (incl. ECC)                 : ", block.data(), block.size());
@@ -203,9 +237,26 @@ ErrorCode decodeFrame(const SamplingGrid& grid, const ModuleList& modules, std::
         return WrongGrid;
     }
 
+    const std::vector<std::uint8_t> doubts =
+        doubtful ? byteDoubts(modules, grid.bitsPerModule, block.size()) : Bytes{};
     Attempt attempt;
     for (const ECCtype strength : kStrengths) {
-        attempt = tryStrength(block, strength, grid.checkWriterLayout, eccType);
+        attempt = tryStrength(block, strength, nullptr, grid.checkWriterLayout, eccType);
+        if (attempt.code == Success && !attempt.payload.empty()) {
+            break;
+        }
+        // The designed read's code stands for the strength unless an erasure read succeeds.
+        const std::vector<ErasureTry> tries =
+            doubtful ? erasureTries(doubts, correctionCapability(strength, block.size()))
+                     : std::vector<ErasureTry>{};
+        for (const ErasureTry& erasure : tries) {
+            Attempt erased =
+                tryStrength(block, strength, &erasure, grid.checkWriterLayout, eccType);
+            if (erased.code == Success && !erased.payload.empty()) {
+                attempt = std::move(erased);
+                break;
+            }
+        }
         if (attempt.code == Success && !attempt.payload.empty()) {
             break;
         }

@@ -13,7 +13,9 @@ namespace qcl {
 
 // The error-correction margin of one decoded frame.
 struct FrameReport {
-    std::int32_t correctedSymbols = 0;    // Reed-Solomon symbols (bytes) the decoder changed
+    // Reed-Solomon symbols (bytes) the decoder changed; for a read with erased bytes, the margin
+    // it used: the errors outside the erasures plus half the erasures, rounded up.
+    std::int32_t correctedSymbols = 0;
     std::int32_t correctableSymbols = 0;  // the most it could have changed at that strength
 };
 
@@ -37,7 +39,9 @@ std::size_t correctionCapability(ECCtype strength, std::size_t capacity);
 // short for any parity). A grid without a whole byte gets t = 0, for which error correction
 // throws QCException(EccParamsWrong); a payload shorter than its header's length throws
 // QCException(InvalidInputSymbols). Null output pointers are skipped; `report`, when given,
-// receives the correction margin of the decoded frame.
+// receives the correction margin of the decoded frame. When modules carry doubts (see
+// ModuleList), each strength whose designed read fails is read again with the most doubtful
+// bytes erased (erasureTries); the code returned is still the designed reads'.
 ErrorCode decodeFrame(const SamplingGrid& grid, const ModuleList& modules, std::string* payload,
                       std::uint8_t* payloadType, std::uint8_t* eccType,
                       FrameReport* report = nullptr);

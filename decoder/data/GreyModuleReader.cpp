@@ -56,6 +56,16 @@ Split splitLevels(const std::vector<double>& values) {
     return split;
 }
 
+// How close a module's grey lies to its threshold: kMaxDoubt on it, falling to 0 at the dark or
+// light level (half the spread away) and beyond.
+std::uint8_t doubtOf(double value, const Split& levels) {
+    if (levels.spread <= 0.0) {
+        return kMaxDoubt;
+    }
+    const double closeness = 1.0 - std::abs(value - levels.threshold) / (0.5 * levels.spread);
+    return static_cast<std::uint8_t>(std::lround(std::clamp(closeness, 0.0, 1.0) * kMaxDoubt));
+}
+
 double greyAt(const cv::Mat& image, const cv::Point& p) {
     const cv::Vec3b& pixel = image.at<cv::Vec3b>(p);
     return (pixel[0] + pixel[1] + pixel[2]) / 3.0;
@@ -126,11 +136,10 @@ ModuleList readModulesByGrey(const SamplingGrid& grid, const cv::Point2d& center
                 }
             }
             const Split local = splitLevels(window);
-            const double threshold = local.spread >= kMinLocalContrastShare * whole.spread
-                                         ? local.threshold
-                                         : whole.threshold;
+            const Split& levels =
+                local.spread >= kMinLocalContrastShare * whole.spread ? local : whole;
             const double value = means[static_cast<std::size_t>(ring * perRing + slot)];
-            modules.push_back(value <= threshold ? 1 : 0);
+            modules.push_back(withDoubt(value <= levels.threshold ? 1 : 0, doubtOf(value, levels)));
         }
     }
     return modules;

@@ -16,8 +16,9 @@ std::vector<double> moduleGreyMeans(const SamplingGrid& grid, const cv::Point2d&
                                     double startAngle, const RadialZebra& radialZebra);
 
 // Dark (1) or light (0) for each module, each judged against the dark and light levels of its
-// neighbourhood (a few modules either way on its own and the adjacent rings); empty where
-// moduleGreyMeans is empty. Black-and-white grids only.
+// neighbourhood (a few modules either way on its own and the adjacent rings), with its doubt: how
+// close its grey lies to the threshold between those levels. Empty where moduleGreyMeans is
+// empty. Black-and-white grids only.
 ModuleList readModulesByGrey(const SamplingGrid& grid, const cv::Point2d& center, double startAngle,
                              const RadialZebra& radialZebra);
 
