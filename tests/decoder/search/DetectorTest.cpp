@@ -103,7 +103,8 @@ TEST(Detector, SymbolGivesOneHypothesisWithItsMeasures) {
 
 TEST(Detector, RimOfASmallRotatedSymbolWhoseMarkerBreaks) {
     // Nine rings at 120 px: resampled at these angles the thin marker breaks at a third of its
-    // length; the hypothesis's rim must still be the symbol's, or its view cuts the symbol off.
+    // length; the hypothesis's rim must still reach the symbol's, or its view cuts the symbol
+    // off (a rim a little too large only widens the view's margin).
     const std::string text = "K7#q!vR2@xY9&mB4$tW6*pL1^zN8(cF3)hJ5+dS0=gU2-e";
     RenderOptions render;
     render.imageSize = cv::Size(640, 640);
@@ -119,7 +120,8 @@ TEST(Detector, RimOfASmallRotatedSymbolWhoseMarkerBreaks) {
         const cv::Mat image = test::rotateAndScale(centred, degrees * kPi / 180.0, 1.0);
         const Hypothesis* h = near(detect(image), cv::Point2d(319.5, 319.5), 2.0);
         ASSERT_NE(h, nullptr) << degrees;
-        EXPECT_NEAR(h->outerRadius, rim, 0.06 * rim) << degrees;
+        EXPECT_GT(h->outerRadius, 0.97 * rim) << degrees;
+        EXPECT_LT(h->outerRadius, 1.12 * rim) << degrees;
     }
 }
 
