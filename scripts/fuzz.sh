@@ -16,7 +16,8 @@
 # Runs other than the smoke keep their corpora in build-fuzz/corpus and add one line per target
 # to fuzz/ledger.csv (date, target, executions, seconds, CPU seconds, new findings, commit), so
 # the counts add up over runs and machines. The campaign's goal and run length can be changed
-# with FUZZ_GOAL_EXECUTIONS, FUZZ_GOAL_CPU_SECONDS and FUZZ_RUN_SECONDS.
+# with FUZZ_GOAL_EXECUTIONS, FUZZ_GOAL_CPU_SECONDS and FUZZ_RUN_SECONDS, and the time after
+# which one input counts as a hang with FUZZ_TIMEOUT (default 20 s).
 # Without clang it does nothing.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -25,8 +26,8 @@ all=(ImageBytesFuzz RawImageFuzz FrameFuzz DecompressFuzz SettingsFuzz QuorgenFu
 # Faults found and still open, which the scripting target leaves alone until they are fixed
 # (docs/fuzzing.md); QUORVIEW_FUZZ_SKIP= (empty) runs everything.
 export QUORVIEW_FUZZ_SKIP="${QUORVIEW_FUZZ_SKIP-directory,huge}"
-# A single input that runs longer than this is a hang.
-timeout_s=20
+# A single input that runs longer than this is a hang (FUZZ_TIMEOUT seconds).
+timeout_s="${FUZZ_TIMEOUT:-20}"
 # Image files larger than the image target's own cap are not seeds.
 max_seed_bytes=131072
 goal_runs="${FUZZ_GOAL_EXECUTIONS:-10000000}"
