@@ -94,7 +94,7 @@ for png in "$root"/samples/*.png; do
 done
 rm -rf "$dir/smoke-corpus"
 commit="$(git -C "$root" rev-parse --short=12 HEAD 2>/dev/null || echo unknown)"
-if ! git -C "$root" diff --quiet HEAD -- 2>/dev/null; then
+if ! git -C "$root" diff --quiet HEAD -- . ':!*.md' ':!*ledger.csv' 2>/dev/null; then
   commit="$commit+changes"
 fi
 

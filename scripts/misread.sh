@@ -10,9 +10,10 @@ count="${1:-1000}"
 threads="${2:-1}"
 shift $(( $# < 2 ? $# : 2 ))
 nice -n 19 "$root/scripts/build.sh" release quorview_misread_campaign >/dev/null
-# The reader's version: the commit, marked when the tree holds changes not committed.
+# The reader's version: the commit, marked when the code holds changes not committed (the
+# ledgers and the documents do not count).
 commit="$(git -C "$root" rev-parse --short=12 HEAD)"
-if ! git -C "$root" diff --quiet HEAD -- . ':!bench/misread/ledger.csv'; then
+if ! git -C "$root" diff --quiet HEAD -- . ':!*.md' ':!*ledger.csv'; then
   commit="$commit+changes"
 fi
 exec "$root/build/bench/misread/quorview_misread_campaign" --ledger "$root/bench/misread/ledger.csv" \
