@@ -25,6 +25,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -91,8 +93,15 @@ class FifoFeeder {
     FifoFeeder(const fs::path& path, const Bytes& content)
         : path_(path), thread_([this, content] { feed(content); }) {}
     ~FifoFeeder() {
-        // A reader of our own lets a feeder go whose FIFO the program never opened.
+        // A reader of our own lets a feeder go whose FIFO the program never opened (or did not
+        // read to its end): it takes what is left until the feeder is done.
         const int reader = ::open(path_.c_str(), O_RDONLY | O_NONBLOCK);
+        char sink[1 << 12];
+        while (!done_) {
+            if (reader < 0 || ::read(reader, sink, sizeof sink) <= 0) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            }
+        }
         thread_.join();
         if (reader >= 0) {
             ::close(reader);
@@ -102,19 +111,21 @@ class FifoFeeder {
   private:
     void feed(const Bytes& content) {
         const int fd = ::open(path_.c_str(), O_WRONLY);
-        for (std::size_t done = 0; fd >= 0 && done < content.size();) {
-            const ssize_t wrote = ::write(fd, content.data() + done, content.size() - done);
+        for (std::size_t sent = 0; fd >= 0 && sent < content.size();) {
+            const ssize_t wrote = ::write(fd, content.data() + sent, content.size() - sent);
             if (wrote <= 0) {
                 break;  // the reader went away
             }
-            done += static_cast<std::size_t>(wrote);
+            sent += static_cast<std::size_t>(wrote);
         }
         if (fd >= 0) {
             ::close(fd);
         }
+        done_ = true;
     }
 
     fs::path path_;
+    std::atomic<bool> done_{false};
     std::thread thread_;
 };
 

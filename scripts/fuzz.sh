@@ -98,14 +98,14 @@ if ! git -C "$root" diff --quiet HEAD -- . ':!*.md' ':!*ledger.csv' 2>/dev/null;
   commit="$commit+changes"
 fi
 
-# Children's CPU seconds so far (user + system), from this shell's `times` (a pipe would ask a
-# subshell, which has no children).
+# Sets cpu_now to the children's CPU seconds so far (user + system), from this shell's `times`:
+# called in this shell, not in a $(...) or a pipe, whose subshell has no children.
 times_file="$(mktemp)"
 trap 'rm -f "$times_file"' EXIT
 children_cpu() {
   times >"$times_file"
-  tail -n 1 "$times_file" | awk '{ s = 0; for (i = 1; i <= 2; i++) { split($i, p, "m");
-    s += p[1] * 60 + p[2] } printf "%.0f\n", s }'
+  cpu_now="$(tail -n 1 "$times_file" | awk '{ s = 0; for (i = 1; i <= 2; i++) {
+    split($i, p, "m"); s += p[1] * 60 + p[2] } printf "%.0f\n", s }')"
 }
 
 # Runs TARGET once for SECONDS (and at most RUNS executions, -1: no limit); prints its line,
@@ -117,7 +117,8 @@ run_target() {
   local count_findings=(find "$dir/findings/$t" -type f \( -name 'crash-*' -o -name 'leak-*' \
     -o -name 'timeout-*' -o -name 'oom-*' \))
   before="$("${count_findings[@]}" | wc -l)"
-  cpu_before="$(children_cpu)"
+  children_cpu
+  cpu_before="$cpu_now"
   start="$(date +%s)"
   if ! nice -n "$niceness" "$dir/fuzz/$t" -max_total_time="$secs" -runs="$runs" \
       -timeout="$timeout_s" -rss_limit_mb=2048 -print_final_stats=1 \
@@ -127,7 +128,8 @@ run_target() {
     grep -m 5 -E "ERROR|SUMMARY|Test unit written" "$log" || true
   fi
   local took=$(( $(date +%s) - start ))
-  cpu_after="$(children_cpu)"
+  children_cpu
+  cpu_after="$cpu_now"
   after="$("${count_findings[@]}" | wc -l)"
   local execs rate
   execs="$(grep -m1 -oE '^stat::number_of_executed_units: *[0-9]+' "$log" | grep -oE '[0-9]+$' || echo 0)"
