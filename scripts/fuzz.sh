@@ -41,12 +41,12 @@ ledger_sum() {
 }
 
 if [ "${1:-}" = "--totals" ]; then
-  echo "| target | executions | CPU hours | runs | findings |"
-  echo "|---|---|---|---|---|"
+  echo "| target | executions | CPU hours | executions per CPU second | runs | findings |"
+  echo "|---|---|---|---|---|---|"
   for t in "${all[@]}"; do
     [ -f "$ledger" ] || break
     awk -F, -v t="$t" 'NR > 1 && $2 == t { e += $3; c += $5; r += 1; f += $6 }
-      END { printf "| `%s` | %d | %.1f | %d | %d |\n", t, e, c / 3600, r, f }' "$ledger"
+      END { printf "| `%s` | %d | %.2f | %.1f | %d | %d |\n", t, e, c / 3600, (c > 0 ? e / c : 0), r, f }' "$ledger"
   done
   exit 0
 fi
