@@ -15,9 +15,6 @@ namespace qcl::fuzz {
 // Image files above this size are not tried: the samples fit, and larger inputs spend the
 // campaign in the codecs rather than in our code.
 constexpr std::size_t kMaxFileBytes = 1 << 17;
-// Longest side of the images the reader is given: large enough for a legible small symbol,
-// small enough that a failing search (the costly case) takes well under a second.
-constexpr int kMaxReadSide = 64;
 
 // Runs `body`; the reader's own failures are answers, anything else escapes to the fuzzer.
 template <typename Body>

@@ -1,15 +1,25 @@
-// Raw small grey and colour images of any size up to a small cap: the designed search, the
-// detector with options of its own and, for one input in eight, the whole-image reader. Only the
-// reader's own errors may come out.
+// Raw small grey and colour images of any size up to the read side: the whole-image reader
+// (the detector, then a view of every hypothesis it proposes) with fuzzed options, and the
+// detector on its own with options of its own. Only the reader's own errors may come out.
 #include <opencv2/core.hpp>
 
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 
-#include "decoder/Decoder.h"
 #include "decoder/search/Detector.h"
-#include "decoder/StageChain.h"
-#include "fuzz/FuzzSupport.h"
+#include "fuzz/FuzzRead.h"
+
+namespace {
+
+// Largest symbol count asked for: 0 (every symbol) and a few limits.
+constexpr int kMostSymbolsAsked = 3;
+// Largest detector options drawn: hypotheses handed on, and the smallest disc radius in quarter
+// pixels.
+constexpr int kMostHypotheses = 16;
+constexpr int kLargestDiscQuarters = 40;
+
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     FuzzedDataProvider in(data, size);
@@ -18,28 +28,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const bool colour = in.ConsumeBool();
     qcl::DecodeParameters parameters;
     parameters.codeType = in.ConsumeBool() ? qcl::CodeType::Color : qcl::CodeType::BlackAndWhite;
-    const bool enhance = in.ConsumeBool();
-    const bool wholeImage = in.ConsumeIntegralInRange(0, 7) == 0;
+    qcl::DecodeOptions options;
+    options.enhance = in.ConsumeBool();
+    options.autoCodeType = in.ConsumeBool();
+    options.maxSymbols = in.ConsumeIntegralInRange(0, kMostSymbolsAsked);
     qcl::DetectorOptions detector;
-    detector.maxHypotheses = in.ConsumeIntegralInRange(0, 16);
-    detector.minDiscRadius = in.ConsumeIntegralInRange(0, 40) * 0.25;
+    detector.maxHypotheses = in.ConsumeIntegralInRange(0, kMostHypotheses);
+    detector.minDiscRadius = 0.25 * in.ConsumeIntegralInRange(0, kLargestDiscQuarters);
     cv::Mat image(height, width, colour ? CV_8UC3 : CV_8UC1, cv::Scalar::all(255));
     const std::vector<std::uint8_t> pixels = in.ConsumeRemainingBytes<std::uint8_t>();
     std::copy_n(pixels.begin(), std::min(pixels.size(), image.total() * image.elemSize()),
                 image.data);
 
-    qcl::fuzz::expectingOurErrors(
-        [&] { qcl::runDesignedDecode(parameters, image, enhance, qcl::realStages()); });
-    // The whole-image reader runs the designed search again and reads every located candidate
-    // from a view of its own: the costly path, so only for some inputs.
-    qcl::fuzz::expectingOurErrors([&] {
-        if (!wholeImage) {
-            return;
-        }
-        qcl::DecodeOptions options;
-        options.enhance = enhance;
-        qcl::decodeAll(parameters, image, options);
-    });
+    const std::size_t read = qcl::fuzz::readImage(parameters, image, options);
+    if (options.maxSymbols > 0 && read > static_cast<std::size_t>(options.maxSymbols)) {
+        __builtin_trap();
+    }
     qcl::SearchImage picture(image);
     const std::vector<qcl::Hypothesis> found = qcl::detectSymbols(picture, detector);
     if (static_cast<int>(found.size()) > detector.maxHypotheses) {

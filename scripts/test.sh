@@ -16,8 +16,9 @@ export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 (cd "$root/build-asan" && ctest --output-on-failure -j "$jobs")
 
-# ThreadSanitizer: only the tests that read from several threads at once, to keep the run short.
-"$root/scripts/build.sh" tsan decoder_tests
+# ThreadSanitizer: only the tests that read from several threads at once (the reader's entries
+# and the Python module), to keep the run short.
+"$root/scripts/build.sh" tsan thread_tests
 export TSAN_OPTIONS="halt_on_error=1"
 (cd "$root/build-tsan" && ctest --output-on-failure -R 'Threads\.')
 

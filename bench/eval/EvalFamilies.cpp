@@ -7,9 +7,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <sstream>
 
 #include "imaging/Distortion.h"
-#include "support/SeededRandom.h"
+#include "support/RoundTrip.h"
 #include "support/SymbolFixtures.h"
 
 namespace qcl::eval {
@@ -19,6 +20,9 @@ namespace {
 constexpr double kPerspectivePerLevel = 0.05;
 constexpr double kNoisePerLevel = 0.025;
 constexpr double kAreaPerLevel = 0.01;
+// Printable ASCII: the evaluation's payload characters.
+constexpr int kFirstPrintable = 33;
+constexpr int kLastPrintable = 126;
 // The vignette's centre lies within this share range of the width and height.
 constexpr double kVignetteCentreLow = 0.4;
 constexpr double kVignetteCentreHigh = 0.6;
@@ -277,6 +281,31 @@ cv::Mat placeCentred(const cv::Mat& picture, int width, cv::Size canvas) {
     const cv::Rect place((canvas.width - width) / 2, (canvas.height - height) / 2, width, height);
     scaled.copyTo(out(place & cv::Rect(cv::Point(), canvas)));
     return out;
+}
+
+cv::Mat ourPicture(const std::string& payload, CodeType codeType) {
+    RenderOptions render;
+    render.imageSize = cv::Size(kPictureSide, kPictureSide);
+    writer::SymbolOptions symbol;
+    symbol.codeType = codeType;
+    return test::writeSymbol(payload, symbol, render).image;
+}
+
+std::vector<std::string> splitList(const std::string& text) {
+    std::vector<std::string> items;
+    std::stringstream stream(text);
+    for (std::string item; std::getline(stream, item, ',');) {
+        items.push_back(item);
+    }
+    return items;
+}
+
+std::string printablePayload(test::SeededRandom& random, std::size_t length) {
+    std::string text(length, ' ');
+    for (char& c : text) {
+        c = static_cast<char>(random.uniformInt(kFirstPrintable, kLastPrintable));
+    }
+    return text;
 }
 
 }  // namespace qcl::eval

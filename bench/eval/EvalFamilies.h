@@ -9,6 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "common/CodeTypes.h"
+#include "support/SeededRandom.h"
+
 namespace qcl::eval {
 
 // How many symbols a family's pictures show.
@@ -46,5 +49,18 @@ const cv::Size kCanvas(640, 640);
 cv::Mat scaleToWidth(const cv::Mat& picture, int width);
 // `picture` scaled to `width` and centred on a white canvas of `canvas` pixels.
 cv::Mat placeCentred(const cv::Mat& picture, int width, cv::Size canvas);
+
+// Side of both writers' pictures before scaling: the writer's default picture.
+constexpr int kPictureSide = 640;
+
+// Our writer's whole picture of `payload` (default shape and quiet zone), black and white or in
+// the eight colours.
+cv::Mat ourPicture(const std::string& payload, CodeType codeType);
+
+// The items of a comma-separated list, as the measuring programs' options take them.
+std::vector<std::string> splitList(const std::string& text);
+
+// A payload of `length` random printable ASCII characters (33-126), as the evaluation writes.
+std::string printablePayload(test::SeededRandom& random, std::size_t length);
 
 }  // namespace qcl::eval

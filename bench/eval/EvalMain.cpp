@@ -11,7 +11,6 @@
 #include <algorithm>
 #include <chrono>
 #include <iostream>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -36,15 +35,6 @@ const char* const kUsage =
     "usage: quorview_eval [--quick] [--families a,b] [--widths 576,320] [--variants N] "
     "[--seed S] [--threads N] [--csv FILE] [--plot FILE.png] [--save FOLDER]\n"
     "  [--save-missed FOLDER]\n";
-
-std::vector<std::string> splitList(const std::string& text) {
-    std::vector<std::string> items;
-    std::stringstream stream(text);
-    for (std::string item; std::getline(stream, item, ',');) {
-        items.push_back(item);
-    }
-    return items;
-}
 
 bool knownFamilies(const std::vector<std::string>& names) {
     for (const std::string& name : names) {
@@ -71,10 +61,10 @@ bool parse(int argc, char** argv, Options& options) {
         if (arg == "--quick") {
             continue;
         } else if (arg == "--families" && hasValue) {
-            run.families = splitList(argv[++i]);
+            run.families = qcl::eval::splitList(argv[++i]);
         } else if (arg == "--widths" && hasValue) {
             run.widths.clear();
-            for (const std::string& w : splitList(argv[++i])) {
+            for (const std::string& w : qcl::eval::splitList(argv[++i])) {
                 run.widths.push_back(std::stoi(w));
             }
         } else if (arg == "--variants" && hasValue) {

@@ -1,5 +1,7 @@
 #include "bench/eval/EvalReaders.h"
 
+#include "bench/eval/EvalFamilies.h"
+
 #ifdef QUORVIEW_HAVE_ZXING
 #define ZX_USE_UTF8 1
 #include <ZXing/BarcodeFormat.h>
@@ -14,13 +16,9 @@
 
 #include "common/ErrorCodes.h"
 #include "decoder/Decoder.h"
-#include "support/RoundTrip.h"
 
 namespace qcl::eval {
 namespace {
-
-// Side of both writers' pictures before scaling: the writer's default picture.
-constexpr int kPictureSide = 640;
 
 // Processor time of the calling thread, in milliseconds: what one read costs, however busy the
 // machine is with other programs.
@@ -65,14 +63,6 @@ ReadOutcome readOursAll(const cv::Mat& image, CodeType codeType, bool autoCodeTy
         outcome.payloads.push_back(symbol.payload);
     }
     return outcome;
-}
-
-cv::Mat ourPicture(const std::string& payload, CodeType codeType) {
-    RenderOptions render;
-    render.imageSize = cv::Size(kPictureSide, kPictureSide);
-    writer::SymbolOptions symbol;
-    symbol.codeType = codeType;
-    return test::writeSymbol(payload, symbol, render).image;
 }
 
 #ifdef QUORVIEW_HAVE_ZXING

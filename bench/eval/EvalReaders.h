@@ -24,10 +24,6 @@ ReadOutcome readOurs(const cv::Mat& image, CodeType codeType);
 // type, `codeType` being where the search starts.
 ReadOutcome readOursAll(const cv::Mat& image, CodeType codeType, bool autoCodeType = false);
 
-// Our writer's whole picture of `payload` (default shape and quiet zone), black and white or in
-// the eight colours.
-cv::Mat ourPicture(const std::string& payload, CodeType codeType);
-
 // Whether the QR side is built in (zxing-cpp found when configuring).
 bool haveQr();
 // zxing-cpp's own QR picture of `payload`: error correction M, 4-module quiet zone, large

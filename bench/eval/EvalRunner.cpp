@@ -27,14 +27,6 @@ struct Job {
     std::uint32_t seed = 0;
 };
 
-std::string printablePayload(test::SeededRandom& random, std::size_t length) {
-    std::string text(length, ' ');
-    for (char& c : text) {
-        c = static_cast<char>(random.uniformInt(33, 126));
-    }
-    return text;
-}
-
 // The payloads a variant's picture shows: none, one, or as many as the level says.
 std::vector<std::string> payloadsOf(const Family& family, double level, const Job& job) {
     if (family.count == SymbolCount::None) {

@@ -15,7 +15,6 @@
 #include <vector>
 
 #include "bench/eval/EvalFamilies.h"
-#include "bench/eval/EvalReaders.h"
 #include "common/ErrorCodes.h"
 #include "common/ImageMemory.h"
 #include "decoder/Decoder.h"
@@ -32,9 +31,6 @@ constexpr std::size_t kPayloadLengths[] = {16, 32, 48, 5};
 constexpr std::size_t kLengthCount = sizeof(kPayloadLengths) / sizeof(kPayloadLengths[0]);
 // Symbol widths tried in every family (px), from barely readable to filling the square.
 constexpr int kWidths[] = {150, 220, 320, 450, 600};
-// Printable ASCII without the blank.
-constexpr int kFirstPrintable = 33;
-constexpr int kLastPrintable = 126;
 // Found positions are printed to this many decimals: enough to see a different path, few
 // enough that the last bits of a different summation order do not show.
 constexpr int kDecimals = 3;
@@ -53,14 +49,6 @@ double threadMilliseconds() {
     timespec now{};
     clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
     return now.tv_sec * 1e3 + now.tv_nsec * 1e-6;
-}
-
-std::string printable(qcl::test::SeededRandom& random, std::size_t length) {
-    std::string text(length, ' ');
-    for (char& c : text) {
-        c = static_cast<char>(random.uniformInt(kFirstPrintable, kLastPrintable));
-    }
-    return text;
 }
 
 std::string hex(const std::string& bytes) {
@@ -213,7 +201,8 @@ void dumpFamily(const Options& options, const Family& family, int& index) {
                 const int shown =
                     family.count == qcl::eval::SymbolCount::Several ? static_cast<int>(level) : 1;
                 for (int i = 0; i < shown; ++i) {
-                    payloads.push_back(printable(random, kPayloadLengths[(v + i) % kLengthCount]));
+                    payloads.push_back(qcl::eval::printablePayload(
+                        random, kPayloadLengths[(v + i) % kLengthCount]));
                 }
                 const std::uint32_t seed = random.engine()();
                 if (index++ % options.shards == options.shard) {
@@ -234,10 +223,7 @@ Options parse(int argc, char** argv) {
         } else if (name == "--shard") {
             std::sscanf(value.c_str(), "%d/%d", &options.shard, &options.shards);
         } else if (name == "--families") {
-            std::stringstream list(value);
-            for (std::string item; std::getline(list, item, ',');) {
-                options.families.push_back(item);
-            }
+            options.families = qcl::eval::splitList(value);
         }
     }
     return options;

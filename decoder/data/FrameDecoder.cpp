@@ -36,6 +36,9 @@ constexpr std::size_t kSharePerMille[] = {75, 150, 250, 300};
 // In the order they are tried: strongest first.
 constexpr ECCtype kStrengths[] = {ECCtype::High, ECCtype::Quartile, ECCtype::Medium, ECCtype::Low};
 
+// Frame tries of this thread; the search runs on its caller's thread, so no lock is needed.
+thread_local std::uint64_t triesOnThisThread = 0;
+
 std::string hexDump(const std::uint8_t* bytes, std::size_t count) {
     std::string text = "{";
     char digits[4];
@@ -236,6 +239,7 @@ ErrorCode decodeFrame(const SamplingGrid& grid, const ModuleList& modules, std::
     if (block.size() > kMaxCapacity || block.size() == 1) {
         return WrongGrid;
     }
+    ++triesOnThisThread;
 
     const std::vector<std::uint8_t> doubts =
         doubtful ? byteDoubts(modules, grid.bitsPerModule, block.size()) : Bytes{};
@@ -277,6 +281,10 @@ ErrorCode decodeFrame(const SamplingGrid& grid, const ModuleList& modules, std::
         *report = attempt.report;
     }
     return Success;
+}
+
+std::uint64_t frameDecodeTries() {
+    return triesOnThisThread;
 }
 
 }  // namespace qcl

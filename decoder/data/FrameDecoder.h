@@ -46,4 +46,9 @@ ErrorCode decodeFrame(const SamplingGrid& grid, const ModuleList& modules, std::
                       std::uint8_t* payloadType, std::uint8_t* eccType,
                       FrameReport* report = nullptr);
 
+// Frames decodeFrame has tried on the calling thread since the thread started: the calls that
+// got past the grid checks to error correction. Measurements read it before and after a search
+// to learn how many frame tries one image costs.
+std::uint64_t frameDecodeTries();
+
 }  // namespace qcl

@@ -1,5 +1,6 @@
 // Several threads reading at once: every call of the reader must give what the same call gives
-// on one thread, so the reader must hold no shared mutable state.
+// on one thread, so the reader must hold no shared mutable state. The thread tests also run
+// under ThreadSanitizer.
 #include <gtest/gtest.h>
 #include <opencv2/imgproc.hpp>
 
@@ -69,6 +70,20 @@ std::string readAll(const Input& input) {
             << symbol.correctedSymbols << '\n';
     }
     out << "failure " << all.failure.errorCode << ' ' << all.failure.stage << '\n';
+    // The whole-image read's options: either code type, what each stage found, one symbol. Either
+    // code type starts with black and white, which would cost a colour symbol a whole failing
+    // search: colour symbols are read as colour.
+    DecodeOptions options;
+    options.autoCodeType = input.codeType == CodeType::BlackAndWhite;
+    options.traceStages = true;
+    options.maxSymbols = 1;
+    const DecodeAllResult traced = decodeAll(parameters, input.image, options);
+    for (const DecodedSymbol& symbol : traced.symbols) {
+        out << "traced " << symbol.payload << ' ' << static_cast<int>(symbol.codeType) << ' '
+            << symbol.trace.reachedStage << ' ' << symbol.trace.modules.size() << '\n';
+    }
+    out << "traced failure " << traced.failure.errorCode << ' ' << traced.failureTrace.reachedStage
+        << ' ' << traced.failureTrace.modules.size() << '\n';
     return out.str();
 }
 
@@ -84,6 +99,12 @@ TEST(DecoderThreads, EightThreadsReadWhatOneThreadReads) {
     ASSERT_NE(expected[0].find("decode threads at once\n"), std::string::npos) << expected[0];
     ASSERT_NE(expected[2].find("\nright "), std::string::npos) << expected[2];
     ASSERT_EQ(expected[3].rfind("decode failed ", 0), 0U) << expected[3];
+    ASSERT_NE(expected[1].find("traced colour from eight threads 1 "), std::string::npos)
+        << expected[1];
+    // One symbol asked for, one symbol read (either of the two).
+    ASSERT_EQ(expected[2].find("traced left 0 ") == std::string::npos,
+              expected[2].find("traced right 0 ") != std::string::npos)
+        << expected[2];
 
     // Each thread starts at another image, so different images are read at the same time.
     std::vector<std::vector<std::string>> got(kThreads);

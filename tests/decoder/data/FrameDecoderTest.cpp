@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <thread>
 
 #include "common/ErrorCodes.h"
 #include "support/ThrownCode.h"
@@ -161,6 +162,40 @@ TEST(DecodeFrame, GridsTooSmallForAFrame) {
     // No whole byte: t works out at 0 and error correction refuses the parameters.
     EXPECT_EQ(test::thrownCode([] { decodeModules(makeGrid(6, 2, false), ModuleList(2, 1)); }),
               EccParamsWrong);
+}
+
+// Every call that reaches error correction is one try, whatever its outcome; grids rejected
+// before it are none. Each thread counts its own.
+TEST(DecodeFrame, CountsTheTriesOfItsThread) {
+    std::uint16_t bits = 0;
+    const Bytes payload = asciiPayload("abc", bits);
+    const Bytes good = symbolBlock(kSmallGrid, ECCtype::Low, 0, bits, payload);
+    const Bytes badChecksum = symbolBlock(kSmallGrid, ECCtype::Low, 0, bits, payload, 0x10);
+    const struct {
+        SamplingGrid grid;
+        ModuleList modules;
+        std::uint64_t tries;
+    } cases[] = {
+        {kSmallGrid, test::streamModules(kSmallGrid, good), 1},
+        {kSmallGrid, test::streamModules(kSmallGrid, badChecksum), 1},
+        {kSmallGrid, ModuleList(319, 0), 0},
+        {makeGrid(9, 2, false), ModuleList(8, 1), 0},
+        {makeGrid(80, 30, true), ModuleList(75 * 30, 0), 0},  // more than one codeword
+    };
+    for (const auto& c : cases) {
+        const std::uint64_t before = frameDecodeTries();
+        decodeModules(c.grid, c.modules);
+        EXPECT_EQ(frameDecodeTries() - before, c.tries) << c.modules.size() << " modules";
+    }
+    const std::uint64_t here = frameDecodeTries();
+    std::uint64_t there = 0;
+    std::thread other([&] {
+        decodeModules(kSmallGrid, test::streamModules(kSmallGrid, good));
+        there = frameDecodeTries();
+    });
+    other.join();
+    EXPECT_EQ(there, 1U);
+    EXPECT_EQ(frameDecodeTries(), here);
 }
 
 }  // namespace
