@@ -6,8 +6,8 @@
 
 #include <regex>
 
-#include "support/ProgramRunner.h"
 #include "VirtualDisplay.h"
+#include "support/ProgramRunner.h"
 #include "support/RoundTrip.h"
 
 namespace qcl {
