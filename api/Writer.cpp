@@ -31,7 +31,8 @@ cv::Mat write(const std::string& text, const WriteOptions& options) {
     try {
         return qcl::writer::writeCheckedSymbol(request).image;
     } catch (const qcl::writer::UnreadableSymbol& error) {
-        throw Error(error.code, std::string(error.what()) + "; the force option writes it anyway");
+        throw Error(error.code, qcl::errorMessage(error.code) + " (" + error.detail +
+                                    "; the force option writes it anyway)");
     } catch (const qcl::QCException& error) {
         throw Error(error.code, error.what());
     } catch (const cv::Exception& error) {

@@ -87,7 +87,7 @@ int run(const std::vector<std::string>& args) {
         try {
             return qcl::writer::writeCheckedSymbol(request);
         } catch (const qcl::writer::UnreadableSymbol& refused) {
-            throw std::runtime_error(std::string("cannot write the symbol: ") + refused.what() +
+            throw std::runtime_error("cannot write the symbol: " + refused.detail +
                                      "; --force writes it anyway");
         }
     }();

@@ -34,7 +34,10 @@ struct CheckedSymbol {
 class UnreadableSymbol : public QCException {
   public:
     explicit UnreadableSymbol(const std::string& detail)
-        : QCException(CodeCannotBeCreated, detail) {}
+        : QCException(CodeCannotBeCreated, detail), detail(detail) {}
+
+    // The reason alone, for a caller that adds how to write the symbol anyway.
+    std::string detail;
 };
 
 // Encodes, draws and (unless forced) reads the symbol back. Throws QCException:
