@@ -9,11 +9,11 @@ namespace quorview {
 namespace {
 
 template <typename Enum>
-Enum named(qcl::NameKind kind, const char* what, const std::string& name) {
+Enum named(qcl::NameKind kind, const std::string& what, const std::string& name) {
     const std::optional<int> value = qcl::valueNamed(kind, name);
     if (!value) {
-        throw Error(qcl::InvalidConfiguration, std::string(what) + " must be " +
-                                                   qcl::nameChoices(kind) + ", not '" + name + "'");
+        throw Error(qcl::InvalidConfiguration,
+                    what + " must be " + qcl::nameChoices(kind) + ", not '" + name + "'");
     }
     return static_cast<Enum>(*value);
 }
@@ -40,24 +40,24 @@ std::string toString(BinaryFormat value) {
     return qcl::toString(static_cast<qcl::BinaryFormat>(value));
 }
 
-CodeType parseCodeType(const std::string& name) {
-    return named<CodeType>(qcl::NameKind::ReadCodeType, "code type", name);
+CodeType parseCodeType(const std::string& name, const std::string& what) {
+    return named<CodeType>(qcl::NameKind::ReadCodeType, what, name);
 }
 
-Layout parseLayout(const std::string& name) {
-    return named<Layout>(qcl::NameKind::Layout, "layout", name);
+Layout parseLayout(const std::string& name, const std::string& what) {
+    return named<Layout>(qcl::NameKind::Layout, what, name);
 }
 
-EccStrength parseEccStrength(const std::string& name) {
-    return named<EccStrength>(qcl::NameKind::Ecc, "ecc", name);
+EccStrength parseEccStrength(const std::string& name, const std::string& what) {
+    return named<EccStrength>(qcl::NameKind::Ecc, what, name);
 }
 
-PayloadType parsePayloadType(const std::string& name) {
-    return named<PayloadType>(qcl::NameKind::PayloadType, "payload type", name);
+PayloadType parsePayloadType(const std::string& name, const std::string& what) {
+    return named<PayloadType>(qcl::NameKind::PayloadType, what, name);
 }
 
-BinaryFormat parseBinaryFormat(const std::string& name) {
-    return named<BinaryFormat>(qcl::NameKind::BinaryFormat, "binary format", name);
+BinaryFormat parseBinaryFormat(const std::string& name, const std::string& what) {
+    return named<BinaryFormat>(qcl::NameKind::BinaryFormat, what, name);
 }
 
 }  // namespace quorview

@@ -82,9 +82,13 @@ qcl::DecodedSymbol fromSymbol(const Symbol& symbol) {
     return decoded;
 }
 
-// Runs a reader entry, its failures as Error.
+// Runs a reader entry on an image, its failures as Error.
 template <typename Read>
-auto translated(Read read) {
+auto translated(const cv::Mat& image, Read read) {
+    if (image.empty()) {
+        // Said in our words rather than as the image library's assertion.
+        throw Error(qcl::WrongImageType, "The image is empty: it has no pixels to read");
+    }
     try {
         return read();
     } catch (const qcl::QCException& error) {
@@ -116,7 +120,7 @@ ReadResult read(const cv::Mat& image, const ReadOptions& options) {
     decodeOptions.autoCodeType = options.codeType == CodeType::Auto;
     qcl::Stopwatch stopwatch;
     stopwatch.start();
-    qcl::DecodeAllResult decoded = translated([&] {
+    qcl::DecodeAllResult decoded = translated(image, [&] {
         return qcl::decodeAll(parametersFor(options.codeType, options.binaryFormat, options.layout),
                               image, decodeOptions);
     });
@@ -159,8 +163,9 @@ std::string toJsonLine(const std::string& file, const ReadResult& result) {
 std::string decode(const cv::Mat& image, CodeType codeType, BinaryFormat binaryFormat,
                    bool enhance) {
     if (codeType != CodeType::Auto) {
-        return translated(
-            [&] { return qcl::decode(parametersFor(codeType, binaryFormat), image, enhance); });
+        return translated(image, [&] {
+            return qcl::decode(parametersFor(codeType, binaryFormat), image, enhance);
+        });
     }
     try {
         return decode(image, CodeType::BlackAndWhite, binaryFormat, enhance);

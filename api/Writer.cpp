@@ -45,7 +45,11 @@ cv::Mat writeBytes(const std::vector<std::uint8_t>& bytes, const WriteOptions& o
     // read gives back unchanged.
     WriteOptions binary = options;
     binary.payloadType = PayloadType::Binary;
-    return write(qcl::writer::bytesAsHexText(std::string(bytes.begin(), bytes.end())), binary);
+    // No bytes is an empty payload, refused as an empty text is.
+    return write(bytes.empty()
+                     ? std::string()
+                     : qcl::writer::bytesAsHexText(std::string(bytes.begin(), bytes.end())),
+                 binary);
 }
 
 std::vector<std::uint8_t> payloadBytes(const Symbol& symbol) {

@@ -84,12 +84,14 @@ std::string errorMessage(int code);
 // The words every surface takes (the program's options, Quorgen's, the Python module's): the
 // short words (bw, color, auto; low, medium, quartile, high; binary, hex, HEX), the names above
 // and the values' numbers, in any letter case except between hex and HEX. Throw Error
-// (InvalidConfiguration) with the words allowed. parseCodeType takes auto.
-CodeType parseCodeType(const std::string& name);
-Layout parseLayout(const std::string& name);
-EccStrength parseEccStrength(const std::string& name);
-PayloadType parsePayloadType(const std::string& name);
-BinaryFormat parseBinaryFormat(const std::string& name);
+// (InvalidConfiguration) with the words allowed, naming the value `what` ("ecc must be low,
+// medium, quartile or high, not 'huge'"). parseCodeType takes auto.
+CodeType parseCodeType(const std::string& name, const std::string& what = "code type");
+Layout parseLayout(const std::string& name, const std::string& what = "layout");
+EccStrength parseEccStrength(const std::string& name, const std::string& what = "ecc");
+PayloadType parsePayloadType(const std::string& name, const std::string& what = "payload type");
+BinaryFormat parseBinaryFormat(const std::string& name,
+                               const std::string& what = "binary format");
 
 struct Point {
     double x = 0.0;  // column, pixels

@@ -58,6 +58,12 @@ TEST(PublicApi, FailuresCarryTheReadersCodeAndMessage) {
     EXPECT_EQ(none.errorMessage, quorview::errorMessage(none.errorCode));
     EXPECT_FALSE(none.failedStage.empty());
     EXPECT_THROW(quorview::decode(blank), quorview::Error);
+    try {
+        quorview::read(cv::Mat());
+        ADD_FAILURE() << "an empty image was read";
+    } catch (const quorview::Error& e) {
+        EXPECT_STREQ(e.what(), "The image is empty: it has no pixels to read");
+    }
     EXPECT_STREQ(quorview::version(), QUORVIEW_EXPECTED_VERSION);
 }
 
