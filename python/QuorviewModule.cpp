@@ -249,6 +249,8 @@ void bindResults(py::module_& m) {
         .def("__len__", [](const ReadResult& r) { return r.symbols.size(); })
         .def("__bool__", [](const ReadResult& r) { return !r.symbols.empty(); })
         .def("__getitem__", &symbolAt, py::return_value_policy::copy)
+        .def("__getitem__",
+             [](const ReadResult& r, const py::slice& range) { return py::cast(r.symbols)[range]; })
         .def("__iter__", [](const ReadResult& r) { return py::iter(py::cast(r.symbols)); })
         .def("__eq__",
              [](const ReadResult& r, const py::object& other) -> py::object {

@@ -38,7 +38,7 @@ def test_results_are_typed_and_say_why_nothing_was_read():
     result = quorview.read(image)
     assert result.error is None and bool(result) and len(result) == 1
     (symbol,) = result
-    assert symbol == result[0] == result[-1] and result == result.symbols
+    assert symbol == result[0] == result[-1] and result == result.symbols == result[:]
     assert (symbol.payload, symbol.payload_bytes, symbol.ecc, symbol.code_type) == (
         "Hello, Python", b"Hello, Python", "High", "BlackAndWhite")
     assert symbol.mirrored is True

@@ -91,36 +91,6 @@ TEST(PublicApi, AutoCodeTypeAndLayoutsAsWritten) {
     EXPECT_EQ(quorview::ReadOptions().codeType, quorview::CodeType::Auto);
 }
 
-// The writer refuses what the reader would not read, and what no image can hold, unless forced.
-TEST(PublicApi, WritingRefusesUnreadableSymbolsUnlessForced) {
-    const struct {
-        std::string text;
-        int imageSize, rings;
-        bool force;
-        std::string messagePart;  // "" when written
-    } cases[] = {
-        {"Hello", 100, 0, false, "the smallest size that reads is an image of "},
-        {"Hello", 100, 0, true, ""},
-        {"Hello", 640, 50, false, "no larger size reads it either; the force option writes it"},
-        {"", 640, 0, true, "the payload is empty"},
-        {"Hello", 30000, 0, true, "at most 20000 px a side are drawn"},
-    };
-    for (const auto& c : cases) {
-        quorview::WriteOptions options;
-        options.imageSize = c.imageSize;
-        options.ringCount = c.rings;
-        options.force = c.force;
-        try {
-            const cv::Mat image = quorview::write(c.text, options);
-            EXPECT_EQ(c.messagePart, "") << c.text << " " << c.imageSize;
-            EXPECT_EQ(image.cols, c.imageSize);
-        } catch (const quorview::Error& e) {
-            EXPECT_NE(std::string(e.what()).find(c.messagePart), std::string::npos) << e.what();
-            EXPECT_NE(c.messagePart, "") << e.what();
-        }
-    }
-}
-
 TEST(PublicApi, NamesAreTheProgramsWordsInAnyCase) {
     EXPECT_EQ(quorview::parseCodeType("AUTO"), quorview::CodeType::Auto);
     EXPECT_EQ(quorview::parseCodeType("BlackAndWhite"), quorview::CodeType::BlackAndWhite);

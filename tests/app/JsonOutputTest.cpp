@@ -1,10 +1,8 @@
-// The forms the JSON output relies on: base64, binary payload bytes, angles in degrees, and the
-// error record of an input that is no image.
+// The forms the JSON output relies on: base64, binary payload bytes, angles in degrees.
 #include <gtest/gtest.h>
 
 #include "app/JsonOutput.h"
 #include "common/Angles.h"
-#include "common/Stage.h"
 
 namespace qcl {
 namespace {
@@ -43,24 +41,6 @@ TEST(JsonOutputTest, StartMarkerAnglesInDegreesWithinOneTurn) {
     for (const auto& [radians, degrees] : cases) {
         EXPECT_DOUBLE_EQ(startMarkerDegrees(radians), degrees) << radians;
     }
-}
-
-// An input that is no image says so with a code, like a decode failure does.
-TEST(JsonOutputTest, EveryFailureHasCodeMessageAndStage) {
-    InputOutcome unreadable;
-    unreadable.name = "notes.txt";
-    unreadable.readError = "Image file 'notes.txt' cannot be read: it is empty";
-    EXPECT_EQ(jsonText(outcomeToJson(unreadable)),
-              "{\"decodeMs\":0.0,\"error\":{\"code\":22,\"message\":\"Image file 'notes.txt' "
-              "cannot be read: it is empty\",\"stage\":\"ReadImage\"},\"file\":\"notes.txt\","
-              "\"symbols\":[]}");
-    InputOutcome blank;
-    blank.result.failure.errorCode = InnerCircleNotFound;
-    blank.result.failure.stage = StageFindCenter;
-    const FailureReport failure = failureOf(blank);
-    EXPECT_EQ(failure.code, InnerCircleNotFound);
-    EXPECT_EQ(failure.message, "Inner circle not found");
-    EXPECT_EQ(failure.stage, "findCenter");
 }
 
 }  // namespace

@@ -48,13 +48,17 @@ TEST_F(ScriptingTest, ConventionalOptionFormsAndTheShortOptionsOfTheUsageText) {
          ""},
         {{"-c0", "plain.png", "plain.png"}, 0, "plain.png: Plain\nplain.png: Plain\n", ""},
         {{"--code-type=COLOR", "colour.png"}, 0, "Colourful\n", ""},
+        {{"--format=json", "--code-type=auto", "plain.png"},
+         0,
+         "\"codeType\":\"BlackAndWhite\"",
+         ""},
         {{"--code-type", "BlackAndWhite", "plain.png"}, 0, "Plain\n", ""},
-        // (The automatic code type is left out where it can be: a colour symbol costs it a slow
-        // black-and-white search first.)
-        {{"-r", "plain.png", "-r", "colour.png", "-c", "color", "--format", "text"},
-         1,
-         "colour.png: Colourful\n",
-         "plain.png: no symbol read"},
+        // (Every case reads: a failed search is slow, and the automatic code type makes one of a
+        // colour symbol, black-and-white first.)
+        {{"-r", "plain.png", "-r", "plain.png", "--format", "text"},
+         0,
+         "plain.png: Plain\nplain.png: Plain\n",
+         ""},
         {{"plain.png", "plain.png", "-lf", "run.log", "-ll", "3"}, 0, "plain.png: Plain\n", ""},
         {{"plain.png", "colour.png", "-v"}, 2, "", "Option -v opens the camera view"},
         {{"--no-enhance=1", "plain.png"}, 2, "", "Option --no-enhance takes no value"},
