@@ -250,7 +250,12 @@ void bindResults(py::module_& m) {
         .def("__bool__", [](const ReadResult& r) { return !r.symbols.empty(); })
         .def("__getitem__", &symbolAt, py::return_value_policy::copy)
         .def("__getitem__",
-             [](const ReadResult& r, const py::slice& range) { return py::cast(r.symbols)[range]; })
+             [](const ReadResult& r, const py::slice& range) {
+                 // The accessor refers to the list: it becomes a list of its own before the
+                 // list goes.
+                 const py::list all = py::cast(r.symbols);
+                 return py::list(all[range]);
+             })
         .def("__iter__", [](const ReadResult& r) { return py::iter(py::cast(r.symbols)); })
         .def("__eq__",
              [](const ReadResult& r, const py::object& other) -> py::object {
