@@ -276,8 +276,8 @@ std::string bytesAsHexText(const std::string& bytes) {
 }
 
 PayloadType choosePayloadType(const std::string& text) {
-    if (isBinaryText(text) || !isValidUtf8(text)) {
-        return PayloadType::Binary;  // one bit per symbol, or bytes that are no text
+    if (isBinaryText(text)) {
+        return PayloadType::Binary;  // one bit per symbol: nothing is shorter
     }
     PayloadType best = PayloadType::UTF8;
     std::optional<std::size_t> bestBits;
@@ -292,12 +292,8 @@ PayloadType choosePayloadType(const std::string& text) {
     return best;
 }
 
-EncodedPayload encodePayload(const std::string& given, PayloadType type) {
-    const bool bytes = type == PayloadType::Automatic && !isValidUtf8(given);
-    const std::string text = bytes ? bytesAsHexText(given) : given;
-    if (bytes) {
-        type = PayloadType::Binary;
-    } else if (type == PayloadType::Automatic) {
+EncodedPayload encodePayload(const std::string& text, PayloadType type) {
+    if (type == PayloadType::Automatic) {
         type = choosePayloadType(text);
     }
     const auto typeValue = static_cast<std::int32_t>(type);

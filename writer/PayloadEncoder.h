@@ -44,8 +44,8 @@ struct EncodedPayload {
 std::optional<std::size_t> payloadDataBits(const std::string& text, PayloadType type);
 
 // The type that holds `text` in the fewest bits. Ties go to the first of Binary, Digits, Numbers,
-// Letters, Ascii, UTF8. Binary is chosen for "0b" texts, whose decoded form is identical, and for
-// bytes that are not UTF-8 (see encodePayload).
+// Letters, Ascii, UTF8. Binary is chosen only for "0b" texts, whose decoded form is identical.
+// Bytes that are not UTF-8 fit no type (UTF8 is chosen and refuses them).
 PayloadType choosePayloadType(const std::string& text);
 
 // True when `text` is well-formed UTF-8 (no overlong forms, surrogates or values past U+10FFFF).
@@ -55,9 +55,7 @@ bool isValidUtf8(const std::string& text);
 // hexadecimal read gives back unchanged.
 std::string bytesAsHexText(const std::string& bytes);
 
-// Compresses `text` as `type` (Automatic: choosePayloadType; bytes that are not UTF-8 are then
-// written as Binary, the bytes of bytesAsHexText, so that they read back unchanged and are not
-// taken for text). Throws QCException:
+// Compresses `text` as `type` (Automatic: choosePayloadType). Throws QCException:
 // UnknownDataType for BigLetters or a value outside the table, InvalidInputSymbols when the text
 // holds a character outside the type's alphabet, DataSizeExceedsMaximum when it needs more than
 // kMaxPayloadBits bits.

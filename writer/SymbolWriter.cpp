@@ -158,13 +158,10 @@ std::string expectedReading(const SymbolContent& content, const std::string& pay
     if (payload.rfind("0b", 0) == 0) {
         return binaryToHex(payload, true);
     }
-    if (payload.rfind("0x", 0) == 0) {
-        std::string lower = payload;
-        std::transform(lower.begin(), lower.end(), lower.begin(),
-                       [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-        return lower;
-    }
-    return bytesAsHexText(payload);  // bytes that were no text
+    std::string lower = payload;  // "0x" and hexadecimal digits
+    std::transform(lower.begin(), lower.end(), lower.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return lower;
 }
 
 }  // namespace
@@ -187,7 +184,15 @@ CheckedSymbol writeCheckedSymbol(const SymbolRequest& request) {
                           "the payload is empty; a symbol holds at least one character");
     }
     checkImageSide(request.render.imageSize);
-    const SymbolContent content = encodeSymbol(request.payload, request.symbol);
+    // Bytes that are not UTF-8 would read back as text with replacement characters: left to the
+    // automatic choice, they are written as a Binary payload of the same bytes.
+    SymbolOptions options = request.symbol;
+    std::string payload = request.payload;
+    if (options.payloadType == PayloadType::Automatic && !isValidUtf8(payload)) {
+        payload = bytesAsHexText(payload);
+        options.payloadType = PayloadType::Binary;
+    }
+    const SymbolContent content = encodeSymbol(payload, options);
     std::optional<SymbolRenderer> renderer;
     try {
         renderer.emplace(content.modulesPerRing, content.ringCount, content.codeType,
@@ -197,9 +202,9 @@ CheckedSymbol writeCheckedSymbol(const SymbolRequest& request) {
     }
     checkImageSide(renderer->geometry().imageSize);
     cv::Mat image = renderer->render(content.modules);
-    if (!request.force && !readsBack(image, content, request.payload)) {
-        const std::optional<double> size = smallestReadableSize(
-            content, request.payload, request.render, workingPitch(renderer->geometry()));
+    if (!request.force && !readsBack(image, content, payload)) {
+        const std::optional<double> size = smallestReadableSize(content, payload, request.render,
+                                                                workingPitch(renderer->geometry()));
         std::string message = "our reader does not read this symbol at " + sizeText(request.render);
         message +=
             size ? "; the smallest size that reads is " + sizeText(withSize(request.render, *size))

@@ -40,7 +40,9 @@ class UnreadableSymbol : public QCException {
     std::string detail;
 };
 
-// Encodes, draws and (unless forced) reads the symbol back. Throws QCException:
+// Encodes (bytes that are not UTF-8, left to the automatic payload type, as a Binary payload of
+// the same bytes, so that they read back unchanged), draws and (unless forced) reads the symbol
+// back. Throws QCException:
 // InvalidConfiguration for an empty payload or an image side above kMaxImageSide, what
 // encodeSymbol throws, CodeCannotBeCreated when the drawing does not fit the asked size, and
 // UnreadableSymbol.
