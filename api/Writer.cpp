@@ -1,38 +1,38 @@
-// The public writing interface over the writer's encoder and renderer.
+// The public writing interface over the writer that Quorgen uses.
 #include <quorview/quorview.h>
 
+#include "app/JsonOutput.h"
 #include "common/ErrorCodes.h"
-#include "writer/SymbolEncoder.h"
-#include "writer/SymbolRenderer.h"
+#include "writer/PayloadEncoder.h"
+#include "writer/SymbolWriter.h"
 
 namespace quorview {
-namespace {
-
-// Binary digits of one hexadecimal digit.
-constexpr std::size_t kBitsPerHexDigit = 4;
-
-}  // namespace
 
 cv::Mat write(const std::string& text, const WriteOptions& options) {
     if (options.imageSize <= 0) {
         throw Error(qcl::InvalidConfiguration,
                     "The image size must be a positive number of pixels");
     }
-    qcl::writer::SymbolOptions symbol;
-    symbol.codeType = static_cast<qcl::CodeType>(options.codeType);
-    symbol.eccStrength = static_cast<qcl::ECCtype>(options.eccStrength);
-    symbol.payloadType = static_cast<qcl::PayloadType>(options.payloadType);
-    symbol.modulesPerRing = options.modulesPerRing;
-    symbol.ringCount = options.ringCount;
-    qcl::RenderOptions render;
-    render.imageSize = cv::Size(options.imageSize, options.imageSize);
-    render.startAngle = options.startAngle;
-    render.mirrored = options.mirrored;
+    if (options.codeType == CodeType::Auto) {
+        throw Error(qcl::InvalidConfiguration, "A symbol is written as bw or color, not auto");
+    }
+    qcl::writer::SymbolRequest request;
+    request.payload = text;
+    request.symbol.codeType = static_cast<qcl::CodeType>(options.codeType);
+    request.symbol.eccStrength = static_cast<qcl::ECCtype>(options.eccStrength);
+    request.symbol.payloadType = static_cast<qcl::PayloadType>(options.payloadType);
+    request.symbol.layout = static_cast<qcl::Layout>(options.layout);
+    request.symbol.modulesPerRing = options.modulesPerRing;
+    request.symbol.ringCount = options.ringCount;
+    request.render.imageSize = cv::Size(options.imageSize, options.imageSize);
+    request.render.startAngle = options.startAngle;
+    request.render.mirrored = options.mirrored;
+    request.force = options.force;
     try {
-        const qcl::writer::SymbolContent content = qcl::writer::encodeSymbol(text, symbol);
-        const qcl::SymbolRenderer renderer(content.modulesPerRing, content.ringCount,
-                                           content.codeType, render);
-        return renderer.render(content.modules);
+        return qcl::writer::writeCheckedSymbol(request).image;
+    } catch (const qcl::writer::UnreadableSymbol& error) {
+        throw Error(error.code, qcl::errorMessage(error.code) + " (" + error.detail +
+                                    "; the force option writes it anyway)");
     } catch (const qcl::QCException& error) {
         throw Error(error.code, error.what());
     } catch (const cv::Exception& error) {
@@ -41,47 +41,23 @@ cv::Mat write(const std::string& text, const WriteOptions& options) {
 }
 
 cv::Mat writeBytes(const std::vector<std::uint8_t>& bytes, const WriteOptions& options) {
-    // The bytes as "0x" hexadecimal text, high digit first: the form Quorgen's --binary-file
-    // writes, which a hexadecimal read gives back unchanged.
-    static const char* const kDigits = "0123456789abcdef";
-    std::string text = "0x";
-    text.reserve(2 + 2 * bytes.size());
-    for (const std::uint8_t byte : bytes) {
-        text += kDigits[byte >> 4];
-        text += kDigits[byte & 0x0F];
-    }
+    // The "0x" text of the bytes: the form Quorgen's --binary-file writes, which a hexadecimal
+    // read gives back unchanged.
     WriteOptions binary = options;
     binary.payloadType = PayloadType::Binary;
-    return write(text, binary);
+    // No bytes is an empty payload, refused as an empty text is.
+    return write(bytes.empty()
+                     ? std::string()
+                     : qcl::writer::bytesAsHexText(std::string(bytes.begin(), bytes.end())),
+                 binary);
 }
 
 std::vector<std::uint8_t> payloadBytes(const Symbol& symbol) {
-    const std::string& text = symbol.payload;
-    if (symbol.payloadType != PayloadType::Binary || text.size() < 2 || text[0] != '0') {
-        return {text.begin(), text.end()};
-    }
-    // Hexadecimal digit values: "0x" text directly; "0b" text four bits at a time, the first
-    // bit of a group the least significant.
-    std::vector<int> digits;
-    if (text[1] == 'x') {
-        for (std::size_t i = 2; i < text.size(); ++i) {
-            const char c = text[i];
-            digits.push_back(c <= '9' ? c - '0' : (c | 0x20) - 'a' + 10);
-        }
-    } else {
-        for (std::size_t i = 2; i + kBitsPerHexDigit <= text.size(); i += kBitsPerHexDigit) {
-            int value = 0;
-            for (std::size_t bit = 0; bit < kBitsPerHexDigit; ++bit) {
-                value |= (text[i + bit] == '1' ? 1 : 0) << bit;
-            }
-            digits.push_back(value);
-        }
-    }
-    std::vector<std::uint8_t> bytes;
-    for (std::size_t i = 0; i + 1 < digits.size(); i += 2) {
-        bytes.push_back(static_cast<std::uint8_t>(digits[i] << 4 | digits[i + 1]));
-    }
-    return bytes;
+    qcl::DecodedSymbol decoded;
+    decoded.payload = symbol.payload;
+    decoded.payloadType = static_cast<qcl::PayloadType>(symbol.payloadType);
+    const std::string bytes = qcl::payloadBytes(decoded);
+    return {bytes.begin(), bytes.end()};
 }
 
 }  // namespace quorview

@@ -8,7 +8,6 @@
 #include <utility>
 
 #include "app/CameraViewLoader.h"
-#include "imaging/ColourImage.h"
 #include "app/CommandLine.h"
 #include "app/Menu.h"
 #include "app/ScriptingMode.h"
@@ -17,6 +16,7 @@
 #include "common/Stopwatch.h"
 #include "common/Version.h"
 #include "decoder/Decoder.h"
+#include "imaging/ColourImage.h"
 #include "imaging/ImageFile.h"
 
 namespace qcl {

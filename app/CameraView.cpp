@@ -10,6 +10,7 @@
 #include <exception>
 #include <iostream>
 
+#include "app/StatusPanel.h"
 #include "app/ViewMarks.h"
 #include "common/ErrorCodes.h"
 #include "common/Logger.h"
@@ -32,10 +33,15 @@ constexpr int kMaxEmptyReads = 200;
 constexpr int kEmptyReadWaitMs = 5;
 constexpr std::int64_t kTicksPerMillisecond = 10000;
 
-// The window exists from its creation to the end of the view, on every way out.
+// The window exists from its creation to the end of the view, on every way out. It shows the
+// picture at its own size, keeps its aspect ratio when a screen or a window manager makes it
+// smaller, and has no tool bar or status bar of the window library's own.
 class ViewWindow {
   public:
-    ViewWindow() { cv::namedWindow(kWindowName, cv::WINDOW_AUTOSIZE); }
+    ViewWindow() {
+        cv::namedWindow(kWindowName,
+                        cv::WINDOW_AUTOSIZE | cv::WINDOW_KEEPRATIO | cv::WINDOW_GUI_NORMAL);
+    }
     ~ViewWindow() {
         try {
             cv::destroyWindow(kWindowName);
@@ -62,14 +68,16 @@ bool openCapture(cv::VideoCapture& capture, const Settings& settings) {
     return true;
 }
 
-// Mode and frame size as asked; what the camera really uses ends up in the settings.
+// Mode and frame size as asked; what the camera really uses ends up in the settings. A size of
+// 0 x 0 asks for nothing: the camera keeps its own, without a warning.
 void configureCapture(cv::VideoCapture& capture, Settings& settings) {
     if (settings.mode >= 0 && !capture.set(cv::CAP_PROP_MODE, settings.mode)) {
         logWarning() << "Camera mode " << settings.mode << " not supported. Use default mode.";
         settings.mode = -1;
     }
-    bool sized = capture.set(cv::CAP_PROP_FRAME_WIDTH, settings.width);
-    if (sized) {
+    const bool sizeAsked = settings.width > 0 || settings.height > 0;
+    bool sized = !sizeAsked || capture.set(cv::CAP_PROP_FRAME_WIDTH, settings.width);
+    if (sizeAsked && sized) {
         sized = capture.set(cv::CAP_PROP_FRAME_HEIGHT, settings.height);
     }
     if (!sized) {
@@ -168,14 +176,6 @@ void decodeFrame(const cv::Mat& frame, const ViewState& state, BinaryFormat bina
     }
 }
 
-// The designed status line, then what the circle is for.
-void drawStatus(cv::Mat& frame, const ViewState& state, int framesPerSecond) {
-    cv::putText(frame, statusText(state, framesPerSecond), cv::Point(5, 13), cv::FONT_HERSHEY_PLAIN,
-                1.0, cv::Scalar(255, 255, 255), 1, cv::LINE_8);
-    cv::putText(frame, aimingText(state), cv::Point(5, 30), cv::FONT_HERSHEY_PLAIN, 1.0,
-                cv::Scalar(255, 255, 255), 1, cv::LINE_8);
-}
-
 enum class ViewEnd { Key, NoFrames };
 
 ViewEnd runFrames(cv::VideoCapture& capture, ViewState& state, const Settings& settings) {
@@ -200,14 +200,15 @@ ViewEnd runFrames(cv::VideoCapture& capture, ViewState& state, const Settings& s
         conditionFrame(frame, state);
         const int fps = averageFrameRate(frames, Stopwatch::nowTicks() - start);
         decodeFrame(frame, state, settings.binFormat, fps, memory);
-        drawStatus(frame, state, fps);
         memory.marks.draw(frame, Stopwatch::nowTicks());
+        // The status of this frame, below the picture rather than over the target circle.
+        const std::vector<std::string> status = {statusText(state, fps), aimingText(state)};
         const bool goOn = handleViewKey(cv::waitKey(kKeyWaitMs), state, std::cout);
         if (!goOn) {
             return ViewEnd::Key;
         }
         if (state.output) {
-            cv::imshow(kWindowName, frame);
+            cv::imshow(kWindowName, withStatusPanel(frame, status));
         }
     }
 }

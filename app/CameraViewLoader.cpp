@@ -28,10 +28,17 @@ std::string programFolder() {
 }
 
 ViewEntry loadEntry() {
-    const std::string beside = programFolder() + kCameraViewLibrary;
-    void* library = ::dlopen(beside.c_str(), RTLD_NOW | RTLD_GLOBAL);
-    if (library == nullptr) {
-        library = ::dlopen(kCameraViewLibrary, RTLD_NOW | RTLD_GLOBAL);  // the library path
+    // Beside the program in the build tree; where `cmake --install` puts it relative to the
+    // program; then on the library path.
+    const std::string places[] = {
+        programFolder() + kCameraViewLibrary,
+#ifdef QUORVIEW_CAMERAVIEW_FROM_PROGRAM
+        programFolder() + QUORVIEW_CAMERAVIEW_FROM_PROGRAM + "/" + kCameraViewLibrary,
+#endif
+        kCameraViewLibrary};
+    void* library = nullptr;
+    for (const std::string& place : places) {
+        library = library != nullptr ? library : ::dlopen(place.c_str(), RTLD_NOW | RTLD_GLOBAL);
     }
     if (library == nullptr) {
         const char* reason = ::dlerror();

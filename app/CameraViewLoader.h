@@ -7,7 +7,8 @@
 
 namespace qcl {
 
-// Name of the library holding the camera view, looked for beside the program.
+// Name of the library holding the camera view, looked for beside the program, then where the
+// installed tree keeps it (lib/quorview beside the program's bin), then on the library path.
 extern const char* const kCameraViewLibrary;
 
 // Loads the camera view library (once) and runs the view as runCameraView does. A library that

@@ -1,16 +1,27 @@
 #include "app/JsonOutput.h"
 
-#include "common/ErrorCodes.h"
+#include <cmath>
+
+#include "common/Angles.h"
 #include "common/Stage.h"
 #include "decoder/Decoder.h"
+#include "writer/PayloadEncoder.h"
 
 namespace qcl {
+
+const char* const kReadImageStage = "ReadImage";
+
 namespace {
 
 using nlohmann::json;
+using writer::isValidUtf8;
 
-// Points drawn from the rim of a symbol are reported to this many decimals of a pixel.
+// Points are reported to this many parts of a pixel...
 constexpr double kPointScale = 100.0;
+// ...and the start marker's angle to this many parts of a degree: finer than the reader measures,
+// so that a symbol drawn at 0 degrees reads as 0 rather than 359.99.
+constexpr double kAngleScale = 10.0;
+constexpr double kFullTurnDegrees = 360.0;
 
 double rounded(double value) {
     return std::round(value * kPointScale) / kPointScale;
@@ -72,7 +83,7 @@ json symbolToJson(const DecodedSymbol& symbol) {
         outline.push_back(pointToJson(point));
     }
     entry["outline"] = outline;
-    entry["startMarkerAngle"] = rounded(symbol.startMarkerAngle);
+    entry["startMarkerAngle"] = startMarkerDegrees(symbol.startMarkerAngle);
     entry["rsCorrected"] = symbol.correctedSymbols;
     entry["rsCorrectable"] = symbol.correctableSymbols;
     return entry;
@@ -120,34 +131,51 @@ std::string toBase64(const std::string& bytes) {
     return out;
 }
 
-bool isValidUtf8(const std::string& text) {
-    try {
-        (void)json(text).dump();
-        return true;
-    } catch (const json::type_error&) {
-        return false;
+double startMarkerDegrees(double radians) {
+    double degrees = std::fmod(radians * kFullTurnDegrees / kTwoPi, kFullTurnDegrees);
+    if (degrees < 0) {
+        degrees += kFullTurnDegrees;
     }
+    // A turn just short of a whole one rounds to 360, which is 0.
+    const double shown = std::round(degrees * kAngleScale) / kAngleScale;
+    return shown >= kFullTurnDegrees ? 0.0 : shown;
+}
+
+FailureReport failureOf(const InputOutcome& outcome) {
+    if (outcome.unreadable()) {
+        return {kUnreadableImageCode, outcome.readError, kReadImageStage};
+    }
+    const DecodeStatus& failure = outcome.result.failure;
+    return {failure.errorCode,
+            outcome.decodeError.empty() ? errorMessage(failure.errorCode) : outcome.decodeError,
+            stageName(failure.stage)};
+}
+
+json jsonLine(const std::string& file, const std::vector<DecodedSymbol>& symbols,
+              const FailureReport* failure, double decodeMs) {
+    json entry;
+    entry["file"] = file;
+    json list = json::array();
+    for (const DecodedSymbol& symbol : symbols) {
+        list.push_back(symbolToJson(symbol));
+    }
+    entry["symbols"] = list;
+    if (failure != nullptr) {
+        entry["error"] = {
+            {"code", failure->code}, {"message", failure->message}, {"stage", failure->stage}};
+    }
+    entry["decodeMs"] = rounded(decodeMs);
+    return entry;
 }
 
 json outcomeToJson(const InputOutcome& outcome) {
-    json entry;
-    entry["file"] = outcome.name;
-    json symbols = json::array();
-    for (const DecodedSymbol& symbol : outcome.result.symbols) {
-        symbols.push_back(symbolToJson(symbol));
-    }
-    entry["symbols"] = symbols;
-    if (outcome.unreadable()) {
-        entry["error"] = {{"message", outcome.readError}, {"stage", "ReadImage"}};
-    } else if (!outcome.read()) {
-        const DecodeStatus& failure = outcome.result.failure;
-        entry["error"] = {{"code", failure.errorCode},
-                          {"message", outcome.decodeError.empty() ? errorMessage(failure.errorCode)
-                                                                  : outcome.decodeError},
-                          {"stage", stageName(failure.stage)}};
-    }
-    entry["decodeMs"] = rounded(outcome.decodeMs);
-    return entry;
+    const FailureReport failure = failureOf(outcome);
+    return jsonLine(outcome.name, outcome.result.symbols, outcome.read() ? nullptr : &failure,
+                    outcome.decodeMs);
+}
+
+std::string jsonText(const json& line) {
+    return line.dump(-1, ' ', false, json::error_handler_t::replace);
 }
 
 }  // namespace qcl

@@ -12,9 +12,10 @@
 #include <thread>
 #include <utility>
 
+#include "app/CommandLine.h"
 #include "app/JsonOutput.h"
 #include "app/Overlay.h"
-#include "app/Settings.h"
+#include "app/ScriptSettings.h"
 #include "common/ErrorCodes.h"
 #include "common/Logger.h"
 #include "common/Stage.h"
@@ -103,11 +104,9 @@ void printText(const InputOutcome& outcome, bool withName) {
     if (outcome.unreadable()) {
         std::cerr << outcome.name << ": " << outcome.readError << '\n';
     } else if (!outcome.read()) {
-        const DecodeStatus& failure = outcome.result.failure;
-        std::cerr << outcome.name << ": no symbol read: "
-                  << (outcome.decodeError.empty() ? errorMessage(failure.errorCode)
-                                                  : outcome.decodeError)
-                  << " (deepest stage " << stageName(failure.stage) << ")\n";
+        const FailureReport failure = failureOf(outcome);
+        std::cerr << outcome.name << ": no symbol read: " << failure.message << " (deepest stage "
+                  << failure.stage << ")\n";
     }
     if (!outcome.overlayError.empty()) {
         std::cerr << outcome.name << ": " << outcome.overlayError << '\n';
@@ -116,9 +115,7 @@ void printText(const InputOutcome& outcome, bool withName) {
 
 void printOutcome(const ScriptingOptions& options, const InputOutcome& outcome) {
     if (options.format == OutputFormat::Json) {
-        std::cout << outcomeToJson(outcome).dump(-1, ' ', false,
-                                                 nlohmann::json::error_handler_t::replace)
-                  << '\n';
+        std::cout << jsonText(outcomeToJson(outcome)) << '\n';
         if (!outcome.overlayError.empty()) {
             std::cerr << outcome.name << ": " << outcome.overlayError << '\n';
         }
@@ -134,19 +131,22 @@ void drawProgress(std::size_t done, std::size_t total) {
               << "] " << done << "/" << total << (done == total ? "\n" : "") << std::flush;
 }
 
+// Throws BadOption for a settings file that cannot be used.
 RunChoices makeChoices(const ScriptingOptions& options) {
-    Settings settings;
+    ScriptSettings settings;
     if (!options.settingsFile.empty()) {
-        readSettings(settings, options.settingsFile);
+        settings = readScriptSettings(options.settingsFile);
     }
     RunChoices choices;
-    choices.parameters.layout = Layout::HorizontalShortSnake;
-    choices.parameters.binaryFormat = options.binaryFormat.value_or(settings.binFormat);
-    const CodeTypeChoice fromSettings = settings.codeType == CodeType::Color
-                                            ? CodeTypeChoice::Color
-                                            : CodeTypeChoice::BlackAndWhite;
-    choices.codeType = options.codeType.value_or(
-        options.settingsFile.empty() ? CodeTypeChoice::Automatic : fromSettings);
+    choices.parameters.layout = options.layout.value_or(Layout::HorizontalShortSnake);
+    choices.parameters.binaryFormat =
+        options.binaryFormat.value_or(settings.binaryFormat.value_or(BinaryFormat::Binary));
+    std::optional<CodeTypeChoice> fromSettings;
+    if (settings.codeType) {
+        fromSettings = *settings.codeType == CodeType::Color ? CodeTypeChoice::Color
+                                                             : CodeTypeChoice::BlackAndWhite;
+    }
+    choices.codeType = options.codeType.value_or(fromSettings.value_or(CodeTypeChoice::Automatic));
     choices.decodeOptions.enhance = options.enhance;
     // Only a picture of the search needs what each stage found.
     choices.decodeOptions.traceStages = !options.overlayFile.empty() || !options.overlayDir.empty();
@@ -160,13 +160,20 @@ RunChoices makeChoices(const ScriptingOptions& options) {
 int runScriptingMode(const ScriptingOptions& options) {
     // Diagnostics only on the error stream, and a log file only when asked for.
     logger().setConsoleStream(&std::cerr);
+    const LogLevel console = options.consoleLevel.value_or(LogLevel::Error);
     if (options.logFile.empty()) {
         logger().setFileThreshold(LogLevel::Off);
-        logger().setConsoleThreshold(LogLevel::Error);
+        logger().setConsoleThreshold(console);
     } else {
-        logger().start(options.logFile, LogLevel::Warning, LogLevel::Error);
+        logger().start(options.logFile, options.fileLevel.value_or(LogLevel::Warning), console);
     }
-    const RunChoices choices = makeChoices(options);
+    RunChoices choices;
+    try {
+        choices = makeChoices(options);
+    } catch (const BadOption& e) {
+        std::cerr << e.what() << std::endl;
+        return kExitUsage;
+    }
     if (!options.overlayDir.empty()) {
         std::error_code ignored;  // a folder that cannot be made shows as each picture's failure
         std::filesystem::create_directories(options.overlayDir, ignored);

@@ -32,22 +32,28 @@ struct ScriptingOptions {
     OutputFormat format = OutputFormat::Text;
     std::optional<CodeTypeChoice> codeType;    // unset: the settings' choice, else Automatic
     std::optional<BinaryFormat> binaryFormat;  // unset: the settings' choice
+    std::optional<Layout> layout;              // unset: HorizontalShortSnake
     bool enhance = true;
     std::int32_t maxSymbols = 0;
     double timeBudgetMs = 0.0;
-    std::int32_t threads = 0;  // 0: one per core
-    std::string settingsFile;  // "" reads no settings
-    std::string logFile;       // "" writes no log file
-    std::string overlayFile;   // one input only
+    std::int32_t threads = 0;              // 0: one per core
+    std::string settingsFile;              // "" reads no settings
+    std::string logFile;                   // "" writes no log file
+    std::optional<LogLevel> fileLevel;     // unset: Warning
+    std::optional<LogLevel> consoleLevel;  // unset: Error
+    std::string overlayFile;               // one input only
     std::string overlayDir;
 };
 
-// True when the arguments ask for the scripting mode: a long option, "-h", "-j", a lone "-", or
-// two or more arguments that are not all of the design's short options and their values.
+// True when the arguments ask for the scripting mode: a long option, "-h", "-j" (with or without
+// its value attached), a lone "-", or two or more arguments that are not all of the design's
+// short options and their values.
 bool wantsScriptingMode(const std::vector<std::string>& arguments);
 
-// Parses the scripting command line. Throws BadOption (app/CommandLine.h) with a one-line
-// message for an unknown option, a missing or unusable value, or a missing input.
+// Parses the scripting command line: long options with their value after them or attached
+// ("--jobs=2"), the short options -c, -j, -r, -ll, -lc, -lf likewise ("-j2"), image files.
+// Throws BadOption (app/CommandLine.h) with a one-line message for an unknown option, a missing
+// or unusable value, -v (the camera view takes no files), or a missing input.
 ScriptingOptions parseScriptingOptions(const std::vector<std::string>& arguments);
 
 // The scripting options' part of the usage text.

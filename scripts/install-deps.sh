@@ -15,6 +15,9 @@ packages=(
   libpng-dev libjpeg-dev libtiff-dev libwebp-dev  # image files read without the codec module
   librsvg2-bin            # turns Quorgen's SVG back into pixels in the tests
   pybind11-dev python3-dev python3-numpy python3-opencv python3-pytest  # the Python module
+  python3-venv python3-pip  # the test that installs it with pip into a fresh environment
+  help2man                  # the man pages, from the programs' --help
+  dpkg-dev                  # cpack's Debian package: dpkg-shlibdeps finds its dependencies
   python3-dask python3-distributed  # the cluster batch example
   clang libclang-rt-14-dev  # libFuzzer and its sanitizer runtimes for the fuzz targets
 )

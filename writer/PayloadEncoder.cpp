@@ -207,6 +207,9 @@ std::optional<std::size_t> payloadDataBits(const std::string& text, PayloadType 
             }
             return n * kAsciiBits;
         case PayloadType::UTF8:
+            if (!isValidUtf8(text)) {
+                return std::nullopt;
+            }
             return n * kByteBits;
         case PayloadType::Binary:
             if (isBinaryText(text)) {
@@ -219,6 +222,57 @@ std::optional<std::size_t> payloadDataBits(const std::string& text, PayloadType 
         default:
             return std::nullopt;
     }
+}
+
+bool isValidUtf8(const std::string& text) {
+    // Sequences of two, three and four bytes: lead bytes from `first` up to `last`, the bits the
+    // lead byte carries, and the lowest value that needs this length.
+    static const struct {
+        unsigned char first, last, bits;
+        std::uint32_t lowest;
+    } kForms[] = {{0xC2, 0xDF, 0x1F, 0x80}, {0xE0, 0xEF, 0x0F, 0x800}, {0xF0, 0xF4, 0x07, 0x10000}};
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const auto lead = static_cast<unsigned char>(text[i]);
+        if (lead < 0x80) {
+            ++i;
+            continue;
+        }
+        std::size_t form = 0;
+        while (form < 3 && !(lead >= kForms[form].first && lead <= kForms[form].last)) {
+            ++form;
+        }
+        const std::size_t continuations = form + 1;
+        if (form == 3 || text.size() - i <= continuations) {
+            return false;
+        }
+        std::uint32_t value = lead & kForms[form].bits;
+        for (std::size_t k = 1; k <= continuations; ++k) {
+            const auto next = static_cast<unsigned char>(text[i + k]);
+            if ((next & 0xC0) != 0x80) {
+                return false;
+            }
+            value = value << 6 | (next & 0x3F);
+        }
+        if (value < kForms[form].lowest || value > 0x10FFFF ||
+            (value >= 0xD800 && value <= 0xDFFF)) {
+            return false;
+        }
+        i += continuations + 1;
+    }
+    return true;
+}
+
+std::string bytesAsHexText(const std::string& bytes) {
+    static const char* const kDigits = "0123456789abcdef";
+    std::string text = "0x";
+    text.reserve(2 + 2 * bytes.size());
+    for (const char c : bytes) {
+        const auto byte = static_cast<unsigned char>(c);
+        text += kDigits[byte >> 4];
+        text += kDigits[byte & 0x0F];
+    }
+    return text;
 }
 
 PayloadType choosePayloadType(const std::string& text) {
@@ -250,7 +304,9 @@ EncodedPayload encodePayload(const std::string& text, PayloadType type) {
     const std::optional<std::size_t> dataBits = payloadDataBits(text, type);
     if (!dataBits) {
         throw QCException(InvalidInputSymbols,
-                          "the text does not fit the " + toString(type) + " alphabet");
+                          type == PayloadType::UTF8
+                              ? std::string("the text is not UTF-8; write its bytes as Binary")
+                              : "the text does not fit the " + toString(type) + " alphabet");
     }
     const std::size_t bitLength = *dataBits + kPayloadOverheadBits;
     if (bitLength > kMaxPayloadBits) {

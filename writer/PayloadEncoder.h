@@ -10,7 +10,7 @@
 //   Letters  space "." "0"-"9" "A"-"Z" "a"-"z"; 6 bits each
 //   Numbers  "," "-" "." "/" "0"-"9" ":" "_"; 4 bits each
 //   Ascii    character codes 0-127; 7 bits each
-//   UTF8     any byte; 8 bits each (the text is carried byte for byte, not validated)
+//   UTF8     well-formed UTF-8; 8 bits per byte
 //   Binary   "0b" followed by binary digits, one bit each (the reader hands it back in this form);
 //            when Binary is asked for explicitly, "0x" followed by hexadecimal digits is taken
 //            too, each digit giving four bits least significant first, which is the inverse of
@@ -45,7 +45,15 @@ std::optional<std::size_t> payloadDataBits(const std::string& text, PayloadType 
 
 // The type that holds `text` in the fewest bits. Ties go to the first of Binary, Digits, Numbers,
 // Letters, Ascii, UTF8. Binary is chosen only for "0b" texts, whose decoded form is identical.
+// Bytes that are not UTF-8 fit no type (UTF8 is chosen and refuses them).
 PayloadType choosePayloadType(const std::string& text);
+
+// True when `text` is well-formed UTF-8 (no overlong forms, surrogates or values past U+10FFFF).
+bool isValidUtf8(const std::string& text);
+
+// The bytes as "0x" and two lower-case hexadecimal digits per byte: the Binary text that a
+// hexadecimal read gives back unchanged.
+std::string bytesAsHexText(const std::string& bytes);
 
 // Compresses `text` as `type` (Automatic: choosePayloadType). Throws QCException:
 // UnknownDataType for BigLetters or a value outside the table, InvalidInputSymbols when the text

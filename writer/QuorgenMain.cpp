@@ -16,6 +16,7 @@
 #include "writer/SymbolEncoder.h"
 #include "writer/SymbolRenderer.h"
 #include "writer/SymbolSvg.h"
+#include "writer/SymbolWriter.h"
 
 namespace {
 
@@ -37,13 +38,12 @@ void printSummary(const qcl::writer::SymbolContent& content, const qcl::SymbolGe
 }
 
 // The encoded image in the chosen type: an SVG document or the image codec's bytes.
-std::string encodeImage(const std::string& format, const qcl::SymbolRenderer& renderer,
-                        const qcl::ModuleList& modules) {
+std::string encodeImage(const std::string& format, const qcl::writer::CheckedSymbol& symbol) {
     if (format == "svg") {
-        return qcl::symbolSvg(renderer, modules);
+        return qcl::symbolSvg(symbol.renderer, symbol.content.modules);
     }
     std::vector<std::uint8_t> bytes;
-    if (!cv::imencode("." + format, renderer.render(modules), bytes)) {
+    if (!cv::imencode("." + format, symbol.image, bytes)) {
         throw std::runtime_error("cannot encode the image as " + format);
     }
     return std::string(bytes.begin(), bytes.end());
@@ -78,26 +78,22 @@ int run(const std::vector<std::string>& args) {
         return EXIT_SUCCESS;
     }
     const std::string format = qcl::writer::quorgenFormat(o);
-    const std::string text = qcl::writer::quorgenPayload(o);
-    if (text.empty()) {
-        // An empty frame reads back as no data at all: refuse it rather than write a blank code.
-        throw qcl::writer::UsageError(
-            "the payload is empty; a symbol holds at least one character");
-    }
-    const qcl::writer::SymbolContent content = qcl::writer::encodeSymbol(text, o.symbol);
-    const qcl::SymbolRenderer renderer(content.modulesPerRing, content.ringCount, content.codeType,
-                                       o.render);
-    const qcl::SymbolGeometry& g = renderer.geometry();
-    const double workingPitch = g.pitch / g.workingScale;
-    if (workingPitch < qcl::minimumRingPitch(content.modulesPerRing)) {
-        std::cerr << "Quorgen: warning: ring pitch " << workingPitch
-                  << " px (in a 640-px view) is below "
-                  << qcl::minimumRingPitch(content.modulesPerRing)
-                  << " px; the reader may not find this symbol\n";
-    }
-    writeOutput(o.output, encodeImage(format, renderer, content.modules));
+    qcl::writer::SymbolRequest request;
+    request.payload = qcl::writer::quorgenPayload(o);
+    request.symbol = o.symbol;
+    request.render = o.render;
+    request.force = o.force;
+    qcl::writer::CheckedSymbol symbol = [&] {
+        try {
+            return qcl::writer::writeCheckedSymbol(request);
+        } catch (const qcl::writer::UnreadableSymbol& refused) {
+            throw std::runtime_error("cannot write the symbol: " + refused.detail +
+                                     "; --force writes it anyway");
+        }
+    }();
+    writeOutput(o.output, encodeImage(format, symbol));
     if (o.verbose && o.output != "-") {
-        printSummary(content, g, o.output);
+        printSummary(symbol.content, symbol.renderer.geometry(), o.output);
     }
     return EXIT_SUCCESS;
 }

@@ -1,35 +1,30 @@
 #include "writer/QuorgenOptions.h"
 
 #include <cmath>
-#include <fstream>
-#include <iterator>
 
 #include <opencv2/imgcodecs.hpp>
 
 #include "common/CodeTypes.h"
+#include "imaging/ImageFile.h"
+#include "writer/OptionNames.h"
+#include "writer/PayloadEncoder.h"
+#include "writer/SymbolWriter.h"
 
 namespace qcl::writer {
 
 namespace {
 
-// Largest image side accepted: keeps the image within memory.
-constexpr int kMaxImageSide = 20000;
 constexpr int kMaxRingCount = 255;
 
-// Strict lookup over an enumeration's names; its numbers are accepted too.
+// A value by its name in any letter case, or by its number.
 template <typename Enum>
-Enum parseName(const std::string& what, const std::string& text, int first, int last) {
-    for (int value = first; value <= last; ++value) {
-        const Enum candidate = static_cast<Enum>(value);
-        if (text == toString(candidate) || text == std::to_string(value)) {
-            return candidate;
-        }
+Enum parseName(const std::string& what, NameKind kind, const std::string& text) {
+    const std::optional<int> value = valueNamed(kind, text);
+    if (!value) {
+        throw UsageError("unknown " + what + " '" + text + "' (choose from " + nameChoices(kind) +
+                         ")");
     }
-    std::string names;
-    for (int value = first; value <= last; ++value) {
-        names += (value == first ? "" : ", ") + toString(static_cast<Enum>(value));
-    }
-    throw UsageError("unknown " + what + " '" + text + "' (choose from " + names + ")");
+    return static_cast<Enum>(*value);
 }
 
 // The whole text read as a number by `convert` (std::stoi or std::stod); false when it is not
@@ -95,17 +90,17 @@ void applyValueOption(QuorgenOptions& o, const std::string& name, const std::str
         o.source = Source::BinaryFile;
         o.input = value;
     } else if (name == "-e" || name == "--ecc") {
-        o.symbol.eccStrength = parseName<ECCtype>("ECC strength", value, 0, 3);
+        o.symbol.eccStrength = parseName<ECCtype>("ECC strength", NameKind::Ecc, value);
     } else if (name == "-c" || name == "--code-type") {
-        o.symbol.codeType = parseName<CodeType>("code type", value, 0, 1);
+        o.symbol.codeType = parseName<CodeType>("code type", NameKind::CodeType, value);
     } else if (name == "-t" || name == "--type") {
-        o.symbol.payloadType = parseName<PayloadType>("payload type", value, 0, 7);
+        o.symbol.payloadType = parseName<PayloadType>("payload type", NameKind::PayloadType, value);
     } else if (name == "-m" || name == "--modules") {
         o.symbol.modulesPerRing = parseInt("modules per ring", value, 16, 80);
     } else if (name == "-r" || name == "--rings") {
         o.symbol.ringCount = parseInt("ring count", value, 2, kMaxRingCount);
     } else if (name == "-l" || name == "--layout") {
-        o.symbol.layout = parseName<Layout>("layout", value, 0, 5);
+        o.symbol.layout = parseName<Layout>("layout", NameKind::Layout, value);
     } else if (name == "--mask") {
         o.symbol.mask = parseInt("mask", value, 0, 4);
     } else if (name == "-p" || name == "--pitch") {
@@ -130,22 +125,39 @@ void applyValueOption(QuorgenOptions& o, const std::string& name, const std::str
 }
 
 std::string readFile(const std::string& name) {
-    std::ifstream in(name, std::ios::binary);
-    if (!in) {
-        throw std::runtime_error("cannot read '" + name + "'");
+    const FileBytes file = readFileBytes(name);
+    if (!file.ok()) {
+        throw std::runtime_error("cannot read '" + name + "': " + file.error);
     }
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return std::string(file.bytes.begin(), file.bytes.end());
 }
 
-std::string hexText(const std::string& bytes) {
-    static const char* const kDigits = "0123456789abcdef";
-    std::string text = "0x";
-    for (const char c : bytes) {
-        const auto byte = static_cast<unsigned char>(c);
-        text += kDigits[byte >> 4];
-        text += kDigits[byte & 0x0F];
+// Splits "--name=value" into its name and value; other arguments are left as they are.
+bool splitAttached(const std::string& arg, std::string& name, std::string& value) {
+    const std::size_t equals = arg.find('=');
+    if (arg.rfind("--", 0) != 0 || equals == std::string::npos) {
+        return false;
     }
-    return text;
+    name = arg.substr(0, equals);
+    value = arg.substr(equals + 1);
+    return true;
+}
+
+bool isFlag(const std::string& arg, QuorgenOptions& o) {
+    if (arg == "-h" || arg == "--help") {
+        o.help = true;
+    } else if (arg == "--version") {
+        o.version = true;
+    } else if (arg == "-v" || arg == "--verbose") {
+        o.verbose = true;
+    } else if (arg == "--mirror") {
+        o.render.mirrored = true;
+    } else if (arg == "--force") {
+        o.force = true;
+    } else {
+        return false;
+    }
+    return true;
 }
 
 }  // namespace
@@ -154,22 +166,26 @@ const char* const kQuorgenUsage = R"(Usage: Quorgen [options] TEXT
        Quorgen [options] --file FILE
        Quorgen [options] --binary-file FILE
 
-Writes a Quorel code symbol holding TEXT (or the bytes of FILE) into an image.
+Writes a Quorel code symbol holding TEXT (or the bytes of FILE) into an image. The symbol is
+read back before it is written: one that Quorview cannot read at the asked size is refused,
+with the smallest size that reads, unless --force is given.
 
 Input:
   TEXT                    the payload; "0b0101..." is stored as binary digits
-  -f, --file FILE         the payload is the contents of FILE, byte for byte
+  -f, --file FILE         the payload is the contents of FILE, byte for byte (bytes that are
+                          not UTF-8 text are stored as a Binary payload)
   -b, --binary-file FILE  binary payload: the bytes of FILE, stored as "0x" and two
                           hexadecimal digits per byte (the reader's hexadecimal output)
-Symbol:
-  -e, --ecc NAME          error correction: Low, Medium (default), Quartile, High
-  -c, --code-type NAME    BlackAndWhite (default) or Color
+Symbol (names in any letter case, or their numbers):
+  -e, --ecc NAME          error correction: low, medium (default), quartile, high
+  -c, --code-type NAME    bw (default) or color; BlackAndWhite and Color too
   -t, --type NAME         payload type: Automatic (default: fewest bits), Digits, Letters,
                           Numbers, Ascii, Binary, UTF8
   -m, --modules N         modules per ring: 16, 32, 48, 64 or 80 (default: smallest fit)
   -r, --rings N           data rings, at least 2 (default: smallest fit)
-  -l, --layout NAME       Horizontal, Vertical, VerticalSnake, HorizontalSnake,
-                          HorizontalShortSnake (default; the one Quorview reads), Scrambled
+  -l, --layout NAME       Horizontal (0), Vertical (1), VerticalSnake (2), HorizontalSnake (3),
+                          HorizontalShortSnake (4, default), Scrambled (5); readers use
+                          layout 4 unless told (Quorview --layout NAME)
       --mask N            data mask 0..4 (default: the most balanced)
 Image:
   -o, --output FILE       image file to write (default quorel.png; PNG keeps it exact);
@@ -178,14 +194,18 @@ Image:
                           svg draws the symbol as vector shapes, sharp at any size
   -p, --pitch PX          ring pitch: radial size of one module ring, in pixels
   -d, --diameter PX       outer diameter of the symbol, in pixels
-  -s, --size WxH          image size (default 640x640, or just large enough for --pitch)
+  -s, --size WxH          image size (default 640x640, or just large enough for --pitch);
+                          at most 20000x20000
   -q, --quiet-zone PX     white margin round the symbol, in pixels of a 640-pixel view
                           (default 8)
-      --rotation DEG      angle of the start marker, degrees clockwise from 3 o'clock
+      --rotation DEG      angle of the start marker, degrees clockwise from 3 o'clock (the
+                          reader's startMarkerAngle)
       --mirror            draw the mirror image
+      --force             write the symbol even when the reader does not read it back
   -v, --verbose           print the chosen size and geometry
   -h, --help              this text
       --version           program and version
+Options that take a value also take it as --name=VALUE.
 Exit codes: 0 written, 1 the symbol or the file could not be written, 2 usage error.
 )";
 
@@ -195,14 +215,16 @@ QuorgenOptions parseQuorgenArguments(const std::vector<std::string>& args) {
     bool sizeGiven = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
-        if (arg == "-h" || arg == "--help") {
-            o.help = true;
-        } else if (arg == "--version") {
-            o.version = true;
-        } else if (arg == "-v" || arg == "--verbose") {
-            o.verbose = true;
-        } else if (arg == "--mirror") {
-            o.render.mirrored = true;
+        std::string name;
+        std::string value;
+        if (isFlag(arg, o)) {
+            continue;
+        }
+        if (splitAttached(arg, name, value)) {
+            if (isFlag(name, o)) {
+                throw UsageError("option '" + name + "' takes no value");
+            }
+            applyValueOption(o, name, value, sizeGiven);
         } else if (arg.size() > 1 && arg[0] == '-') {
             if (i + 1 >= args.size()) {
                 throw UsageError("option '" + arg + "' needs a value");
@@ -237,7 +259,7 @@ std::string quorgenPayload(QuorgenOptions& options) {
             return readFile(options.input);
         case QuorgenOptions::Source::BinaryFile:
             options.symbol.payloadType = PayloadType::Binary;
-            return hexText(readFile(options.input));
+            return bytesAsHexText(readFile(options.input));
     }
     return {};
 }

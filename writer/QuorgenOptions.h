@@ -19,6 +19,7 @@ struct QuorgenOptions {
     std::string format;                 // "png", "svg" or another image type; "" from the name
     SymbolOptions symbol;
     RenderOptions render;
+    bool force = false;  // write a symbol that the reader does not read back
     bool verbose = false;
     bool help = false;     // print the usage text and nothing else
     bool version = false;  // print the program and version and nothing else
@@ -37,13 +38,15 @@ const cv::Size kDefaultQuorgenImage(640, 640);
 extern const char* const kQuorgenUsage;
 
 // Reads the arguments that follow the program name. Exactly one payload is needed (a text, or
-// --file or --binary-file) unless --help is given. Enumeration values are taken by name or by
-// number. Throws UsageError.
+// --file or --binary-file) unless --help is given. Enumeration values are taken by name, in any
+// letter case, or by number; an option's value may follow it or be attached as --name=VALUE.
+// Throws UsageError.
 QuorgenOptions parseQuorgenArguments(const std::vector<std::string>& args);
 
 // The payload text: the text itself, a file's bytes, or a binary file's bytes as "0x" and two
 // lower-case hexadecimal digits per byte (the reader's hexadecimal output), which also sets the
-// payload type to Binary. Throws std::runtime_error when a file cannot be read.
+// payload type to Binary. Throws std::runtime_error, with the reason in our words, when a file
+// cannot be read.
 std::string quorgenPayload(QuorgenOptions& options);
 
 // The image type to write: --format, else the output name's extension ("png" for standard

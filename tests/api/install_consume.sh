@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# Installs the build tree into a scratch prefix, then builds the example program against it
-# outside the source tree three ways (CMake package shared, CMake package static, pkg-config) and
-# reads a sample with each. Usage: install_consume.sh SOURCE_DIR BUILD_DIR
+# Installs the build tree into a scratch prefix, runs the installed programs (a symbol from
+# Quorgen read by Quorview, the camera view module found, the man pages there), then builds the
+# example program against it outside the source tree three ways (CMake package shared, CMake
+# package static, pkg-config) and reads a sample with each.
+# Usage: install_consume.sh SOURCE_DIR BUILD_DIR
 set -euo pipefail
 source_dir="$1"
 build_dir="$2"
@@ -11,6 +13,8 @@ trap 'rm -rf "$work"' EXIT
 cmake --install "$build_dir" --prefix "$work/prefix" >/dev/null
 sample="$source_dir/samples/hello-bw.png"
 expected="$(cat "$source_dir/samples/hello-bw.txt")"
+
+bash "$source_dir/tests/api/installed_programs_check.sh" "$work/prefix"
 
 check() {
   local program="$1" output

@@ -6,8 +6,8 @@
 
 #include <regex>
 
-#include "support/ProgramRunner.h"
 #include "VirtualDisplay.h"
+#include "support/ProgramRunner.h"
 #include "support/RoundTrip.h"
 
 namespace qcl {
@@ -119,8 +119,30 @@ TEST_F(CameraViewTest, SequenceThatEndsLeavesTheViewWithAMessage) {
     EXPECT_TRUE(contains(program_->errors(), "camera delivered no frame")) << program_->errors();
     const std::string out = program_->output();
     EXPECT_TRUE(contains(out, "Warning\tCamera mode 0 not supported. Use default mode.\n"));
-    EXPECT_TRUE(contains(out, "Warning\tFrame size 0 x 0 not supported. Use last valid size.\n"));
+    // No size was asked for: nothing to warn about.
+    EXPECT_FALSE(contains(out, "Frame size")) << out;
     EXPECT_TRUE(contains(out.substr(out.rfind(kMenuHeading)), "m: set device mode    [Default]"));
+    quit();
+}
+
+// A square source is shown square, with the status lines below it; a start that asks for no
+// mode and no size warns of nothing.
+TEST_F(CameraViewTest, TheWindowShowsTheFrameAtItsOwnAspectWithTheStatusBelow) {
+    RenderOptions render;
+    render.imageSize = cv::Size(640, 640);
+    open(test::writeSymbol("Square", writer::SymbolOptions{}, render).image, 4000, -1,
+         "Output:\tSquare");
+    EXPECT_FALSE(contains(program_->output(), "Warning\t")) << program_->output();
+    // The window takes the picture's size with the first picture shown, after the first read.
+    cv::Size window;
+    for (int i = 0; i < 200 && window.height <= 640; ++i) {
+        std::this_thread::sleep_for(100ms);
+        window = display_.windowSize(window_);
+    }
+    EXPECT_EQ(window.width, 640);
+    EXPECT_GT(window.height, 640);
+    EXPECT_LT(window.height, 700) << "two status lines";
+    press("Escape", kMenuHeading, 2);
     quit();
 }
 

@@ -4,10 +4,10 @@
 
 #include <sstream>
 
-#include "support/ProgramRunner.h"
 #include "app/Menu.h"
 #include "common/Logger.h"
 #include "support/LogCapture.h"
+#include "support/ProgramRunner.h"
 
 namespace qcl {
 namespace {

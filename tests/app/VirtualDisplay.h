@@ -3,6 +3,8 @@
 
 #include <signal.h>
 
+#include <opencv2/core.hpp>
+
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -51,6 +53,23 @@ class VirtualDisplay {
             ::pclose(pipe);
         }
         return id;
+    }
+
+    // Width and height of the window (0 x 0 when they cannot be told).
+    cv::Size windowSize(const std::string& window) const {
+        const std::string command =
+            "DISPLAY=" + name_ + " xdotool getwindowgeometry --shell " + window + " 2>/dev/null";
+        int width = 0;
+        int height = 0;
+        if (FILE* pipe = ::popen(command.c_str(), "r")) {
+            char line[64];
+            while (std::fgets(line, sizeof(line), pipe) != nullptr) {
+                std::sscanf(line, "WIDTH=%d", &width);
+                std::sscanf(line, "HEIGHT=%d", &height);
+            }
+            ::pclose(pipe);
+        }
+        return cv::Size(width, height);
     }
 
     // Focuses the window and presses one key (an xdotool key name such as "c" or "Escape").

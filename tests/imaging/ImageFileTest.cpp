@@ -2,8 +2,13 @@
 #include "imaging/RowShrinker.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
+
+#include <filesystem>
+#include <fstream>
 
 namespace qcl {
 namespace {
@@ -79,6 +84,48 @@ TEST(ImageFile, DamagedBytesAnswerOneLineOfOurOwn) {
         }
     }
     EXPECT_FALSE(readImageFile("/nonexistent/image.png").ok());
+}
+
+// Every kind of path gets one line of our own and no wait: a directory, a device, a pipe nobody
+// writes to, a file whose reading fails, an empty file and a missing one.
+TEST(ImageFile, PathsThatNameNoImageFileAreRefusedInOurWords) {
+    namespace fs = std::filesystem;
+    const fs::path dir =
+        fs::temp_directory_path() / ("quorview-paths-" + std::to_string(::getpid()));
+    fs::create_directories(dir);
+    ASSERT_EQ(::mkfifo((dir / "pipe").c_str(), 0600), 0);
+    std::ofstream(dir / "empty.png").close();
+    const std::string pngBytes = [] {
+        const std::vector<std::uint8_t> bytes = encode(".png", gradient(8, 8));
+        return std::string(bytes.begin(), bytes.end());
+    }();
+    std::ofstream(dir / "real.png", std::ios::binary) << pngBytes;
+    const struct {
+        std::string path;
+        std::string reason;  // "" when the file is read
+    } cases[] = {
+        {dir.string(), "it is a directory"},
+        {"/dev/null", "it is a device, not a file"},
+        {"/dev/zero", "it is a device, not a file"},
+        {(dir / "pipe").string(), "it is a pipe that delivered nothing (no writer)"},
+        // Readable by its permissions, even to root, but the system refuses to read it.
+        {"/proc/self/mem", "it is unreadable (Input/output error)"},
+        {(dir / "missing.png").string(), "it is missing"},
+        {(dir / "real.png/inside").string(), "it is missing"},
+        {(dir / "real.png").string(), ""},
+    };
+    for (const auto& c : cases) {
+        const FileBytes read = readFileBytes(c.path);
+        EXPECT_EQ(read.error, c.reason) << c.path;
+        if (c.reason.empty()) {
+            EXPECT_EQ(std::string(read.bytes.begin(), read.bytes.end()), pngBytes);
+        }
+    }
+    const ImageReadResult folder = readImageFile(dir.string());
+    EXPECT_EQ(folder.error, "Image file '" + dir.string() + "' cannot be read: it is a directory");
+    EXPECT_EQ(readImageFile((dir / "empty.png").string()).error,
+              "Image file '" + (dir / "empty.png").string() + "' cannot be read: it is empty");
+    fs::remove_all(dir);
 }
 
 TEST(ImageFile, LargeImagesAreReducedWhileReading) {

@@ -26,6 +26,14 @@ inline const std::string kProgram = QUORVIEW_BINARY;
 inline const std::string kProgram;
 #endif
 
+// How long a program may run before it is taken for hung: a minute, ten under a sanitizer, whose
+// builds run many times slower (a failed search of a whole image takes most of a minute there).
+#ifdef QUORVIEW_SANITIZED_TESTS
+constexpr int kProgramLimitSeconds = 600;
+#else
+constexpr int kProgramLimitSeconds = 60;
+#endif
+
 inline int occurrences(const std::string& text, const std::string& part) {
     int count = 0;
     for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) {
@@ -79,13 +87,15 @@ inline std::string quoted(const std::string& word) {
 
 // The program, started through the shell: standard input is a pipe that the test writes to,
 // output and error streams go to files that the test reads while it runs. `environment` holds
-// NAME=value settings for the program only. A program still running after a minute is killed.
+// NAME=value settings for the program only. A program still running after kProgramLimitSeconds
+// is taken for hung and killed.
 class RunningProgram {
   public:
     RunningProgram(const fs::path& workingDirectory, const std::vector<std::string>& arguments,
                    const std::vector<std::string>& environment = {},
                    const std::string& program = kProgram) {
-        std::string command = "cd " + quoted(workingDirectory) + " && exec timeout -s KILL 60 env";
+        std::string command = "cd " + quoted(workingDirectory) + " && exec timeout -s KILL " +
+                              std::to_string(kProgramLimitSeconds) + " env";
         for (const std::string& word : environment) {
             command += " " + quoted(word);
         }

@@ -23,8 +23,7 @@ std::string alphabetOf(PayloadType type) {
             break;
     }
     std::string all;
-    const int last = type == PayloadType::UTF8 ? 255 : 127;
-    for (int c = 1; c <= last; ++c) {
+    for (int c = 1; c <= 127; ++c) {
         all += static_cast<char>(c);
     }
     return all;
@@ -39,11 +38,10 @@ std::string randomText(PayloadType type, std::size_t length, SeededRandom& rando
         std::string text = "Quorel " + random.text(length, alphabetOf(PayloadType::Letters));
         return text.substr(0, std::max<std::size_t>(length, 1));
     }
-    std::string text = random.text(length, alphabetOf(type));
-    if (type == PayloadType::UTF8 && !text.empty()) {
-        text[0] = static_cast<char>(0xC3);  // keeps the automatic choice off Ascii
-    }
-    return text;
+    // A UTF8 text opens with a two-byte character, which keeps the automatic choice off Ascii.
+    const std::string opening = type == PayloadType::UTF8 ? "\xc3\xa9" : "";
+    return (opening + random.text(length, alphabetOf(type)))
+        .substr(0, std::max(length, opening.size()));
 }
 
 // Rough characters per payload byte, to start the search for a filling length.

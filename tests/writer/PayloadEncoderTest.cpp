@@ -57,5 +57,35 @@ TEST(PayloadEncoder, RefusesTextsOutsideTheAlphabetOrTheLengthField) {
               DataSizeExceedsMaximum);
 }
 
+// Strict UTF-8: every ill-formed kind refused, the edges of the valid ranges taken.
+TEST(PayloadEncoder, Utf8IsCheckedStrictly) {
+    const std::pair<std::string, bool> cases[] = {
+        {"", true},
+        {"plain", true},
+        {"\xc2\x80", true},           // U+0080, the lowest two-byte value
+        {"\xef\xbf\xbf", true},       // U+FFFF
+        {"\xf4\x8f\xbf\xbf", true},   // U+10FFFF, the highest value
+        {"\xc0\xaf", false},          // overlong "/"
+        {"\xe0\x80\xaf", false},      // overlong in three bytes
+        {"\xed\xa0\x80", false},      // a surrogate
+        {"\xf4\x90\x80\x80", false},  // past U+10FFFF
+        {"\x80", false},              // a lone continuation byte
+        {"ab\xe2\x82", false},        // cut off at the end
+        {"\xe2\x28\xa1", false},      // a continuation that is not one
+        {std::string("\xff\xfe\0a", 4), false}};
+    for (const auto& [text, valid] : cases) {
+        EXPECT_EQ(isValidUtf8(text), valid) << ::testing::PrintToString(text);
+    }
+}
+
+// Bytes that are not UTF-8 would read back as text with replacement characters: no type takes
+// them (the shared writer turns them into Binary first).
+TEST(PayloadEncoder, BytesThatAreNoTextAreRefused) {
+    const std::string bytes("\xff\xfe\0a", 4);
+    EXPECT_EQ(refusalCode(bytes, PayloadType::UTF8), InvalidInputSymbols);
+    EXPECT_EQ(refusalCode(bytes, PayloadType::Automatic), InvalidInputSymbols);
+    EXPECT_EQ(bytesAsHexText(bytes), "0xfffe0061");
+}
+
 }  // namespace
 }  // namespace qcl::writer

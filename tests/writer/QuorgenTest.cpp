@@ -59,6 +59,11 @@ TEST(QuorgenOptions, EveryOptionInShortAndLongForm) {
          "1 payload.txt b.png Low Color UTF8 80x9 Scrambled m-1 d0 0x0 q3.5 a0-V- p12.5"},
         {{"-b", "data.bin", "-p", "20"}, "2 data.bin"},
         {{"-"}, "0 - quorel.png"},
+        // The same words as the reader's, in any letter case, and values attached with "=".
+        {{"--ecc=high", "-c", "COLOR", "--layout=scrambled", "-t", "digits", "--rings=4", "1"},
+         "0 1 quorel.png High Color Digits 0x4 Scrambled"},
+        {{"-e", "QUARTILE", "--code-type", "bw", "Text"},
+         "0 Text quorel.png Quartile BlackAndWhite"},
     };
     for (const auto& [args, expected] : cases) {
         EXPECT_EQ(describe(parseQuorgenArguments(args)).rfind(expected, 0), 0u)
@@ -74,9 +79,10 @@ TEST(QuorgenOptions, EveryOptionInShortAndLongForm) {
 TEST(QuorgenOptions, BadValuesAreNamed) {
     const std::vector<std::pair<Args, std::string>> cases = {
         {{"-e", "Huge", "t"},
-         "unknown ECC strength 'Huge' (choose from Low, Medium, Quartile, High)"},
-        {{"-e", "high", "t"}, "unknown ECC strength 'high'"},  // names are case-sensitive
-        {{"-c", "2", "t"}, "unknown code type '2'"},
+         "unknown ECC strength 'Huge' (choose from low, medium, quartile or high)"},
+        {{"-c", "2", "t"}, "unknown code type '2' (choose from bw or color)"},
+        {{"-c", "auto", "t"}, "unknown code type 'auto'"},  // reading only
+        {{"--force=yes", "t"}, "option '--force' takes no value"},
         {{"-t", "Words", "t"}, "unknown payload type 'Words'"},
         {{"-l", "Spiral", "t"}, "unknown layout 'Spiral'"},
         {{"-m", "15", "t"}, "modules per ring must be a whole number from 16 to 80, not '15'"},
@@ -118,8 +124,20 @@ TEST(QuorgenOptions, PayloadFromFiles) {
     EXPECT_EQ(quorgenPayload(binary), "0x007fa5ff");
     EXPECT_EQ(binary.symbol.payloadType, PayloadType::Binary);
 
-    QuorgenOptions missing = parseQuorgenArguments({"--file", (dir / "no-such-file").string()});
-    EXPECT_THROW(quorgenPayload(missing), std::runtime_error);
+    // Paths that name no readable file, in our words.
+    const std::pair<std::string, std::string> unreadable[] = {
+        {(dir / "no-such-file").string(), "it is missing"},
+        {dir.path().string(), "it is a directory"},
+        {"/dev/zero", "it is a device, not a file"}};
+    for (const auto& [path, reason] : unreadable) {
+        QuorgenOptions options = parseQuorgenArguments({"--file", path});
+        try {
+            quorgenPayload(options);
+            ADD_FAILURE() << path;
+        } catch (const std::runtime_error& e) {
+            EXPECT_EQ(std::string(e.what()), "cannot read '" + path + "': " + reason);
+        }
+    }
 }
 
 #ifdef QUORGEN_BINARY
@@ -144,6 +162,13 @@ TEST_F(QuorgenProgram, WritesSymbolsTheReaderReadsBack) {
     EXPECT_TRUE(test::contains(run1.output, "Wrote symbol.png: 640x640 px")) << run1.output;
     EXPECT_EQ(image("symbol.png").size(), kDefaultQuorgenImage);
     EXPECT_EQ(decode(DecodeParameters(), image("symbol.png"), true), text);
+
+    // Bytes that are not UTF-8 come back as the same bytes, not as text with replacements.
+    dir_.write("bytes.dat", std::string("\xff\xfe\0a", 4));
+    ASSERT_EQ(run({"-f", "bytes.dat", "-o", "bytes.png"}).exitCode, 0);
+    DecodeParameters hex;
+    hex.binaryFormat = BinaryFormat::HexaLowerCase;
+    EXPECT_EQ(decode(hex, image("bytes.png"), true), "0xfffe0061");
 
     const test::ProgramResult png = run({"-o", "-", "To stdout"});
     ASSERT_EQ(png.exitCode, 0) << png.errors;
@@ -197,7 +222,20 @@ TEST_F(QuorgenProgram, FailuresExitWithAReason) {
         {{"-o", "noextension", "Hi"}, 2, {"has no extension"}},
         {{"--format", "gif", "-o", "-", "Hi"}, 2, {"cannot write images of type 'gif'"}},
         {{"-o", "/nonexistent-dir/x.png", "Hi"}, 1, {"cannot write '/nonexistent-dir/x.png': "}},
-        {{"-o", "x.png", ""}, 2, {"the payload is empty"}},
+        {{"-o", "x.png", ""}, 1, {"the payload is empty"}},
+        // Symbols the reader would not read are refused, with the size that reads.
+        {{"-r", "100", "-o", "x.png", "Hello"},
+         1,
+         {"our reader does not read this symbol at an image of 640 x 640 px; no larger size "
+          "reads it either",
+          "--force writes it anyway"}},
+        {{"-d", "50", "-o", "x.png", "Hello"},
+         1,
+         {"at a diameter of 50 px; the smallest size that reads is a diameter of "}},
+        {{"-p", "2", "-o", "x.png", "Hello"},
+         1,
+         {"the smallest size that reads is a ring pitch of "}},
+        {{"-f", ".", "-o", "x.png"}, 1, {"Quorgen: cannot read '.': it is a directory"}},
     };
     for (const auto& c : cases) {
         const test::ProgramResult result = run(c.args);
@@ -209,6 +247,10 @@ TEST_F(QuorgenProgram, FailuresExitWithAReason) {
         }
     }
     EXPECT_FALSE(std::filesystem::exists(dir_ / "x.png")) << "no image for a failed symbol";
+    // Forced, the unreadable symbol is written as asked: 50 px across in an image just large
+    // enough for it.
+    EXPECT_EQ(run({"--force", "-d", "50", "-o", "x.png", "Hello"}).exitCode, 0);
+    EXPECT_LT(image("x.png").cols, 100);
     for (const auto& [option, output] :
          {std::pair<std::string, std::string>{"--version", "Quorgen 1.26.34\n"},
           {"--help", kQuorgenUsage}}) {
