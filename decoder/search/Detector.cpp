@@ -22,6 +22,9 @@ constexpr double kDiscPitches = 0.85;
 // three pitches of the zebras).
 constexpr double kMaxRimPitches = 12.0;
 
+// Notches of 32 modules per ring and more (eight, less one the marker may merge): a count that
+// texture gives a disc only by chance.
+constexpr int kConvincingNotches = 7;
 // Discs of a reduced picture smaller than this (px there) are looked at again in the caller's
 // pixels when they showed too little: the window reaches this many disc radii round them (the
 // quiet zone of nine rings lies within 16), and the disc sought there is of this share of the
@@ -42,11 +45,13 @@ double pitchOf(const DiscEvidence& evidence, double discRadius) {
 }
 
 // A symbol shows its outer zebra, or failing that (blur, a slant, damage) the quiet zone round
-// it: texture and noise show discs with a marker-like run often enough, but the ring of modules
-// or the white ring round them rarely.
+// it, or eight notches or more evenly spaced round its disc: texture and noise show discs with a
+// marker-like run often enough, but the ring of modules, the white ring round them or so many
+// even notches rarely.
 bool symbolLike(const DiscEvidence& evidence, const DetectorOptions& options) {
     return evidence.reached >= options.minEvidence &&
-           (evidence.reached == Evidence::OuterZebra || evidence.quietZone);
+           (evidence.reached == Evidence::OuterZebra || evidence.quietZone ||
+            evidence.notches >= kConvincingNotches);
 }
 
 // A disc and what it showed, measured on a picture whose pixel x lies at caller pixel

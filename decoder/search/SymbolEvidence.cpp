@@ -68,7 +68,7 @@ constexpr int kMaxOpenRays = kZebraRays / 16;
 constexpr int kMinNotches = 4;
 // The quiet zone's circle may carry a speck or two of black; it is sought out to this many
 // marker lengths: blur and resampling break a thin marker at a third of its length or less.
-constexpr double kQuietBlackShare = 0.02;
+constexpr double kQuietBlackShare = 0.05;
 constexpr double kMaxRimToReach = 4.0;
 // The inner zebra's thin black floor, just beyond the disc: black all round but for specks.
 constexpr double kFloorRing = 1.15;
