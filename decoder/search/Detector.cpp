@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "decoder/search/DiscScan.h"
+#include "decoder/search/RimRectifier.h"
 #include "decoder/search/RingSamples.h"
 
 #include <opencv2/imgproc.hpp>
@@ -88,6 +89,21 @@ bool makeHypothesis(const Measured& m, const DetectorOptions& options, Hypothesi
     return true;
 }
 
+// A disc that showed its notches, or a blur's dark surroundings, but no marker to a quiet zone
+// (a small symbol's marker breaks, a busy background leaves no white ring): its rim as the outline
+// of the dark area round it, when that is concentric with the disc and holds modules.
+void rimOfDarkArea(const EvidenceImages& images, Measured& m) {
+    cv::RotatedRect rim;
+    if (!findRim(images.grey, m.blob.ellipse, rim)) {
+        return;
+    }
+    const double radius = 0.5 * std::max(rim.size.width, rim.size.height);
+    if (showsModules(images, m.blob, radius)) {
+        m.evidence.rimRadius = radius;
+        m.evidence.quietZone = true;
+    }
+}
+
 // A small disc of a reduced picture looked at again in the caller's own pixels, where its notches,
 // its marker and the thin quiet zone of a small symbol show: the window round it is cleaned and
 // thresholded as the detection picture is, and the disc nearest its middle measured. False when
@@ -155,8 +171,11 @@ std::vector<Hypothesis> detectSymbols(SearchImage& image, const DetectorOptions&
     const auto consider = [&](const DiscBlob& blob) {
         Measured m{blob, measureEvidence(images, blob), toCaller, cv::Point2d(0.0, 0.0)};
         const bool small = toCaller > 1.0 && blob.radius < kCloserLookRadius;
-        if (!symbolLike(m.evidence, options) && small && m.evidence.floorSeen) {
-            closerLook(image, blob, scan, m);
+        const bool closer = !symbolLike(m.evidence, options) && small && m.evidence.floorSeen &&
+                            closerLook(image, blob, scan, m);
+        // (After a closer look the disc is measured in a window of its own, not in `images`.)
+        if (!closer && !symbolLike(m.evidence, options) && m.evidence.reached >= Evidence::Disc) {
+            rimOfDarkArea(images, m);
         }
         Hypothesis h;
         if (symbolLike(m.evidence, options) && makeHypothesis(m, options, h)) {

@@ -68,7 +68,7 @@ constexpr int kMaxOpenRays = kZebraRays / 16;
 constexpr int kMinNotches = 4;
 // The quiet zone's circle may carry a speck or two of black; it is sought out to this many
 // marker lengths: blur and resampling break a thin marker at a third of its length or less.
-constexpr double kQuietBlackShare = 0.05;
+constexpr double kQuietBlackShare = 0.02;
 constexpr double kMaxRimToReach = 4.0;
 // The inner zebra's thin black floor, just beyond the disc: black all round but for specks.
 constexpr double kFloorRing = 1.15;
@@ -311,11 +311,7 @@ DiscEvidence measureEvidence(const EvidenceImages& images, const DiscBlob& disc)
     // A blurred disc's quiet zone counts only round modules: a solid dark ring round a white hole
     // (a washer, a bold letter) is no symbol, however round.
     if (evidence.reached == Evidence::Disc && evidence.quietZone) {
-        const double middle = 0.5 * (1.0 + evidence.rimRadius / disc.radius);
-        const RingSample modules = sampleRing(binary, images.grey, disc.ellipse, middle);
-        evidence.quietZone = modules.greySpread >= kMinModuleSpread &&
-                             modules.blackShare >= kMinModuleBlack &&
-                             modules.blackShare <= 1.0 - kMinModuleBlack;
+        evidence.quietZone = showsModules(images, disc, evidence.rimRadius);
     }
     const double zebraScale = kZebraCircleShare * reach / disc.radius;
     // A disc without visible notches is its symbol's only when the outer zebra or the quiet zone
@@ -326,6 +322,13 @@ DiscEvidence measureEvidence(const EvidenceImages& images, const DiscBlob& disc)
         evidence.reached = Evidence::Marker;
     }
     return evidence;
+}
+
+bool showsModules(const EvidenceImages& images, const DiscBlob& disc, double rimRadius) {
+    const double middle = 0.5 * (1.0 + rimRadius / disc.radius);
+    const RingSample modules = sampleRing(images.binary, images.grey, disc.ellipse, middle);
+    return modules.greySpread >= kMinModuleSpread && modules.blackShare >= kMinModuleBlack &&
+           modules.blackShare <= 1.0 - kMinModuleBlack;
 }
 
 }  // namespace qcl

@@ -44,4 +44,9 @@ struct EvidenceImages {
 
 DiscEvidence measureEvidence(const EvidenceImages& images, const DiscBlob& disc);
 
+// True when the ring halfway from `disc` to a rim of `rimRadius` px crosses modules: grey levels
+// that spread, black and white each on a good share of it. A solid dark ring round a white hole
+// (a washer, a bold letter) shows none, however round.
+bool showsModules(const EvidenceImages& images, const DiscBlob& disc, double rimRadius);
+
 }  // namespace qcl
