@@ -130,6 +130,11 @@ FileBytes readFileBytes(const std::string& path) {
     // A pipe opened without waiting: one without a writer then reads as empty instead of
     // blocking until some writer comes.
     const bool pipe = S_ISFIFO(status.st_mode);
+    // A regular file's size is known before a byte is read: one too large for any image we read
+    // is refused at once, without reading a gigabyte first.
+    if (S_ISREG(status.st_mode) && static_cast<std::uint64_t>(status.st_size) > kMaxFileBytes) {
+        return fileFailure("it is larger than 1 GiB");
+    }
     Descriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | (pipe ? O_NONBLOCK : 0)));
     if (fd.get() < 0) {
         return fileFailure(openFailure(errno));

@@ -26,12 +26,11 @@ namespace {
 constexpr double kSameSymbolShare = 0.5;
 // Hypotheses within a read symbol's rim (its modules, a ring) are not tried.
 constexpr double kInsideShare = 1.0;
-// The other binarisations are for hypotheses whose first view showed the chain a centre disc, the
-// costlier alternatives for those whose view got past the inner zebra: a view that did not even
-// show the disc's zebra is a false candidate far more often than an alternative away from
-// reading.
-constexpr std::int32_t kBinarisationsFromStage = StageFindInnerZebra;
-constexpr std::int32_t kAlternativesPastStage = StageFindInnerZebra;
+// The other binarisations and the costlier alternatives are for hypotheses whose first view showed
+// the chain the disc's inner zebra, even where the chain could not count its notches (a slant, a
+// smear, a crop at a rotation the first binarisation breaks): a view that did not show the zebra
+// at all is a false candidate far more often than an alternative away from reading.
+constexpr std::int32_t kAlternativesFromStage = StageFindInnerZebra;
 // A crop enlarged at least this much holds a symbol whose modules are a few pixels: whether they
 // survive the view's binarisation depends on the resampling, so it is cut again, enlarged by
 // Lanczos to these sides (px) in turn.
@@ -129,7 +128,7 @@ class Search {
             if (finished()) {
                 break;
             }
-            if (attempt.reachedStage >= kBinarisationsFromStage &&
+            if (attempt.reachedStage >= kAlternativesFromStage &&
                 !nearSymbol(result_.symbols, attempt.hypothesis.center, kInsideShare)) {
                 tryAlternatives(attempt);
             }
@@ -198,13 +197,6 @@ class Search {
     void tryAlternatives(Attempt& attempt) {
         if (read(attempt, attempt.first, attempt.codeType, Binarisations::LaterOnly) ||
             readWholePicture(attempt)) {
-            return;
-        }
-        // A blurred symbol's view rarely shows the chain its inner zebra: its disc, its marker and
-        // the quiet zone round it are what the detector saw, and enough to try the sharpened view.
-        const Hypothesis& h = attempt.hypothesis;
-        const bool blurred = h.evidence == Evidence::Disc;
-        if (attempt.reachedStage <= kAlternativesPastStage && !blurred) {
             return;
         }
         const bool small = attempt.crop.image.cols * kRetryEnlargement <= kMaxViewSide;

@@ -100,6 +100,9 @@ TEST(ImageFile, PathsThatNameNoImageFileAreRefusedInOurWords) {
         return std::string(bytes.begin(), bytes.end());
     }();
     std::ofstream(dir / "real.png", std::ios::binary) << pngBytes;
+    // A sparse file of 4 GiB that starts as a PNG: refused by its size, before it is read.
+    std::ofstream(dir / "huge.png", std::ios::binary) << pngBytes;
+    fs::resize_file(dir / "huge.png", std::uintmax_t{4} << 30);
     const struct {
         std::string path;
         std::string reason;  // "" when the file is read
@@ -112,6 +115,7 @@ TEST(ImageFile, PathsThatNameNoImageFileAreRefusedInOurWords) {
         {"/proc/self/mem", "it is unreadable (Input/output error)"},
         {(dir / "missing.png").string(), "it is missing"},
         {(dir / "real.png/inside").string(), "it is missing"},
+        {(dir / "huge.png").string(), "it is larger than 1 GiB"},
         {(dir / "real.png").string(), ""},
     };
     for (const auto& c : cases) {
