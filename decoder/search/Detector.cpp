@@ -26,6 +26,8 @@ constexpr double kMaxRimPitches = 12.0;
 // Notches of 32 modules per ring and more (eight, less one the marker may merge): a count that
 // texture gives a disc only by chance.
 constexpr int kConvincingNotches = 7;
+// Share of a measured rim's radius that must lie inside the picture on every side.
+constexpr double kMinRimInside = 0.75;
 // Discs of a reduced picture smaller than this (px there) are looked at again in the caller's
 // pixels when they showed too little: the window reaches this many disc radii round them (the
 // quiet zone of nine rings lies within 16), and the disc sought there is of this share of the
@@ -87,6 +89,19 @@ bool makeHypothesis(const Measured& m, const DetectorOptions& options, Hypothesi
                         std::max(m.blob.ellipse.size.width, m.blob.ellipse.size.height);
     h.score = axes * h.discRadius;
     return true;
+}
+
+// True unless the hypothesis's measured rim reaches well beyond the picture: the stage chain reads
+// no symbol with a quarter of its rings cut off, and a large round thing whose "rim" lies far
+// outside (a plate, a ring of a pattern) is no symbol.
+bool insidePicture(const Hypothesis& h, cv::Size picture) {
+    if (!h.rimMeasured) {
+        return true;  // an estimate of the largest symbol such a disc could have
+    }
+    const double room =
+        std::min({h.center.x + 0.5, h.center.y + 0.5, picture.width - 0.5 - h.center.x,
+                  picture.height - 0.5 - h.center.y});
+    return room >= kMinRimInside * h.outerRadius;
 }
 
 // A disc that showed its notches, or a blur's dark surroundings, but no marker to a quiet zone
@@ -178,7 +193,8 @@ std::vector<Hypothesis> detectSymbols(SearchImage& image, const DetectorOptions&
             rimOfDarkArea(images, m);
         }
         Hypothesis h;
-        if (symbolLike(m.evidence, options) && makeHypothesis(m, options, h)) {
+        if (symbolLike(m.evidence, options) && makeHypothesis(m, options, h) &&
+            insidePicture(h, image.image().size())) {
             found.push_back(h);
         }
     };
@@ -189,8 +205,12 @@ std::vector<Hypothesis> detectSymbols(SearchImage& image, const DetectorOptions&
     // accepts. Where the scan found nothing, the white area at the middle of the picture's dark
     // pixels is taken whole: that is where a symbol that fills the picture has its disc.
     DiscBlob middle;
-    if (found.empty() && discAtMiddle(binary, scan, middle)) {
+    DiscBlob enclosing;
+    if (found.empty() && discAtMiddle(binary, scan, middle, &enclosing)) {
         consider(middle);
+        if (found.empty() && enclosing.radius <= scan.maxRadius) {
+            consider(enclosing);
+        }
     }
     std::stable_sort(found.begin(), found.end(), [](const Hypothesis& a, const Hypothesis& b) {
         return a.evidence != b.evidence ? a.evidence > b.evidence : a.score > b.score;

@@ -249,7 +249,8 @@ bool discThrough(const cv::Mat& binary, cv::Point seed, const DiscScanOptions& o
     return true;
 }
 
-bool discAtMiddle(const cv::Mat& binary, const DiscScanOptions& options, DiscBlob& disc) {
+bool discAtMiddle(const cv::Mat& binary, const DiscScanOptions& options, DiscBlob& disc,
+                  DiscBlob* enclosing) {
     CV_Assert(binary.type() == CV_8UC1);
     const cv::Rect extent = blackExtent(binary);
     if (extent.empty()) {
@@ -286,9 +287,17 @@ bool discAtMiddle(const cv::Mat& binary, const DiscScanOptions& options, DiscBlo
     if (!(b >= options.minRadius && a <= options.maxRadius && b >= options.minAxisRatio * a)) {
         return false;
     }
-    disc.ellipse =
-        cv::RotatedRect(e.center + cv::Point2f(window.tl() + filled.tl()), e.size, e.angle);
+    const cv::Point2f offset(window.tl() + filled.tl());
+    disc.ellipse = cv::RotatedRect(e.center + offset, e.size, e.angle);
     disc.radius = 0.5 * (a + b);
+    if (enclosing != nullptr) {
+        cv::Point2f centre;
+        float radius = 0.0f;
+        cv::minEnclosingCircle(hull, centre, radius);
+        enclosing->ellipse =
+            cv::RotatedRect(centre + offset, cv::Size2f(2.0f * radius, 2.0f * radius), 0.0f);
+        enclosing->radius = radius;
+    }
     return true;
 }
 

@@ -37,6 +37,10 @@ bool discThrough(const cv::Mat& binary, cv::Point seed, const DiscScanOptions& o
 // The white area at the middle of the dark pixels' extent, taken whole (its convex hull fitted
 // by an ellipse), when it is of a disc's size: the disc of a symbol that fills the picture, even
 // where damage has bitten into it or a black centre fills its middle. False otherwise.
-bool discAtMiddle(const cv::Mat& binary, const DiscScanOptions& options, DiscBlob& disc);
+// `enclosing`, when given, receives the smallest circle round that area: the disc of a round
+// symbol whose edge a dark band (a shadow's edge) has cut off on one side, where the hull's
+// ellipse comes out too small and off its centre.
+bool discAtMiddle(const cv::Mat& binary, const DiscScanOptions& options, DiscBlob& disc,
+                  DiscBlob* enclosing = nullptr);
 
 }  // namespace qcl

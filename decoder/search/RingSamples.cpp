@@ -14,6 +14,10 @@ namespace {
 // inner zebra (20 notches) gets two samples on the smallest disc looked at.
 constexpr double kSamplesPerPixel = 1.5;
 constexpr int kMinSamples = 64;
+// A white run shorter than this share of the ring's median white run is a sliver, where the
+// median run is this many samples or more: on a small ring a notch may be one sample wide.
+constexpr double kSliverShare = 0.35;
+constexpr int kMinRunWithSlivers = 4;
 
 // The points of a ring, one after the other: the unit direction turns by one step each time (a
 // rotation, not a sine per sample).
@@ -104,14 +108,28 @@ RingSample sampleRing(const cv::Mat& binary, const cv::Mat& grey, const cv::Rota
         return ring;
     }
     const int start = static_cast<int>(first - white.begin());
-    std::vector<double> middles;
+    std::vector<double> allMiddles;
+    std::vector<int> lengths;
     int run = 0;
     for (int k = 1; k <= n; ++k) {
         if (white[static_cast<std::size_t>((start + k) % n)] != 0) {
             ++run;
         } else if (run > 0) {
-            middles.push_back(start + k - 0.5 * (run + 1));
+            allMiddles.push_back(start + k - 0.5 * (run + 1));
+            lengths.push_back(run);
             run = 0;
+        }
+    }
+    // Slivers far narrower than the ring's usual white run (a motion blur along a black run opens
+    // a thin line down its middle) are no runs of their own.
+    std::vector<int> sorted = lengths;
+    std::nth_element(sorted.begin(), sorted.begin() + sorted.size() / 2, sorted.end());
+    const int median = sorted.empty() ? 0 : sorted[sorted.size() / 2];
+    const double sliver = median >= kMinRunWithSlivers ? kSliverShare * median : 0.0;
+    std::vector<double> middles;
+    for (std::size_t i = 0; i < lengths.size(); ++i) {
+        if (lengths[i] >= sliver) {
+            middles.push_back(allMiddles[i]);
         }
     }
     ring.whiteRuns = static_cast<int>(middles.size());

@@ -6,6 +6,7 @@
 #include <opencv2/imgproc.hpp>
 
 #include <algorithm>
+#include <cmath>
 #include <iterator>
 #include <utility>
 
@@ -43,6 +44,8 @@ constexpr std::int32_t kReadStage = StageDecompress + 1;
 // A disc this much flatter than round (minor over major axis) is seen at a slant: its symbol gets
 // a view that makes the rim round again.
 constexpr double kSlantedDisc = 0.9;
+// A rim found on the symbol's dark area within this share of the detector's gives the same crop.
+constexpr double kSameRim = 0.03;
 
 double semiMinorOver(const cv::RotatedRect& e) {
     return std::min(e.size.width, e.size.height) /
@@ -94,6 +97,10 @@ struct Attempt {
     CandidateView first;  // the view read first
     CodeType codeType = CodeType::BlackAndWhite;
     std::int32_t reachedStage = 0;  // how far its views got so far
+    // The rim found round its disc on the symbol's dark area, once asked for (`rimSought`).
+    bool rimSought = false;
+    bool rimFound = false;
+    cv::RotatedRect rim;
 };
 
 class Search {
@@ -196,7 +203,7 @@ class Search {
     // The alternatives in order of what they cost, until one reads.
     void tryAlternatives(Attempt& attempt) {
         if (read(attempt, attempt.first, attempt.codeType, Binarisations::LaterOnly) ||
-            readWholePicture(attempt)) {
+            readRimCrop(attempt) || readWholePicture(attempt)) {
             return;
         }
         const bool small = attempt.crop.image.cols * kRetryEnlargement <= kMaxViewSide;
@@ -247,18 +254,43 @@ class Search {
         return read(attempt, CandidateView{picture_.image(), cv::Matx33d::eye()}, attempt.codeType);
     }
 
+    // The rim round the hypothesis's disc, fitted to its symbol's dark area; null when none fits.
+    const cv::RotatedRect* foundRim(Attempt& attempt) {
+        if (!attempt.rimSought) {
+            attempt.rimSought = true;
+            attempt.rimFound = findRim(picture_.image(), attempt.hypothesis.disc, attempt.rim);
+        }
+        return attempt.rimFound ? &attempt.rim : nullptr;
+    }
+
+    // The crop cut again to the rim found on the symbol's dark area, where that differs from the
+    // detector's: a quiet ring measured too far out (text, a scratch, damage beside the symbol)
+    // leaves what lies beyond the rim in the view, and the chain takes it for modules.
+    bool readRimCrop(Attempt& attempt) {
+        const cv::RotatedRect* rim = foundRim(attempt);
+        if (rim == nullptr || finished()) {
+            return false;
+        }
+        Hypothesis tight = attempt.hypothesis;
+        tight.outerRadius = 0.5 * std::max(rim->size.width, rim->size.height);
+        if (std::abs(tight.outerRadius / attempt.hypothesis.outerRadius - 1.0) < kSameRim) {
+            return false;
+        }
+        return read(attempt, pitchView(cropFor(attempt.codeType, tight)), attempt.codeType);
+    }
+
     // A view in which the rim, found around a slanted disc, is round again.
     bool readRimView(Attempt& attempt) {
         const Hypothesis& h = attempt.hypothesis;
         if (semiMinorOver(h.disc) > kSlantedDisc) {
             return false;
         }
-        cv::RotatedRect rim;
-        if (!findRim(picture_.image(), h.disc, rim)) {
+        const cv::RotatedRect* rim = foundRim(attempt);
+        if (rim == nullptr) {
             return false;
         }
         const int side = std::clamp(static_cast<int>(attempt.first.image.cols), 64, kMaxViewSide);
-        const RimView rimView = makeRimView(picture_.image(), rim, side);
+        const RimView rimView = makeRimView(picture_.image(), *rim, side);
         CandidateView view{rimView.image, rimView.toCaller};
         return read(attempt, view, attempt.codeType);
     }

@@ -138,6 +138,22 @@ TEST(Detector, DiscBittenByABlot) {
     ASSERT_NE(near(detect(scene.image), c, 0.5 * scene.geometry.discRadius), nullptr);
 }
 
+// A symbol whose rim the picture's edge cuts by more than a quarter cannot be read, and the same
+// measures fit large round things whose "rim" lies far outside; a symbol just inside is kept.
+TEST(Detector, RimFarBeyondThePictureGivesNoHypothesis) {
+    const Scene whole = symbolScene({400, 400}, 300, {50, 50});
+    const double rim =
+        whole.geometry.discRadius + (whole.geometry.ringCount + 3) * whole.geometry.pitch;
+    for (const double inside : {0.55, 0.9}) {
+        // The picture's left edge moved to `inside` rims left of the centre.
+        const int left = cvRound(whole.geometry.center.x - inside * rim);
+        const cv::Mat cut = whole.image(cv::Rect(left, 0, 400 - left, 400)).clone();
+        const Hypothesis* h = near(detect(cut), whole.geometry.center - cv::Point2d(left, 0),
+                                   whole.geometry.discRadius);
+        EXPECT_EQ(h != nullptr, inside > 0.75) << inside;
+    }
+}
+
 TEST(Detector, NothingWhereThereIsNoSymbol) {
     cv::Mat noise(480, 640, CV_8UC1);
     cv::randu(noise, 0, 256);

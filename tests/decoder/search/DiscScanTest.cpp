@@ -73,6 +73,15 @@ TEST(DiscScan, DiscAtTheMiddleIsTakenWholeDespiteABlot) {
     ASSERT_TRUE(discAtMiddle(binary, DiscScanOptions{}, disc));
     EXPECT_LT(cv::norm(cv::Point2d(disc.ellipse.center) - cv::Point2d(200, 200)), 3.0);
     EXPECT_NEAR(disc.radius, 40.0, 3.0);
+    // A dark band across one side (a shadow's edge) cuts the disc: the circle enclosing what is
+    // left is the disc.
+    cv::Mat cut = binary.clone();
+    cv::circle(cut, {175, 200}, 18, cv::Scalar(255), cv::FILLED);
+    cv::rectangle(cut, cv::Rect(225, 0, 30, 400), cv::Scalar(0), cv::FILLED);
+    DiscBlob enclosing;
+    ASSERT_TRUE(discAtMiddle(cut, DiscScanOptions{}, disc, &enclosing));
+    EXPECT_LT(cv::norm(cv::Point2d(enclosing.ellipse.center) - cv::Point2d(200, 200)), 2.0);
+    EXPECT_NEAR(enclosing.radius, 40.0, 2.0);
     // A middle that is black, or white open to the edge, gives none.
     EXPECT_FALSE(discAtMiddle(cv::Mat(100, 100, CV_8UC1, cv::Scalar(0)), DiscScanOptions{}, disc));
     cv::Mat open(400, 400, CV_8UC1, cv::Scalar(255));
