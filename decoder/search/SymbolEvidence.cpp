@@ -76,13 +76,14 @@ constexpr double kMinFloorBlack = 0.8;
 // Rings across the inner zebra, in disc radii: inside its two pitches for discs of 0.75 to 1.3
 // pitches.
 constexpr double kZebraRings[] = {1.5, 1.8, 2.2};
-// The notches, one per four modules of 16 to 80: 4 to 20 of them, evenly spaced.
+// The notches, one per four modules of 16 to 80: 4 to 20 of them, evenly spaced, as far as a
+// strong tilt leaves them so (it crowds them on the far side of a small disc).
 constexpr int kMaxNotches = 20;
-constexpr double kMaxNotchSpacingSpread = 0.2;
-// A blurred disc, or one too small to show its notches: its floor black all round, the first
-// zebra ring nearly all dark and the second mostly ...
+constexpr double kMaxNotchSpacingSpread = 0.3;
+// A blurred disc, or one too small to show its notches: its floor black all round, and the rings
+// across its zebra mostly dark (a motion blur leaves the notches along it open, so "mostly") ...
 constexpr double kMinBlurredFloorBlack = 0.9;
-constexpr double kMinBlurredZebraBlack = 0.8;
+constexpr double kMinBlurredZebraBlack = 0.6;
 constexpr double kMinBlurredOuterZebraBlack = 0.6;
 // ... its inside (the points of a 5 x 5 grid within 0.6 of its radius) uniform to a few grey
 // levels, and its surroundings darker by at least this share of its grey level.

@@ -46,6 +46,8 @@ constexpr std::int32_t kReadStage = StageDecompress + 1;
 constexpr double kSlantedDisc = 0.9;
 // A rim found on the symbol's dark area within this share of the detector's gives the same crop.
 constexpr double kSameRim = 0.03;
+// Shares of a measured rim tried when the crop to it did not read (see readSmallerRims).
+constexpr double kSmallerRims[] = {0.9, 0.85};
 
 double semiMinorOver(const cv::RotatedRect& e) {
     return std::min(e.size.width, e.size.height) /
@@ -127,17 +129,25 @@ class Search {
                 attempts.push_back(std::move(attempt));
             }
         }
-        // The costly alternatives, deepest first.
+        // The alternatives, deepest first: each cheap one for every hypothesis in turn, then the
+        // costly ones, so that a few false hypotheses that got far do not spend the budget of a
+        // symbol whose crop only needed another threshold or rim.
         std::stable_sort(attempts.begin(), attempts.end(), [](const Attempt& a, const Attempt& b) {
             return a.reachedStage > b.reachedStage;
         });
-        for (Attempt& attempt : attempts) {
-            if (finished()) {
-                break;
-            }
-            if (attempt.reachedStage >= kAlternativesFromStage &&
-                !nearSymbol(result_.symbols, attempt.hypothesis.center, kInsideShare)) {
-                tryAlternatives(attempt);
+        for (int step = 0; step <= kCheapSteps; ++step) {
+            for (Attempt& attempt : attempts) {
+                if (finished()) {
+                    break;
+                }
+                if (attempt.reachedStage >= kAlternativesFromStage &&
+                    !nearSymbol(result_.symbols, attempt.hypothesis.center, kInsideShare)) {
+                    if (step < kCheapSteps) {
+                        tryCheapAlternative(attempt, step);
+                    } else {
+                        tryCostlyAlternatives(attempt);
+                    }
+                }
             }
         }
         if (result_.symbols.empty() && result_.failure.errorCode == 0) {
@@ -200,12 +210,30 @@ class Search {
         return attempt;
     }
 
-    // The alternatives in order of what they cost, until one reads.
-    void tryAlternatives(Attempt& attempt) {
-        if (read(attempt, attempt.first, attempt.codeType, Binarisations::LaterOnly) ||
-            readRimCrop(attempt) || readWholePicture(attempt)) {
-            return;
+    // The cheap alternatives, step by step: the first view's other thresholds, its crop cut to
+    // the rim found on the symbol's dark area, to rims a little inside the measured one, and the
+    // whole picture.
+    static constexpr int kCheapSteps = 4;
+    void tryCheapAlternative(Attempt& attempt, int step) {
+        switch (step) {
+            case 0:
+                read(attempt, attempt.first, attempt.codeType, Binarisations::LaterOnly);
+                break;
+            case 1:
+                readRimCrop(attempt);
+                break;
+            case 2:
+                readSmallerRims(attempt);
+                break;
+            default:
+                readWholePicture(attempt);
+                break;
         }
+    }
+
+    // Enlargements, the rim-rectified view, the crop at its own size, sharpened views and the
+    // other code type, until one reads.
+    void tryCostlyAlternatives(Attempt& attempt) {
         const bool small = attempt.crop.image.cols * kRetryEnlargement <= kMaxViewSide;
         for (std::size_t i = 0; small && i < std::size(kRetrySides); ++i) {
             if (finished() ||
@@ -277,6 +305,26 @@ class Search {
             return false;
         }
         return read(attempt, pitchView(cropFor(attempt.codeType, tight)), attempt.codeType);
+    }
+
+    // The crop cut to rims a little inside the measured one: a quiet zone's circle found beyond
+    // letters, a shadow or a smear beside the symbol sets the rim too far out, and what the crop
+    // keeps beyond the true rim reads as modules.
+    bool readSmallerRims(Attempt& attempt) {
+        if (!attempt.hypothesis.rimMeasured) {
+            return false;  // an estimated rim is the largest the disc allows anyway
+        }
+        for (const double share : kSmallerRims) {
+            Hypothesis smaller = attempt.hypothesis;
+            smaller.outerRadius *= share;
+            if (finished()) {
+                return false;
+            }
+            if (read(attempt, pitchView(cropFor(attempt.codeType, smaller)), attempt.codeType)) {
+                return true;
+            }
+        }
+        return false;
     }
 
     // A view in which the rim, found around a slanted disc, is round again.

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -22,12 +23,14 @@ std::vector<Hypothesis> detect(const cv::Mat& image) {
     return detectSymbols(picture);
 }
 
-// The hypothesis centred within `tolerance` px of `centre`, or null.
-const Hypothesis* near(const std::vector<Hypothesis>& found, cv::Point2d centre, double tolerance) {
+// The hypothesis centred within `tolerance` px of `centre`, if any (a copy: callers pass the
+// detector's result as it comes).
+std::optional<Hypothesis> near(const std::vector<Hypothesis>& found, cv::Point2d centre,
+                               double tolerance) {
     const auto it = std::find_if(found.begin(), found.end(), [&](const Hypothesis& h) {
         return cv::norm(h.center - centre) < tolerance;
     });
-    return it == found.end() ? nullptr : &*it;
+    return it == found.end() ? std::nullopt : std::optional<Hypothesis>(*it);
 }
 
 // A written symbol of `diameter` px, then `photograph`ed, placed at `topLeft` on white paper.
@@ -89,8 +92,8 @@ TEST(Detector, SymbolGivesOneHypothesisWithItsMeasures) {
         const Scene scene = symbolScene(c.paper, c.diameter, c.topLeft, c.photograph);
         const std::vector<Hypothesis> found = detect(scene.image);
         const SymbolGeometry& g = scene.geometry;
-        const Hypothesis* h = near(found, g.center, 0.3 * g.discRadius);
-        ASSERT_NE(h, nullptr);
+        const std::optional<Hypothesis> h = near(found, g.center, 0.3 * g.discRadius);
+        ASSERT_TRUE(h.has_value());
         EXPECT_EQ(found.size(), 1u);
         EXPECT_GE(h->evidence, c.least);
         EXPECT_NEAR(h->discRadius, g.discRadius, 0.15 * g.discRadius);
@@ -118,8 +121,8 @@ TEST(Detector, RimOfASmallRotatedSymbolWhoseMarkerBreaks) {
     small.copyTo(centred(cv::Rect(260, 260, 120, 120)));
     for (const double degrees : {45.0, 135.0, 225.0, 315.0}) {
         const cv::Mat image = test::rotateAndScale(centred, degrees * kPi / 180.0, 1.0);
-        const Hypothesis* h = near(detect(image), cv::Point2d(319.5, 319.5), 2.0);
-        ASSERT_NE(h, nullptr) << degrees;
+        const std::optional<Hypothesis> h = near(detect(image), cv::Point2d(319.5, 319.5), 2.0);
+        ASSERT_TRUE(h.has_value()) << degrees;
         EXPECT_GT(h->outerRadius, 0.97 * rim) << degrees;
         EXPECT_LT(h->outerRadius, 1.12 * rim) << degrees;
     }
@@ -135,7 +138,7 @@ TEST(Detector, DiscBittenByABlot) {
                 cv::Size(cvRound(0.45 * scene.geometry.discRadius),
                          cvRound(0.6 * scene.geometry.discRadius)),
                 20.0, 0.0, 360.0, cv::Scalar::all(0), cv::FILLED);
-    ASSERT_NE(near(detect(scene.image), c, 0.5 * scene.geometry.discRadius), nullptr);
+    ASSERT_TRUE(near(detect(scene.image), c, 0.5 * scene.geometry.discRadius).has_value());
 }
 
 // A symbol whose rim the picture's edge cuts by more than a quarter cannot be read, and the same
@@ -148,9 +151,9 @@ TEST(Detector, RimFarBeyondThePictureGivesNoHypothesis) {
         // The picture's left edge moved to `inside` rims left of the centre.
         const int left = cvRound(whole.geometry.center.x - inside * rim);
         const cv::Mat cut = whole.image(cv::Rect(left, 0, 400 - left, 400)).clone();
-        const Hypothesis* h = near(detect(cut), whole.geometry.center - cv::Point2d(left, 0),
-                                   whole.geometry.discRadius);
-        EXPECT_EQ(h != nullptr, inside > 0.75) << inside;
+        const std::optional<Hypothesis> h = near(
+            detect(cut), whole.geometry.center - cv::Point2d(left, 0), whole.geometry.discRadius);
+        EXPECT_EQ(h.has_value(), inside > 0.75) << inside;
     }
 }
 
