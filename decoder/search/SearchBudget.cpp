@@ -5,13 +5,14 @@
 namespace qcl {
 namespace {
 
-// Failed views allowed in a picture of the chain's own working size (640 x 640): enough for the
-// alternatives of two or three symbols that look readable and do not read.
-constexpr int kFailedViewsPerWorkingImage = 8;
+// Failed views allowed in a picture of the chain's own working size (640 x 640): enough for every
+// alternative of one symbol that looks readable and does not read (a blurred one needs the last of
+// them, the sharpened views), or the cheap ones of several.
+constexpr int kFailedViewsPerWorkingImage = 12;
 constexpr double kWorkingImageArea = 640.0 * 640.0;
 // ... and at most this many in any picture: a 12-megapixel photo full of false candidates
 // still ends.
-constexpr int kMaxFailedViews = 24;
+constexpr int kMaxFailedViews = 36;
 
 }  // namespace
 
