@@ -1,5 +1,7 @@
 #include "imaging/LocalThreshold.h"
 
+#include "imaging/Preprocessing.h"
+
 #include <algorithm>
 #include <array>
 #include <cstdint>
@@ -183,14 +185,7 @@ cv::Mat localThreshold(const cv::Mat& grey, int globalThreshold,
 }
 
 double pictureContrast(const cv::Mat& grey, int threshold) {
-    CV_Assert(grey.type() == CV_8UC1);
-    std::array<long, 256> counts{};
-    for (int y = 0; y < grey.rows; ++y) {
-        const std::uint8_t* row = grey.ptr<std::uint8_t>(y);
-        for (int x = 0; x < grey.cols; ++x) {
-            ++counts[row[x]];
-        }
-    }
+    const std::array<std::int32_t, 256> counts = greyLevelCounts(grey);
     double light = 0.0;
     double dark = 0.0;
     long lightCount = 0;

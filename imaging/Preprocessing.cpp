@@ -165,6 +165,11 @@ void clippedRange(const Histogram& h, int clipCount, std::uint8_t& offset, std::
 
 }  // namespace
 
+std::array<std::int32_t, 256> greyLevelCounts(const cv::Mat& grey) {
+    CV_Assert(grey.type() == CV_8UC1);
+    return greyHistogram(grey);
+}
+
 void enhanceImage(const cv::Mat& source, cv::Mat& destination) {
     requireGreyOrBgr(source);
     cv::Mat stretched;

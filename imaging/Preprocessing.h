@@ -3,6 +3,9 @@
 
 #include <opencv2/core.hpp>
 
+#include <array>
+#include <cstdint>
+
 namespace qcl {
 
 enum ThresholdMethod : int { MaximumEntropy = 0, Otsu = 1 };
@@ -16,5 +19,7 @@ void binarizeColorMode(const cv::Mat& source, cv::Mat& destination, int threshol
 // Returns the threshold used, 128 when the image was binary already.
 int binarizeImage(const cv::Mat& source, cv::Mat& destination, int colorFlag, int method);
 void binarizeOtsu(const cv::Mat& source, cv::Mat& destination);
+// How many pixels of the 8-bit one-channel `grey` have each grey level.
+std::array<std::int32_t, 256> greyLevelCounts(const cv::Mat& grey);
 
 }  // namespace qcl
