@@ -90,8 +90,7 @@ CodeType parseCodeType(const std::string& name, const std::string& what = "code 
 Layout parseLayout(const std::string& name, const std::string& what = "layout");
 EccStrength parseEccStrength(const std::string& name, const std::string& what = "ecc");
 PayloadType parsePayloadType(const std::string& name, const std::string& what = "payload type");
-BinaryFormat parseBinaryFormat(const std::string& name,
-                               const std::string& what = "binary format");
+BinaryFormat parseBinaryFormat(const std::string& name, const std::string& what = "binary format");
 
 struct Point {
     double x = 0.0;  // column, pixels

@@ -40,8 +40,7 @@ TEST(StageTrace, DeepestFailureShowsEveryStageAndTheModulesAsDrawn) {
     ASSERT_EQ(large.modules.size(), trace.modules.size());
     const double tolerance = 0.25 * 2.0 * symbol.geometry.pitch;
     for (std::size_t i = 0; i < large.modules.size(); ++i) {
-        EXPECT_LT(cv::norm(large.modules[i].position - 2.0 * trace.modules[i].position),
-                  tolerance);
+        EXPECT_LT(cv::norm(large.modules[i].position - 2.0 * trace.modules[i].position), tolerance);
     }
 }
 
