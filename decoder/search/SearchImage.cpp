@@ -48,14 +48,14 @@ const cv::Mat& SearchImage::detectionGrey() {
         const int longer = std::max(image_.cols, image_.rows);
         cv::Mat grey;
         if (longer > kDetectionSide) {
-            // A whole number of pixels to one: the reduction then averages fixed squares. The
-            // picture is reduced before it is made grey, so that a 12-megapixel photo is never
-            // converted whole.
-            const int factor = (longer + kDetectionSide - 1) / kDetectionSide;
-            detectionScale_ = 1.0 / factor;
+            // The picture is reduced before it is made grey, so that a 12-megapixel photo is
+            // never converted whole.
+            const double scale = static_cast<double>(kDetectionSide) / longer;
+            const cv::Size size(std::max(1, cvRound(image_.cols * scale)),
+                                std::max(1, cvRound(image_.rows * scale)));
+            detectionScale_ = static_cast<double>(size.width) / image_.cols;
             cv::Mat reduced;
-            cv::resize(image_, reduced, cv::Size(image_.cols / factor, image_.rows / factor), 0, 0,
-                       cv::INTER_AREA);
+            cv::resize(image_, reduced, size, 0, 0, cv::INTER_AREA);
             grey = greyOf(reduced);
         } else {
             fullGrey_ = greyOf(image_);

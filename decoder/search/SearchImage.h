@@ -20,8 +20,8 @@ class SearchImage {
     // The whole picture in grey at its own size when it has been made (always, when the detection
     // looked at the picture unreduced); empty otherwise.
     const cv::Mat& fullGrey();
-    // What the detector looks at: the grey picture reduced so that its longer side is at most
-    // kDetectionSide, with a 3 x 3 median that removes salt-and-pepper noise.
+    // What the detector looks at: the grey picture reduced by area so that its longer side is at
+    // most kDetectionSide, with a 3 x 3 median that removes salt-and-pepper noise.
     const cv::Mat& detectionGrey();
     // Detection pixels per caller pixel (1 when the picture was not reduced).
     double detectionScale();
@@ -44,8 +44,9 @@ class SearchImage {
     std::optional<bool> hasColour_;
 };
 
-// Longer side (px) of the detection picture: a 12-megapixel photo is looked at at half its size,
-// where the disc of a 120 px symbol still spans a few pixels.
-constexpr int kDetectionSide = 2048;
+// Longer side (px) of the detection picture: a 12-megapixel photo is looked at at two thirds of
+// its size, where the disc of a 120 px symbol spans enough pixels for the row scan (at half its
+// size, most such discs were lost).
+constexpr int kDetectionSide = 2730;
 
 }  // namespace qcl
