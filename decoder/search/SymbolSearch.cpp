@@ -299,12 +299,18 @@ class Search {
         if (rim == nullptr || finished()) {
             return false;
         }
-        Hypothesis tight = attempt.hypothesis;
-        tight.outerRadius = 0.5 * std::max(rim->size.width, rim->size.height);
-        if (std::abs(tight.outerRadius / attempt.hypothesis.outerRadius - 1.0) < kSameRim) {
+        const double radius = 0.5 * std::max(rim->size.width, rim->size.height);
+        if (std::abs(radius / attempt.hypothesis.outerRadius - 1.0) < kSameRim) {
             return false;
         }
-        return read(attempt, pitchView(cropFor(attempt.codeType, tight)), attempt.codeType);
+        return readCutTo(attempt, radius);
+    }
+
+    // The hypothesis's crop cut at another rim radius (px), read at the chain's pitch.
+    bool readCutTo(Attempt& attempt, double rimRadius) {
+        Hypothesis cut = attempt.hypothesis;
+        cut.outerRadius = rimRadius;
+        return read(attempt, pitchView(cropFor(attempt.codeType, cut)), attempt.codeType);
     }
 
     // The crop cut to rims a little inside the measured one: a quiet zone's circle found beyond
@@ -315,12 +321,10 @@ class Search {
             return false;  // an estimated rim is the largest the disc allows anyway
         }
         for (const double share : kSmallerRims) {
-            Hypothesis smaller = attempt.hypothesis;
-            smaller.outerRadius *= share;
             if (finished()) {
                 return false;
             }
-            if (read(attempt, pitchView(cropFor(attempt.codeType, smaller)), attempt.codeType)) {
+            if (readCutTo(attempt, share * attempt.hypothesis.outerRadius)) {
                 return true;
             }
         }
