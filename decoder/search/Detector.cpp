@@ -41,6 +41,11 @@ constexpr double kFloorRing = 1.15;
 constexpr double kMinCloserLookContrast = 12.0;
 constexpr double kCloserLookMinShare = 0.6;
 constexpr double kCloserLookMaxShare = 1.6;
+// A disc still smaller than this (px radius) in the caller's pixels is enlarged for the closer
+// look until it is this large, by a whole factor of at most kMaxEnlargement: the notches of a
+// 120 px symbol are a pixel or two wide, and the marker thinner.
+constexpr double kCloserLookDisc = 8.0;
+constexpr double kMaxEnlargement = 3.0;
 
 double pitchOf(const DiscEvidence& evidence, double discRadius) {
     return evidence.spokeLength > 0.0 ? evidence.spokeLength / kSpokePitches
@@ -119,16 +124,13 @@ void rimOfDarkArea(const EvidenceImages& images, Measured& m) {
     }
 }
 
-// A small disc of a reduced picture looked at again in the caller's own pixels, where its notches,
-// its marker and the thin quiet zone of a small symbol show: the window round it is cleaned and
-// thresholded as the detection picture is, and the disc nearest its middle measured. False when
-// the window shows no disc there.
-bool closerLook(SearchImage& image, const DiscBlob& reduced, const DiscScanOptions& scan,
-                Measured& m) {
-    const double toCaller = 1.0 / image.detectionScale();
-    const cv::Point2d centre((reduced.ellipse.center.x + 0.5) * toCaller - 0.5,
-                             (reduced.ellipse.center.y + 0.5) * toCaller - 0.5);
-    const double radius = reduced.radius * toCaller;
+// A small disc looked at again in the caller's own pixels (a reduced picture's disc) and, where
+// it is still only a few pixels across, enlarged, so that the notches, the marker and the thin
+// quiet zone of a small symbol show: the window round it is thresholded halfway between the
+// disc's grey and the black ringing it, and the disc nearest its middle measured. `centre` and
+// `radius` are in the caller's pixels. False when the window shows no disc there.
+bool closerLook(SearchImage& image, const cv::Point2d& centre, double radius,
+                const cv::RotatedRect& ellipse, const DiscScanOptions& scan, Measured& m) {
     const int half = static_cast<int>(std::ceil(kCloserLookReach * radius));
     const cv::Rect window =
         cv::Rect(cvRound(centre.x) - half, cvRound(centre.y) - half, 2 * half + 1, 2 * half + 1) &
@@ -136,13 +138,18 @@ bool closerLook(SearchImage& image, const DiscBlob& reduced, const DiscScanOptio
     if (window.width < 8 || window.height < 8) {
         return false;
     }
-    // One threshold for the window, halfway between the disc's grey and the black ringing it: at
-    // this size a symbol is too small for light to change across it.
-    const cv::Mat grey = image.greyRegion(window);
-    const cv::Point2d middle = centre - cv::Point2d(window.tl());
-    const cv::RotatedRect disc0(cv::Point2f(middle),
-                                reduced.ellipse.size * static_cast<float>(toCaller),
-                                reduced.ellipse.angle);
+    const double enlarge = std::clamp(std::ceil(kCloserLookDisc / radius), 1.0, kMaxEnlargement);
+    cv::Mat grey = image.greyRegion(window);
+    if (enlarge > 1.0) {
+        cv::resize(grey, grey, cv::Size(), enlarge, enlarge, cv::INTER_CUBIC);
+    }
+    // Window pixel x lies at (x + 0.5) / enlarge - 0.5 in the window's caller pixels.
+    const auto toWindow = [&](double v) { return (v + 0.5) * enlarge - 0.5; };
+    const cv::Point2d middle(toWindow(centre.x - window.x), toWindow(centre.y - window.y));
+    const cv::RotatedRect disc0(cv::Point2f(middle), ellipse.size * static_cast<float>(enlarge),
+                                ellipse.angle);
+    // One threshold for the window: at this size a symbol is too small for light to change
+    // across it.
     const double light = sampleRing(grey, grey, disc0, kCloserLookInside).meanGrey;
     const double dark = sampleRing(grey, grey, disc0, kFloorRing).meanGrey;
     if (light - dark < kMinCloserLookContrast) {
@@ -151,19 +158,19 @@ bool closerLook(SearchImage& image, const DiscBlob& reduced, const DiscScanOptio
     const int threshold = static_cast<int>(0.5 * (light + dark));
     cv::Mat binary;
     cv::threshold(grey, binary, threshold, 255, cv::THRESH_BINARY);
+    const double windowRadius = radius * enlarge;
     DiscScanOptions near = scan;
-    near.minRadius = std::max(scan.minRadius, kCloserLookMinShare * radius);
-    near.maxRadius = std::max(near.minRadius, kCloserLookMaxShare * radius);
+    near.minRadius = std::max(scan.minRadius, kCloserLookMinShare * windowRadius);
+    near.maxRadius = std::max(near.minRadius, kCloserLookMaxShare * windowRadius);
     DiscBlob disc;
     if (!discThrough(binary, cv::Point(cvRound(middle.x), cvRound(middle.y)), near, disc) ||
-        cv::norm(cv::Point2d(disc.ellipse.center) - middle) > radius) {
+        cv::norm(cv::Point2d(disc.ellipse.center) - middle) > windowRadius) {
         return false;
     }
     const EvidenceImages images{grey, binary, light - dark};
     m.blob = disc;
     m.evidence = measureEvidence(images, disc);
-    m.toCaller = 1.0;
-    // Window pixel x is caller pixel x + origin: the mapping's half pixels cancel at scale 1.
+    m.toCaller = 1.0 / enlarge;
     m.origin = cv::Point2d(window.tl());
     return true;
 }
@@ -185,9 +192,17 @@ std::vector<Hypothesis> detectSymbols(SearchImage& image, const DetectorOptions&
     std::vector<Hypothesis> found;
     const auto consider = [&](const DiscBlob& blob) {
         Measured m{blob, measureEvidence(images, blob), toCaller, cv::Point2d(0.0, 0.0)};
-        const bool small = toCaller > 1.0 && blob.radius < kCloserLookRadius;
+        // The disc in the caller's pixels, where the closer look takes it.
+        const cv::Point2d centre((blob.ellipse.center.x + 0.5) * toCaller - 0.5,
+                                 (blob.ellipse.center.y + 0.5) * toCaller - 0.5);
+        const double radius = blob.radius * toCaller;
+        const bool small =
+            blob.radius < kCloserLookRadius && (toCaller > 1.0 || radius < kCloserLookDisc);
+        const cv::RotatedRect ellipse(cv::Point2f(centre),
+                                      blob.ellipse.size * static_cast<float>(toCaller),
+                                      blob.ellipse.angle);
         const bool closer = !symbolLike(m.evidence, options) && small && m.evidence.floorSeen &&
-                            closerLook(image, blob, scan, m);
+                            closerLook(image, centre, radius, ellipse, scan, m);
         // (After a closer look the disc is measured in a window of its own, not in `images`.)
         if (!closer && !symbolLike(m.evidence, options) && m.evidence.reached >= Evidence::Disc) {
             rimOfDarkArea(images, m);

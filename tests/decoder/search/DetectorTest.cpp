@@ -128,6 +128,33 @@ TEST(Detector, RimOfASmallRotatedSymbolWhoseMarkerBreaks) {
     }
 }
 
+// At 120 px a symbol's disc is a few pixels across and its notches merge: only a closer look at
+// the disc, enlarged, shows the zebra, the marker and the quiet zone under a shadow's edge or a
+// short smear.
+TEST(Detector, SmallSymbolWhoseNotchesMerge) {
+    RenderOptions render;
+    render.imageSize = cv::Size(640, 640);
+    const test::WrittenSymbol written =
+        test::writeSymbol("K7#q!vR2@xY9&mB4$tW6*pL1^zN8", writer::SymbolOptions{}, render);
+    cv::Mat small;
+    cv::resize(written.image, small, cv::Size(120, 120), 0, 0, cv::INTER_AREA);
+    cv::Mat centred(640, 640, CV_8UC3, cv::Scalar::all(255));
+    small.copyTo(centred(cv::Rect(260, 260, 120, 120)));
+
+    cv::Mat shadowed = centred.clone();
+    // A hard shadow of half depth over the upper left, its edge across the inner zebra.
+    for (int y = 0; y < 640; ++y) {
+        for (int x = 0; x < 600 - y; ++x) {
+            shadowed.at<cv::Vec3b>(y, x) *= 0.5;
+        }
+    }
+    cv::Mat smeared;
+    const cv::Mat line = cv::Mat::ones(5, 1, CV_32F) / 5.0;  // a 5 px vertical smear
+    cv::filter2D(centred, smeared, -1, line);
+    EXPECT_TRUE(near(detect(shadowed), cv::Point2d(319.5, 319.5), 3.0).has_value());
+    EXPECT_TRUE(near(detect(smeared), cv::Point2d(319.5, 319.5), 3.0).has_value());
+}
+
 // A blot of damage across the disc leaves no ellipse for the row scan; a symbol that fills the
 // picture is still found through the white area at the middle of its dark pixels.
 TEST(Detector, DiscBittenByABlot) {
