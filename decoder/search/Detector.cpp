@@ -23,6 +23,8 @@ constexpr double kDiscPitches = 0.85;
 // three pitches of the zebras).
 constexpr double kMaxRimPitches = 12.0;
 
+// A disc tilted by 45 degrees is this share of its radius across its minor axis.
+constexpr double kSlantedMinorShare = 0.7;
 // Notches of 32 modules per ring and more (eight, less one the marker may merge): a count that
 // texture gives a disc only by chance.
 constexpr int kConvincingNotches = 7;
@@ -46,6 +48,9 @@ constexpr double kCloserLookMaxShare = 1.6;
 // 120 px symbol are a pixel or two wide, and the marker thinner.
 constexpr double kCloserLookDisc = 8.0;
 constexpr double kMaxEnlargement = 3.0;
+// Tiny discs of a picture looked at closer when nothing else there showed a symbol: a symbol's
+// disc is among the most contrasted of them, and each look costs an enlarged window.
+constexpr int kMaxTinyLooks = 8;
 
 double pitchOf(const DiscEvidence& evidence, double discRadius) {
     return evidence.spokeLength > 0.0 ? evidence.spokeLength / kSpokePitches
@@ -129,8 +134,10 @@ void rimOfDarkArea(const EvidenceImages& images, Measured& m) {
 // quiet zone of a small symbol show: the window round it is thresholded halfway between the
 // disc's grey and the black ringing it, and the disc nearest its middle measured. `centre` and
 // `radius` are in the caller's pixels. False when the window shows no disc there.
-bool closerLook(SearchImage& image, const cv::Point2d& centre, double radius,
-                const cv::RotatedRect& ellipse, const DiscScanOptions& scan, Measured& m) {
+bool closerLook(SearchImage& image, const DiscBlob& caller, const DiscScanOptions& scan,
+                Measured& m) {
+    const cv::Point2d centre(caller.ellipse.center);
+    const double radius = caller.radius;
     const int half = static_cast<int>(std::ceil(kCloserLookReach * radius));
     const cv::Rect window =
         cv::Rect(cvRound(centre.x) - half, cvRound(centre.y) - half, 2 * half + 1, 2 * half + 1) &
@@ -146,8 +153,9 @@ bool closerLook(SearchImage& image, const cv::Point2d& centre, double radius,
     // Window pixel x lies at (x + 0.5) / enlarge - 0.5 in the window's caller pixels.
     const auto toWindow = [&](double v) { return (v + 0.5) * enlarge - 0.5; };
     const cv::Point2d middle(toWindow(centre.x - window.x), toWindow(centre.y - window.y));
-    const cv::RotatedRect disc0(cv::Point2f(middle), ellipse.size * static_cast<float>(enlarge),
-                                ellipse.angle);
+    const cv::RotatedRect disc0(cv::Point2f(middle),
+                                caller.ellipse.size * static_cast<float>(enlarge),
+                                caller.ellipse.angle);
     // One threshold for the window: at this size a symbol is too small for light to change
     // across it.
     const double light = sampleRing(grey, grey, disc0, kCloserLookInside).meanGrey;
@@ -175,6 +183,61 @@ bool closerLook(SearchImage& image, const cv::Point2d& centre, double radius,
     return true;
 }
 
+// A disc of the detection picture in the caller's pixels.
+DiscBlob inCaller(const DiscBlob& blob, double toCaller) {
+    const cv::Point2f centre((blob.ellipse.center.x + 0.5f) * static_cast<float>(toCaller) - 0.5f,
+                             (blob.ellipse.center.y + 0.5f) * static_cast<float>(toCaller) - 0.5f);
+    return DiscBlob{cv::RotatedRect(centre, blob.ellipse.size * static_cast<float>(toCaller),
+                                    blob.ellipse.angle),
+                    blob.radius * toCaller};
+}
+
+// The discs only a few pixels across that showed their black floor but nothing more, looked at
+// closer, enlarged, the most contrasted first: a small symbol's disc is white against the black
+// of its zebra, where texture and noise leave greys between; at most kMaxTinyLooks of them, each
+// handed to `accept` when the look found a disc. Called only where nothing else showed a symbol:
+// a page of specks would otherwise pay for a look at every one.
+template <typename Accept>
+void lookAtTinyDiscs(SearchImage& image, const EvidenceImages& images,
+                     const std::vector<DiscBlob>& discs, const DiscScanOptions& scan,
+                     const Accept& accept) {
+    std::vector<std::pair<double, const DiscBlob*>> ranked;
+    for (const DiscBlob& disc : discs) {
+        const double light =
+            sampleRing(images.grey, images.grey, disc.ellipse, kCloserLookInside).meanGrey;
+        const double dark = sampleRing(images.grey, images.grey, disc.ellipse, kFloorRing).meanGrey;
+        ranked.emplace_back(light - dark, &disc);
+    }
+    std::stable_sort(ranked.begin(), ranked.end(),
+                     [](const auto& a, const auto& b) { return a.first > b.first; });
+    const std::size_t looks = std::min(ranked.size(), static_cast<std::size_t>(kMaxTinyLooks));
+    for (std::size_t i = 0; i < looks; ++i) {
+        Measured m;
+        if (closerLook(image, *ranked[i].second, scan, m)) {
+            accept(m);
+        }
+    }
+}
+
+// The tiny discs seen at a slant, narrower across than the least radius the scan takes, added to
+// `discs`: the scan again with that bound lowered, in a picture looked at at its own size and not
+// noisy (what the median leaves of noise is specks of every slant).
+void addSlantedTinyDiscs(SearchImage& image, const EvidenceImages& images,
+                         const DiscScanOptions& scan, std::vector<DiscBlob>& discs) {
+    if (image.noisy() || image.detectionScale() != 1.0) {
+        return;
+    }
+    DiscScanOptions slanted = scan;
+    slanted.minRadius = std::max(DiscScanOptions{}.minRadius, kSlantedMinorShare * scan.minRadius);
+    for (const DiscBlob& blob : scanForDiscs(images.binary, slanted)) {
+        const float minor = 0.5f * std::min(blob.ellipse.size.width, blob.ellipse.size.height);
+        if (minor < scan.minRadius && blob.radius < kCloserLookDisc &&
+            measureEvidence(images, blob).floorSeen) {
+            discs.push_back(blob);
+        }
+    }
+}
+
 }  // namespace
 
 std::vector<Hypothesis> detectSymbols(SearchImage& image, const DetectorOptions& options) {
@@ -190,27 +253,27 @@ std::vector<Hypothesis> detectSymbols(SearchImage& image, const DetectorOptions&
 
     const EvidenceImages images{grey, binary, image.detectionContrast()};
     std::vector<Hypothesis> found;
-    const auto consider = [&](const DiscBlob& blob) {
-        Measured m{blob, measureEvidence(images, blob), toCaller, cv::Point2d(0.0, 0.0)};
-        // The disc in the caller's pixels, where the closer look takes it.
-        const cv::Point2d centre((blob.ellipse.center.x + 0.5) * toCaller - 0.5,
-                                 (blob.ellipse.center.y + 0.5) * toCaller - 0.5);
-        const double radius = blob.radius * toCaller;
-        const bool small =
-            blob.radius < kCloserLookRadius && (toCaller > 1.0 || radius < kCloserLookDisc);
-        const cv::RotatedRect ellipse(cv::Point2f(centre),
-                                      blob.ellipse.size * static_cast<float>(toCaller),
-                                      blob.ellipse.angle);
-        const bool closer = !symbolLike(m.evidence, options) && small && m.evidence.floorSeen &&
-                            closerLook(image, centre, radius, ellipse, scan, m);
-        // (After a closer look the disc is measured in a window of its own, not in `images`.)
-        if (!closer && !symbolLike(m.evidence, options) && m.evidence.reached >= Evidence::Disc) {
-            rimOfDarkArea(images, m);
-        }
+    std::vector<DiscBlob> tinyDiscs;  // for a closer look when nothing else shows a symbol
+    const auto keep = [&](const Measured& m) {
         Hypothesis h;
         if (symbolLike(m.evidence, options) && makeHypothesis(m, options, h) &&
             insidePicture(h, image.image().size())) {
             found.push_back(h);
+            return true;
+        }
+        return false;
+    };
+    const auto consider = [&](const DiscBlob& blob) {
+        Measured m{blob, measureEvidence(images, blob), toCaller, cv::Point2d(0.0, 0.0)};
+        const bool small = toCaller > 1.0 && blob.radius < kCloserLookRadius;
+        const bool closer = !symbolLike(m.evidence, options) && small && m.evidence.floorSeen &&
+                            closerLook(image, inCaller(blob, toCaller), scan, m);
+        // (After a closer look the disc is measured in a window of its own, not in `images`.)
+        if (!closer && !symbolLike(m.evidence, options) && m.evidence.reached >= Evidence::Disc) {
+            rimOfDarkArea(images, m);
+        }
+        if (!keep(m) && toCaller == 1.0 && blob.radius < kCloserLookDisc && m.evidence.floorSeen) {
+            tinyDiscs.push_back(blob);
         }
     };
     for (const DiscBlob& blob : scanForDiscs(binary, scan)) {
@@ -226,6 +289,19 @@ std::vector<Hypothesis> detectSymbols(SearchImage& image, const DetectorOptions&
         if (found.empty() && enclosing.radius <= scan.maxRadius) {
             consider(enclosing);
         }
+    }
+    // The tiny discs are looked at where no disc showed the outer zebra, the mark a symbol leaves
+    // that texture does not: a false hypothesis of a speck must not hide a small symbol.
+    const bool zebraSeen = std::any_of(found.begin(), found.end(), [](const Hypothesis& h) {
+        return h.evidence == Evidence::OuterZebra;
+    });
+    if (!zebraSeen) {
+        addSlantedTinyDiscs(image, images, scan, tinyDiscs);
+        // Noise enlarged shows a zebra-like ring now and then: a tiny disc needs the white ring
+        // round its symbol or the zebra's notches as well.
+        lookAtTinyDiscs(image, images, tinyDiscs, scan, [&](const Measured& m) {
+            return (m.evidence.quietZone || m.evidence.notches >= kConvincingNotches) && keep(m);
+        });
     }
     std::stable_sort(found.begin(), found.end(), [](const Hypothesis& a, const Hypothesis& b) {
         return a.evidence != b.evidence ? a.evidence > b.evidence : a.score > b.score;

@@ -68,13 +68,19 @@ const cv::Mat& SearchImage::detectionGrey() {
             // wide near its disc. A picture that the median hardly changes keeps its own pixels.
             cv::Mat change;
             cv::absdiff(grey, cleaned, change);
-            if (cv::mean(change)[0] < kNoiseLevel) {
+            noisy_ = cv::mean(change)[0] >= kNoiseLevel;
+            if (!noisy_) {
                 cleaned = grey;
             }
         }
         detectionGrey_ = cleaned;
     }
     return *detectionGrey_;
+}
+
+bool SearchImage::noisy() {
+    detectionGrey();
+    return noisy_;
 }
 
 double SearchImage::detectionScale() {

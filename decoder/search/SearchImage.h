@@ -23,6 +23,8 @@ class SearchImage {
     // What the detector looks at: the grey picture reduced by area so that its longer side is at
     // most kDetectionSide, with a 3 x 3 median that removes salt-and-pepper noise.
     const cv::Mat& detectionGrey();
+    // Whether the picture is noisy enough for that median to have been applied.
+    bool noisy();
     // Detection pixels per caller pixel (1 when the picture was not reduced).
     double detectionScale();
     // The detection grey binarised by its local light (0 black).
@@ -38,6 +40,7 @@ class SearchImage {
     cv::Mat fullGrey_;
     std::optional<cv::Mat> detectionGrey_;
     double detectionScale_ = 1.0;
+    bool noisy_ = false;
     std::optional<cv::Mat> detectionBinary_;
     int detectionThreshold_ = 0;
     std::optional<double> detectionContrast_;
