@@ -155,6 +155,27 @@ TEST(Detector, SmallSymbolWhoseNotchesMerge) {
     EXPECT_TRUE(near(detect(smeared), cv::Point2d(319.5, 319.5), 3.0).has_value());
 }
 
+// A small symbol seen at a slant: its disc is narrower across than the least radius the scan
+// takes, and only the scan for slanted tiny discs, with a closer look, finds it.
+TEST(Detector, SmallSymbolSeenAtASlant) {
+    RenderOptions render;
+    render.imageSize = cv::Size(640, 640);
+    const test::WrittenSymbol written =
+        test::writeSymbol("K7#q!vR2@xY9&mB4$tW6*pL1^zN8", writer::SymbolOptions{}, render);
+    struct Case {
+        int height;     // px
+        double squash;  // width over height: the cosine of the slant
+    };
+    for (const Case c : {Case{120, 0.7}, Case{140, 0.6}, Case{160, 0.5}}) {
+        cv::Mat small;
+        const int width = static_cast<int>(c.height * c.squash);
+        cv::resize(written.image, small, cv::Size(width, c.height), 0, 0, cv::INTER_AREA);
+        cv::Mat page(640, 640, CV_8UC3, cv::Scalar::all(255));
+        small.copyTo(page(cv::Rect(320 - width / 2, 320 - c.height / 2, width, c.height)));
+        EXPECT_TRUE(near(detect(page), cv::Point2d(319.5, 319.5), 3.0).has_value()) << c.height;
+    }
+}
+
 // A blot of damage across the disc leaves no ellipse for the row scan; a symbol that fills the
 // picture is still found through the white area at the middle of its dark pixels.
 TEST(Detector, DiscBittenByABlot) {
