@@ -272,7 +272,15 @@ std::vector<Hypothesis> detectSymbols(SearchImage& image, const DetectorOptions&
         if (!closer && !symbolLike(m.evidence, options) && m.evidence.reached >= Evidence::Disc) {
             rimOfDarkArea(images, m);
         }
-        if (!keep(m) && toCaller == 1.0 && blob.radius < kCloserLookDisc && m.evidence.floorSeen) {
+        const bool tiny = toCaller == 1.0 && blob.radius < kCloserLookDisc;
+        // A tiny disc that showed a symbol is measured again enlarged, where its pitch and rim
+        // come out of more than a few pixels.
+        Measured enlarged;
+        if (tiny && symbolLike(m.evidence, options) && closerLook(image, blob, scan, enlarged) &&
+            symbolLike(enlarged.evidence, options)) {
+            m = enlarged;
+        }
+        if (!keep(m) && tiny && m.evidence.floorSeen) {
             tinyDiscs.push_back(blob);
         }
     };
