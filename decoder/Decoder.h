@@ -11,15 +11,14 @@
 namespace qcl {
 
 // Decodes the symbol shown in an 8-bit image with 1 or 3 (BGR) channels. Returns the payload
-// bytes; throws QCException with the deepest failure when nothing decodes. The designed search
-// on the whole image comes first; only when it fails are the symbols the locator finds read,
-// and the first of them in reading order is returned.
+// bytes; throws QCException with the deepest failure when nothing decodes. The symbol search
+// reads what the detector finds, and the first symbol in reading order is returned.
 std::string decode(const DecodeParameters& parameters, const cv::Mat& image, bool enhance);
 
 // Every symbol in the image, with what a caller needs to know about each, in reading order (top
-// to bottom, then left to right): the designed search on the whole image, then a view cut
-// around every candidate the locator proposes. Never throws for an image without a symbol: the
-// result then holds no symbol and the deepest failure.
+// to bottom, then left to right): a view cut around every hypothesis the detector proposes, read
+// by the stage chain, with alternatives for those that got far. Never throws for an image without a
+// symbol: the result then holds no symbol and the deepest failure.
 DecodeAllResult decodeAll(const DecodeParameters& parameters, const cv::Mat& image,
                           const DecodeOptions& options);
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 #include "decoder/search/DiscScan.h"
 #include "decoder/search/RimRectifier.h"
@@ -238,6 +239,27 @@ void addSlantedTinyDiscs(SearchImage& image, const EvidenceImages& images,
     }
 }
 
+// The hypotheses best first (deepest evidence, then roundness and size), at most `count`, none
+// centred within the disc of a better one.
+std::vector<Hypothesis> bestApart(std::vector<Hypothesis> found, int count) {
+    std::stable_sort(found.begin(), found.end(), [](const Hypothesis& a, const Hypothesis& b) {
+        return a.evidence != b.evidence ? a.evidence > b.evidence : a.score > b.score;
+    });
+    std::vector<Hypothesis> kept;
+    for (const Hypothesis& h : found) {
+        if (static_cast<int>(kept.size()) >= count) {
+            break;
+        }
+        const bool seen = std::any_of(kept.begin(), kept.end(), [&](const Hypothesis& k) {
+            return cv::norm(k.center - h.center) < std::max(k.discRadius, h.discRadius);
+        });
+        if (!seen) {
+            kept.push_back(h);
+        }
+    }
+    return kept;
+}
+
 }  // namespace
 
 std::vector<Hypothesis> detectSymbols(SearchImage& image, const DetectorOptions& options) {
@@ -311,22 +333,7 @@ std::vector<Hypothesis> detectSymbols(SearchImage& image, const DetectorOptions&
             return (m.evidence.quietZone || m.evidence.notches >= kConvincingNotches) && keep(m);
         });
     }
-    std::stable_sort(found.begin(), found.end(), [](const Hypothesis& a, const Hypothesis& b) {
-        return a.evidence != b.evidence ? a.evidence > b.evidence : a.score > b.score;
-    });
-    std::vector<Hypothesis> kept;
-    for (const Hypothesis& h : found) {
-        if (static_cast<int>(kept.size()) >= options.maxHypotheses) {
-            break;
-        }
-        const bool seen = std::any_of(kept.begin(), kept.end(), [&](const Hypothesis& k) {
-            return cv::norm(k.center - h.center) < std::max(k.discRadius, h.discRadius);
-        });
-        if (!seen) {
-            kept.push_back(h);
-        }
-    }
-    return kept;
+    return bestApart(std::move(found), options.maxHypotheses);
 }
 
 }  // namespace qcl

@@ -34,7 +34,7 @@ constexpr double kMaxOffCentre = 0.15;
 constexpr double kMinRimToDisc = 3.0;
 constexpr double kMaxRimToDisc = 24.0;
 constexpr double kMaxRatioDifference = 0.2;
-// Half the view's side in rim radii: the same quiet zone as the locator's views.
+// Half the view's side in rim radii: the same quiet zone as the candidate views.
 constexpr double kViewHalfSide = 1.08;
 // Beyond the rim plus this share of it the view is painted white, so that neighbours of the
 // symbol (other symbols, the edge of a page) do not reach the chain's centre search.
