@@ -20,7 +20,7 @@ constexpr double kViewHalfSide = 1.08;
 constexpr double kRimMargin = 0.05;
 // Smallest view side (px): below it the chain's ring walks have no room.
 constexpr int kMinViewSide = 64;
-// The sharpened crop: an unsharp mask of this radius (px of the picture) and strength, which
+// Sharpening: an unsharp mask of this radius (px of the picture) and strength, which
 // undoes enough of a blur of up to about 3 px for the thresholds to find the modules again.
 constexpr double kSharpenSigma = 3.0;
 constexpr double kSharpenAmount = 3.0;
@@ -113,9 +113,13 @@ CandidateView pitchView(const CandidateCrop& crop, double scale) {
     return scaledView(crop, side, cv::INTER_CUBIC);
 }
 
+cv::Mat sharpenedPicture(const cv::Mat& image) {
+    return unsharpMask(flattenIllumination(image), kSharpenSigma, kSharpenAmount);
+}
+
 CandidateCrop sharpenedCrop(const CandidateCrop& crop) {
     CandidateCrop sharpened = crop;
-    sharpened.image = unsharpMask(flattenIllumination(crop.image), kSharpenSigma, kSharpenAmount);
+    sharpened.image = sharpenedPicture(crop.image);
     return sharpened;
 }
 

@@ -40,4 +40,7 @@ CandidateView scaledView(const CandidateCrop& crop, int side, int interpolation)
 // the modules has its own size: a blur of up to about 3 px is partly undone.
 CandidateCrop sharpenedCrop(const CandidateCrop& crop);
 
+// A picture (or crop) with its light evened and an unsharp mask applied, in its own geometry.
+cv::Mat sharpenedPicture(const cv::Mat& image);
+
 }  // namespace qcl

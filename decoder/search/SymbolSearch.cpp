@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cmath>
 #include <iterator>
+#include <optional>
 #include <utility>
 
 #include "common/Logger.h"
@@ -46,6 +47,9 @@ constexpr std::int32_t kReadStage = StageDecompress + 1;
 constexpr double kSlantedDisc = 0.9;
 // A rim found on the symbol's dark area within this share of the detector's gives the same crop.
 constexpr double kSameRim = 0.03;
+// The sharpened last pass is for searches whose views got past this stage: sharpening brings out
+// the modules of a symbol the search saw, not a symbol it could not see at all.
+constexpr std::int32_t kSharpenPastStage = StageFindInnerZebra;
 // Shares of a measured rim tried when the crop to it did not read (see readSmallerRims).
 constexpr double kSmallerRims[] = {0.9, 0.85};
 
@@ -110,12 +114,38 @@ class Search {
     Search(const DecodeParameters& parameters, const cv::Mat& image, const DecodeOptions& options)
         : parameters_(parameters),
           options_(options),
-          picture_(image),
+          original_(image),
           budget_(image.size(), options.timeBudgetMs) {}
 
     DecodeAllResult run() {
+        searchPicture();
+        // Nothing read, though a view showed more of a symbol than its inner zebra: the search
+        // once more on the picture with its light evened and sharpened as a whole, where a blur
+        // that merged the modules of a small symbol is partly undone and the detector measures
+        // its disc and rim again.
+        if (result_.symbols.empty() && sawSymbol_ && !finished()) {
+            sharpenedImage_ = sharpenedPicture(original_.image());
+            sharpened_.emplace(sharpenedImage_);
+            picture_ = &*sharpened_;
+            wholePictureRead_ = false;
+            searchPicture();
+        }
+        if (result_.symbols.empty() && result_.failure.errorCode == 0) {
+            result_.failure.record(InnerCircleNotFound, StageFindCenter);
+        }
+        if (!result_.symbols.empty()) {
+            result_.failure = DecodeStatus{};
+            result_.failureTrace = StageTrace{};
+        }
+        sortInReadingOrder(result_.symbols);
+        return std::move(result_);
+    }
+
+  private:
+    // Detection on the picture looked at, a first view of every hypothesis, then the alternatives.
+    void searchPicture() {
         std::vector<Attempt> attempts;
-        for (const Hypothesis& h : detectSymbols(picture_)) {
+        for (const Hypothesis& h : detectSymbols(*picture_)) {
             if (finished()) {
                 break;
             }
@@ -150,18 +180,12 @@ class Search {
                 }
             }
         }
-        if (result_.symbols.empty() && result_.failure.errorCode == 0) {
-            result_.failure.record(InnerCircleNotFound, StageFindCenter);
-        }
-        if (!result_.symbols.empty()) {
-            result_.failure = DecodeStatus{};
-            result_.failureTrace = StageTrace{};
-        }
-        sortInReadingOrder(result_.symbols);
-        return std::move(result_);
+        sawSymbol_ =
+            sawSymbol_ || std::any_of(attempts.begin(), attempts.end(), [](const Attempt& a) {
+                return a.reachedStage > kSharpenPastStage;
+            });
     }
 
-  private:
     bool finished() const {
         const bool enough = options_.maxSymbols > 0 &&
                             static_cast<int>(result_.symbols.size()) >= options_.maxSymbols;
@@ -175,27 +199,27 @@ class Search {
         if (!options_.autoCodeType) {
             return parameters_.codeType;
         }
-        if (!picture_.hasColour()) {
+        if (!picture_->hasColour()) {
             return CodeType::BlackAndWhite;
         }
         const double half = kInsideRimSquare * h.outerRadius;
         const cv::Rect square = cv::Rect(cvRound(h.center.x - half), cvRound(h.center.y - half),
                                          cvRound(2 * half), cvRound(2 * half)) &
-                                cv::Rect(0, 0, picture_.image().cols, picture_.image().rows);
-        return !square.empty() && hasColour(picture_.image()(square)) ? CodeType::Color
-                                                                      : CodeType::BlackAndWhite;
+                                cv::Rect(0, 0, picture_->image().cols, picture_->image().rows);
+        return !square.empty() && hasColour(picture_->image()(square)) ? CodeType::Color
+                                                                       : CodeType::BlackAndWhite;
     }
 
     // The crop round a hypothesis to read as `codeType`: black-and-white symbols are read in
     // grey, a third of the pixels to scale and condition.
     CandidateCrop cropFor(CodeType codeType, const Hypothesis& h) {
-        if (codeType == CodeType::Color || picture_.image().channels() == 1) {
-            return cutCrop(picture_.image(), h);
+        if (codeType == CodeType::Color || picture_->image().channels() == 1) {
+            return cutCrop(picture_->image(), h);
         }
-        if (!picture_.fullGrey().empty()) {
-            return cutCrop(picture_.fullGrey(), h);
+        if (!picture_->fullGrey().empty()) {
+            return cutCrop(picture_->fullGrey(), h);
         }
-        CandidateCrop crop = cutCrop(picture_.image(), h);
+        CandidateCrop crop = cutCrop(picture_->image(), h);
         cv::cvtColor(crop.image, crop.image, cv::COLOR_BGR2GRAY);
         return crop;
     }
@@ -265,7 +289,7 @@ class Search {
             read(attempt, scaledView(sharpened, kMaxViewSide, cv::INTER_CUBIC), attempt.codeType)) {
             return;
         }
-        if (options_.autoCodeType && picture_.hasColour() && !finished()) {
+        if (options_.autoCodeType && picture_->hasColour() && !finished()) {
             const CodeType other =
                 attempt.codeType == CodeType::Color ? CodeType::BlackAndWhite : CodeType::Color;
             read(attempt, pitchView(cropFor(other, attempt.hypothesis)), other);
@@ -279,14 +303,15 @@ class Search {
             return false;
         }
         wholePictureRead_ = true;
-        return read(attempt, CandidateView{picture_.image(), cv::Matx33d::eye()}, attempt.codeType);
+        return read(attempt, CandidateView{picture_->image(), cv::Matx33d::eye()},
+                    attempt.codeType);
     }
 
     // The rim round the hypothesis's disc, fitted to its symbol's dark area; null when none fits.
     const cv::RotatedRect* foundRim(Attempt& attempt) {
         if (!attempt.rimSought) {
             attempt.rimSought = true;
-            attempt.rimFound = findRim(picture_.image(), attempt.hypothesis.disc, attempt.rim);
+            attempt.rimFound = findRim(picture_->image(), attempt.hypothesis.disc, attempt.rim);
         }
         return attempt.rimFound ? &attempt.rim : nullptr;
     }
@@ -342,7 +367,7 @@ class Search {
             return false;
         }
         const int side = std::clamp(static_cast<int>(attempt.first.image.cols), 64, kMaxViewSide);
-        const RimView rimView = makeRimView(picture_.image(), *rim, side);
+        const RimView rimView = makeRimView(picture_->image(), *rim, side);
         CandidateView view{rimView.image, rimView.toCaller};
         return read(attempt, view, attempt.codeType);
     }
@@ -393,14 +418,20 @@ class Search {
     bool coversPicture(const CandidateCrop& crop) const {
         const cv::Rect square(crop.origin, crop.image.size());
         const cv::Rect inside =
-            square & cv::Rect(0, 0, picture_.image().cols, picture_.image().rows);
-        return 2.0 * inside.area() >= picture_.image().total();
+            square & cv::Rect(0, 0, picture_->image().cols, picture_->image().rows);
+        return 2.0 * inside.area() >= picture_->image().total();
     }
 
     const DecodeParameters& parameters_;
     const DecodeOptions& options_;
     bool wholePictureRead_ = false;
-    SearchImage picture_;
+    SearchImage original_;
+    // The picture the search looks at: the caller's, or for the last pass its sharpened copy
+    // (`sharpenedImage_`, `sharpened_`), in the same geometry.
+    SearchImage* picture_ = &original_;
+    cv::Mat sharpenedImage_;
+    std::optional<SearchImage> sharpened_;
+    bool sawSymbol_ = false;  // a view of this search got past the inner zebra
     SearchBudget budget_;
     DecodeAllResult result_;
 };
