@@ -71,6 +71,25 @@ TEST(DecodeAll, SymbolAndHypothesisLimits) {
 
 // A white disc in a black ring, with a black bar from the ring outward like a marker; the ring
 // has no notches.
+// A blur that merges the modules of a 320 px symbol: only the search on the picture sharpened as a
+// whole, where the detector measures the symbol again, reads it, and byte for byte.
+TEST(DecodeAll, StronglyBlurredSymbolReadFromTheSharpenedPicture) {
+    const std::string text = "K7#q!vR2@xY9&mB4$tW6*pL1^zN8";
+    RenderOptions render;
+    render.imageSize = cv::Size(640, 640);
+    const cv::Mat written = test::writeSymbol(text, writer::SymbolOptions{}, render).image;
+    cv::Mat small;
+    cv::resize(written, small, cv::Size(320, 320), 0, 0, cv::INTER_AREA);
+    cv::Mat picture(640, 640, CV_8UC3, cv::Scalar::all(255));
+    small.copyTo(picture(cv::Rect(160, 160, 320, 320)));
+    for (const double sigma : {3.5, 4.0}) {
+        const DecodeAllResult result =
+            decodeAll(DecodeParameters{}, test::gaussianBlur(picture, sigma), DecodeOptions{});
+        ASSERT_EQ(result.symbols.size(), 1u) << sigma;
+        EXPECT_EQ(result.symbols.front().payload, text) << sigma;
+    }
+}
+
 void drawDiscInRing(cv::Mat& image, cv::Point centre, int ring, int disc, int bar) {
     cv::circle(image, centre, ring, cv::Scalar::all(0), cv::FILLED);
     cv::circle(image, centre, disc, cv::Scalar::all(255), cv::FILLED);
