@@ -16,6 +16,7 @@
 #include "decoder/StageChain.h"
 #include "decoder/search/CandidateViews.h"
 #include "decoder/search/Detector.h"
+#include "decoder/search/FoundSymbols.h"
 #include "decoder/search/RimRectifier.h"
 #include "decoder/search/SearchBudget.h"
 #include "decoder/search/SearchImage.h"
@@ -60,44 +61,6 @@ constexpr double kSmallerRims[] = {0.9, 0.85};
 double semiMinorOver(const cv::RotatedRect& e) {
     return std::min(e.size.width, e.size.height) /
            std::max(1e-9f, std::max(e.size.width, e.size.height));
-}
-
-double rimRadius(const DecodedSymbol& symbol) {
-    double sum = 0.0;
-    for (const cv::Point2d& p : symbol.outline) {
-        sum += cv::norm(p - symbol.center);
-    }
-    return symbol.outline.empty() ? 0.0 : sum / symbol.outline.size();
-}
-
-// True when `center` lies within `share` rim radii of a symbol already read.
-bool nearSymbol(const std::vector<DecodedSymbol>& symbols, const cv::Point2d& center,
-                double share) {
-    return std::any_of(symbols.begin(), symbols.end(), [&](const DecodedSymbol& s) {
-        return cv::norm(s.center - center) < share * rimRadius(s);
-    });
-}
-
-// Top to bottom, then left to right: symbols whose centres lie within a rim radius of each
-// other vertically form one row.
-void sortInReadingOrder(std::vector<DecodedSymbol>& symbols) {
-    std::sort(symbols.begin(), symbols.end(), [](const DecodedSymbol& a, const DecodedSymbol& b) {
-        return a.center.y < b.center.y;
-    });
-    std::size_t rowStart = 0;
-    for (std::size_t i = 1; i <= symbols.size(); ++i) {
-        const bool rowEnds = i == symbols.size() ||
-                             symbols[i].center.y - symbols[rowStart].center.y >
-                                 std::min(rimRadius(symbols[i]), rimRadius(symbols[rowStart]));
-        if (rowEnds) {
-            std::sort(symbols.begin() + static_cast<long>(rowStart),
-                      symbols.begin() + static_cast<long>(i),
-                      [](const DecodedSymbol& a, const DecodedSymbol& b) {
-                          return a.center.x < b.center.x;
-                      });
-            rowStart = i;
-        }
-    }
 }
 
 // One hypothesis on its way through the search.
