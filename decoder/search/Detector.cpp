@@ -49,7 +49,7 @@ constexpr double kCloserLookMaxShare = 1.6;
 // 120 px symbol are a pixel or two wide, and the marker thinner.
 constexpr double kCloserLookDisc = 8.0;
 constexpr double kMaxEnlargement = 3.0;
-// Tiny discs of a picture looked at closer when nothing else there showed a symbol: a symbol's
+// Tiny discs of a picture looked at closer where no disc showed an outer zebra: a symbol's
 // disc is among the most contrasted of them, and each look costs an enlarged window.
 constexpr int kMaxTinyLooks = 8;
 
@@ -133,8 +133,8 @@ void rimOfDarkArea(const EvidenceImages& images, Measured& m) {
 // A small disc looked at again in the caller's own pixels (a reduced picture's disc) and, where
 // it is still only a few pixels across, enlarged, so that the notches, the marker and the thin
 // quiet zone of a small symbol show: the window round it is thresholded halfway between the
-// disc's grey and the black ringing it, and the disc nearest its middle measured. `centre` and
-// `radius` are in the caller's pixels. False when the window shows no disc there.
+// disc's grey and the black ringing it, and the disc nearest its middle measured. `caller` is the
+// disc in the caller's pixels. False when the window shows no disc there.
 bool closerLook(SearchImage& image, const DiscBlob& caller, const DiscScanOptions& scan,
                 Measured& m) {
     const cv::Point2d centre(caller.ellipse.center);
@@ -196,7 +196,7 @@ DiscBlob inCaller(const DiscBlob& blob, double toCaller) {
 // The discs only a few pixels across that showed their black floor but nothing more, looked at
 // closer, enlarged, the most contrasted first: a small symbol's disc is white against the black
 // of its zebra, where texture and noise leave greys between; at most kMaxTinyLooks of them, each
-// handed to `accept` when the look found a disc. Called only where nothing else showed a symbol:
+// handed to `accept` when the look found a disc. Called only where no disc showed an outer zebra:
 // a page of specks would otherwise pay for a look at every one.
 template <typename Accept>
 void lookAtTinyDiscs(SearchImage& image, const EvidenceImages& images,
@@ -275,7 +275,7 @@ std::vector<Hypothesis> detectSymbols(SearchImage& image, const DetectorOptions&
 
     const EvidenceImages images{grey, binary, image.detectionContrast()};
     std::vector<Hypothesis> found;
-    std::vector<DiscBlob> tinyDiscs;  // for a closer look when nothing else shows a symbol
+    std::vector<DiscBlob> tinyDiscs;  // for a closer look where no disc shows an outer zebra
     const auto keep = [&](const Measured& m) {
         Hypothesis h;
         if (symbolLike(m.evidence, options) && makeHypothesis(m, options, h) &&
