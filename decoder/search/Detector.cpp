@@ -297,12 +297,15 @@ std::vector<Hypothesis> detectSymbols(SearchImage& image, const DetectorOptions&
         const bool tiny = toCaller == 1.0 && blob.radius < kCloserLookDisc;
         // A tiny disc that showed a symbol is measured again enlarged, where its pitch and rim
         // come out of more than a few pixels.
+        // A disc looked at so already is not looked at again among the tiny ones: the look would
+        // measure the same.
+        const bool lookedCloser = tiny && symbolLike(m.evidence, options);
         Measured enlarged;
-        if (tiny && symbolLike(m.evidence, options) && closerLook(image, blob, scan, enlarged) &&
+        if (lookedCloser && closerLook(image, blob, scan, enlarged) &&
             symbolLike(enlarged.evidence, options)) {
             m = enlarged;
         }
-        if (!keep(m) && tiny && m.evidence.floorSeen) {
+        if (!keep(m) && tiny && !lookedCloser && m.evidence.floorSeen) {
             tinyDiscs.push_back(blob);
         }
     };
