@@ -12,7 +12,6 @@
 #include "common/Stage.h"
 #include "common/Stopwatch.h"
 #include "decoder/Decoder.h"
-#include "imaging/ColourImage.h"
 #include "imaging/ImageFile.h"
 
 namespace quorview {
@@ -167,14 +166,20 @@ std::string decode(const cv::Mat& image, CodeType codeType, BinaryFormat binaryF
             return qcl::decode(parametersFor(codeType, binaryFormat), image, enhance);
         });
     }
-    try {
-        return decode(image, CodeType::BlackAndWhite, binaryFormat, enhance);
-    } catch (const Error&) {
-        if (!qcl::hasColour(image)) {
-            throw;
+    // The automatic choice is the search's own: each symbol it finds is read as the code type
+    // its pixels show, so a small colour symbol in a black-and-white scene is read as colour.
+    return translated(image, [&] {
+        qcl::DecodeOptions options;
+        options.enhance = enhance;
+        options.maxSymbols = 1;
+        options.autoCodeType = true;
+        qcl::DecodeAllResult result =
+            qcl::decodeAll(parametersFor(codeType, binaryFormat), image, options);
+        if (result.symbols.empty()) {
+            throw qcl::QCException(static_cast<qcl::ErrorCode>(result.failure.errorCode));
         }
-    }
-    return decode(image, CodeType::Color, binaryFormat, enhance);
+        return std::move(result.symbols.front().payload);
+    });
 }
 
 }  // namespace quorview

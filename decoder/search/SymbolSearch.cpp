@@ -162,12 +162,13 @@ class Search {
 
     // The code type a hypothesis is read as first: the caller's, or with the automatic choice,
     // colour when the symbol's own pixels show colour (its structure is black and white, colour
-    // data modules are not): the square inside its rim is looked at, not the picture around it.
+    // data modules are not): the square inside its rim is looked at, not the picture around it,
+    // where a small colour symbol on a page is too little of the picture to count.
     CodeType codeTypeFor(const Hypothesis& h) {
         if (!options_.autoCodeType) {
             return parameters_.codeType;
         }
-        if (!picture_->hasColour()) {
+        if (picture_->image().channels() != 3) {
             return CodeType::BlackAndWhite;
         }
         const double half = kInsideRimSquare * h.outerRadius;
@@ -257,9 +258,11 @@ class Search {
             read(attempt, scaledView(sharpened, kMaxViewSide, cv::INTER_CUBIC), attempt.codeType)) {
             return;
         }
-        if (options_.autoCodeType && picture_->hasColour() && !finished()) {
-            const CodeType other =
-                attempt.codeType == CodeType::Color ? CodeType::BlackAndWhite : CodeType::Color;
+        // The other code type: black and white for a symbol first read as colour, colour for one
+        // first read as black and white only where the picture as a whole shows colour.
+        const bool otherIsColour = attempt.codeType != CodeType::Color;
+        if (options_.autoCodeType && (!otherIsColour || picture_->hasColour()) && !finished()) {
+            const CodeType other = otherIsColour ? CodeType::Color : CodeType::BlackAndWhite;
             read(attempt, pitchView(cropFor(other, attempt.hypothesis)), other);
         }
     }

@@ -98,9 +98,9 @@ def read(image, code_type="auto", binary_format="binary", enhance=True, max_symb
     Returns a ReadResult: a sequence of Symbol (payload, payload_bytes, payload_type, ecc,
     code_type, modules_per_ring, rings, mirrored, center, outline, start_marker_angle in degrees,
     rs_corrected, rs_correctable); when it is empty, its error (code, message, stage) says why.
-    code_type: "auto" (black-and-white, then colour when the image shows colour), "bw" or
-    "color". binary_format: "binary" (0b...), "hex" or "HEX". layout: the layout the symbols were
-    written with (default "HorizontalShortSnake", 4). max_symbols: stop after this many (0: all);
+    code_type: "auto" (each symbol as the code type its own pixels show), "bw" or "color".
+    binary_format: "binary" (0b...), "hex" or "HEX". layout: the layout the symbols were written
+    with (default "HorizontalShortSnake", 4). max_symbols: stop after this many (0: all);
     time_budget_ms: give up after this long (0: no limit). Raises TypeError for a non-array or a
     dtype other than uint8, ValueError for an empty array or a bad option word, quorview.Error
     when the reader cannot take the image (a grey image read as colour)."""

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 #include <opencv2/imgcodecs.hpp>
+#include <opencv2/imgproc.hpp>
 
 #include <cmath>
 #include <cstdio>
@@ -89,6 +90,26 @@ TEST(PublicApi, AutoCodeTypeAndLayoutsAsWritten) {
     ASSERT_EQ(automatic.symbols.size(), 1u);
     EXPECT_EQ(automatic.symbols[0].codeType, quorview::CodeType::BlackAndWhite);
     EXPECT_EQ(quorview::ReadOptions().codeType, quorview::CodeType::Auto);
+}
+
+// A small colour symbol on a page of black text: too little of the picture to make it a colour
+// picture, so the automatic code type must go by the symbol's own pixels, in both entries.
+TEST(PublicApi, AutoCodeTypeReadsASmallColourSymbolOnAPage) {
+    quorview::WriteOptions colour;
+    colour.codeType = quorview::CodeType::Color;
+    colour.imageSize = 130;
+    const cv::Mat symbol = quorview::write("on a page", colour);
+    cv::Mat page(640, 640, CV_8UC3, cv::Scalar::all(245));
+    for (int line = 0; line < 20; ++line) {
+        cv::putText(page, "Lorem ipsum dolor sit amet, consectetur", cv::Point(20, 30 + 30 * line),
+                    cv::FONT_HERSHEY_SIMPLEX, 0.8, cv::Scalar::all(20), 2);
+    }
+    symbol.copyTo(page(cv::Rect(cv::Point(400, 380), symbol.size())));
+    const quorview::ReadResult result = quorview::read(page);
+    ASSERT_EQ(result.symbols.size(), 1u) << result.errorMessage;
+    EXPECT_EQ(result.symbols[0].payload, "on a page");
+    EXPECT_EQ(result.symbols[0].codeType, quorview::CodeType::Color);
+    EXPECT_EQ(quorview::decode(page, quorview::CodeType::Auto), "on a page");
 }
 
 TEST(PublicApi, NamesAreTheProgramsWordsInAnyCase) {
