@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "decoder/PolarHelpers.h"
+#include "decoder/search/ConcentricCircles.h"
 #include "imaging/AreaReduction.h"
 
 namespace qcl {
@@ -31,6 +32,10 @@ constexpr double kMinRimShare = 0.6;
 // semi-minor axis of the disc's, the rim is 3 to 24 disc radii across and both ellipses show the
 // same slant (their axis ratios differ by at most kMaxRatioDifference).
 constexpr double kMaxOffCentre = 0.15;
+// Seen in strong perspective (a page tilted 45 degrees or more close to the camera) the rim's
+// ellipse is centred well off its disc's; up to this share it is still the disc's rim when the
+// two ellipses are the images of concentric circles.
+constexpr double kMaxPerspectiveOffCentre = 0.35;
 constexpr double kMinRimToDisc = 3.0;
 constexpr double kMaxRimToDisc = 24.0;
 constexpr double kMaxRatioDifference = 0.2;
@@ -210,36 +215,50 @@ bool rimAround(const cv::Mat& grey, const cv::RotatedRect& disc, cv::RotatedRect
 
 bool belongTogether(const cv::RotatedRect& rim, const cv::RotatedRect& disc) {
     const double rimToDisc = semiMajor(rim) / semiMajor(disc);
-    return cv::norm(rim.center - disc.center) <= kMaxOffCentre * semiMinor(rim) &&
-           rimToDisc >= kMinRimToDisc && rimToDisc <= kMaxRimToDisc &&
-           std::abs(axisRatio(rim) - axisRatio(disc)) <= kMaxRatioDifference;
+    if (rimToDisc < kMinRimToDisc || rimToDisc > kMaxRimToDisc ||
+        std::abs(axisRatio(rim) - axisRatio(disc)) > kMaxRatioDifference) {
+        return false;
+    }
+    const double offCentre = cv::norm(rim.center - disc.center) / semiMinor(rim);
+    PlaneView plane;
+    return offCentre <= kMaxOffCentre ||
+           (offCentre <= kMaxPerspectiveOffCentre && planeOfConcentricCircles(disc, rim, plane));
 }
 
-}  // namespace
-
-RimView makeRimView(const cv::Mat& image, const cv::RotatedRect& rim, int side) {
-    const double radius = 0.5 * side / kViewHalfSide;
+// The map from the caller's image to the view of `side` pixels in which the rim is a circle of
+// `radius` at the middle: through the page's plane that disc and rim fix, or where they fix none
+// (the ellipses are too noisy for it), the affine map that makes the rim round.
+cv::Matx33d viewOfRim(const cv::RotatedRect& disc, const cv::RotatedRect& rim, int side,
+                      double radius) {
+    const double middle = 0.5 * (side - 1);
+    PlaneView plane;
+    if (planeOfConcentricCircles(disc, rim, plane)) {
+        return cv::Matx33d(radius, 0.0, middle, 0.0, radius, middle, 0.0, 0.0, 1.0) * plane.toPlane;
+    }
     const double theta = rim.angle * CV_PI / 180.0;
     const cv::Matx22d turn(std::cos(theta), -std::sin(theta), std::sin(theta), std::cos(theta));
     const cv::Matx22d stretch(radius / (0.5 * rim.size.width), 0.0, 0.0,
                               radius / (0.5 * rim.size.height));
     const cv::Matx22d a = turn * stretch * turn.t();
-    const double middle = 0.5 * (side - 1);
     const cv::Vec2d shift = cv::Vec2d(middle, middle) - a * cv::Vec2d(rim.center.x, rim.center.y);
-    const cv::Matx23d toView(a(0, 0), a(0, 1), shift[0], a(1, 0), a(1, 1), shift[1]);
+    return cv::Matx33d(a(0, 0), a(0, 1), shift[0], a(1, 0), a(1, 1), shift[1], 0.0, 0.0, 1.0);
+}
 
+}  // namespace
+
+RimView makeRimView(const cv::Mat& image, const cv::RotatedRect& disc, const cv::RotatedRect& rim,
+                    int side) {
+    const double radius = 0.5 * side / kViewHalfSide;
+    const cv::Matx33d toView = viewOfRim(disc, rim, side, radius);
     RimView view;
     view.rim = rim;
-    cv::warpAffine(image, view.image, toView, cv::Size(side, side), cv::INTER_LINEAR,
-                   cv::BORDER_CONSTANT, cv::Scalar::all(255));
+    cv::warpPerspective(image, view.image, toView, cv::Size(side, side), cv::INTER_LINEAR,
+                        cv::BORDER_CONSTANT, cv::Scalar::all(255));
     cv::Mat outside(view.image.size(), CV_8UC1, cv::Scalar(255));
     cv::circle(outside, cv::Point(side / 2, side / 2),
                static_cast<int>(std::ceil(radius * (1.0 + kRimMargin))), cv::Scalar(0), cv::FILLED);
     view.image.setTo(cv::Scalar::all(255), outside);
-    const cv::Matx22d back = a.inv();
-    const cv::Vec2d origin = -(back * shift);
-    view.toCaller = cv::Matx33d(back(0, 0), back(0, 1), origin[0], back(1, 0), back(1, 1),
-                                origin[1], 0.0, 0.0, 1.0);
+    view.toCaller = toView.inv();
     return view;
 }
 

@@ -338,7 +338,7 @@ class Search {
             return false;
         }
         const int side = std::clamp(static_cast<int>(attempt.first.image.cols), 64, kMaxViewSide);
-        const RimView rimView = makeRimView(picture_->image(), *rim, side);
+        const RimView rimView = makeRimView(picture_->image(), h.disc, *rim, side);
         CandidateView view{rimView.image, rimView.toCaller};
         return read(attempt, view, attempt.codeType);
     }

@@ -50,7 +50,7 @@ TEST(RimRectifier, SqueezedSymbolGetsARoundViewThatReads) {
         const double major = std::max(rim.size.width, rim.size.height);
         EXPECT_NEAR(minor / major, squeeze, 0.04);
         EXPECT_NEAR(major, 400.0, 16.0);
-        const RimView view = makeRimView(image, rim, 480);
+        const RimView view = makeRimView(image, disc, rim, 480);
         ASSERT_EQ(view.image.size(), cv::Size(480, 480));
         // The view's middle is the rim's centre in the caller's image.
         const cv::Vec3d middle = view.toCaller * cv::Vec3d(239.5, 239.5, 1.0);
