@@ -74,6 +74,7 @@ struct Attempt {
     bool rimSought = false;
     bool rimFound = false;
     cv::RotatedRect rim;
+    bool rimViewRead = false;  // its rim-rectified view was read
 };
 
 class Search {
@@ -203,14 +204,17 @@ class Search {
         return attempt;
     }
 
-    // The cheap alternatives, step by step: the first view's other thresholds, its crop cut to
-    // the rim found on the symbol's dark area, to rims a little inside the measured one, and the
-    // whole picture.
+    // The cheap alternatives, step by step: a slanted symbol's face-on view and the first view's
+    // other thresholds, its crop cut to the rim found on the symbol's dark area, to rims a little
+    // inside the measured one, and the whole picture.
     static constexpr int kCheapSteps = 4;
     void tryCheapAlternative(Attempt& attempt, int step) {
         switch (step) {
             case 0:
-                read(attempt, attempt.first, attempt.codeType, Binarisations::LaterOnly);
+                // A slanted disc's symbol is read face on before anything else is tried on it.
+                if (!readRimView(attempt) && !finished()) {
+                    read(attempt, attempt.first, attempt.codeType, Binarisations::LaterOnly);
+                }
                 break;
             case 1:
                 readRimCrop(attempt);
@@ -224,8 +228,8 @@ class Search {
         }
     }
 
-    // Enlargements, the rim-rectified view, the crop at its own size, sharpened views and the
-    // other code type, until one reads.
+    // Enlargements, the crop at its own size, sharpened views and the other code type, until one
+    // reads.
     void tryCostlyAlternatives(Attempt& attempt) {
         const bool small = attempt.crop.image.cols * kRetryEnlargement <= kMaxViewSide;
         for (std::size_t i = 0; small && i < std::size(kRetrySides); ++i) {
@@ -234,9 +238,6 @@ class Search {
                      attempt.codeType)) {
                 return;
             }
-        }
-        if (finished() || readRimView(attempt)) {
-            return;
         }
         // A view reduced to the chain's pitch loses what a low contrast leaves of the modules:
         // the crop at its own size, as far as the chain's working size allows.
@@ -327,12 +328,13 @@ class Search {
         return false;
     }
 
-    // A view in which the rim, found around a slanted disc, is round again.
+    // A view in which the rim, found around a slanted disc, is round again; once per hypothesis.
     bool readRimView(Attempt& attempt) {
         const Hypothesis& h = attempt.hypothesis;
-        if (semiMinorOver(h.disc) > kSlantedDisc) {
+        if (semiMinorOver(h.disc) > kSlantedDisc || attempt.rimViewRead) {
             return false;
         }
+        attempt.rimViewRead = true;
         const cv::RotatedRect* rim = foundRim(attempt);
         if (rim == nullptr) {
             return false;
