@@ -2,7 +2,6 @@
 
 #include "bench/eval/EvalScenes.h"
 
-#include <opencv2/calib3d.hpp>
 #include <opencv2/imgproc.hpp>
 
 #include <algorithm>
@@ -147,21 +146,7 @@ cv::Mat vignette(const cv::Mat& image, double depth, std::uint32_t seed) {
 // random direction, and photographed by a pinhole camera looking at that centre.
 cv::Mat tilt(const cv::Mat& image, double degrees, std::uint32_t seed) {
     test::SeededRandom random(seed);
-    const double axis = random.uniformReal(0.0, CV_PI);
-    const cv::Vec3d turn(std::cos(axis), std::sin(axis), 0.0);
-    cv::Matx33d rotation;
-    cv::Rodrigues(turn * (degrees * CV_PI / 180.0), rotation);
-    const double cx = image.cols / 2.0;
-    const double cy = image.rows / 2.0;
-    // Page point (u, v) relative to the centre lies at rotation * (u, v, 0) + (0, 0, f).
-    const cv::Matx33d camera(kTiltFocal, 0, cx, 0, kTiltFocal, cy, 0, 0, 1);
-    const cv::Matx33d page(rotation(0, 0), rotation(0, 1), 0, rotation(1, 0), rotation(1, 1), 0,
-                           rotation(2, 0), rotation(2, 1), kTiltFocal);
-    const cv::Matx33d toCentre(1, 0, -cx, 0, 1, -cy, 0, 0, 1);
-    cv::Mat out;
-    cv::warpPerspective(image, out, cv::Mat(camera * page * toCentre), image.size(),
-                        cv::INTER_LINEAR, cv::BORDER_CONSTANT, cv::Scalar::all(255));
-    return out;
+    return test::tiltPage(image, degrees, random.uniformReal(0.0, CV_PI), kTiltFocal);
 }
 
 // The camera moving during the exposure: every pixel spread evenly along a line `length` pixels

@@ -11,6 +11,17 @@ namespace {
 // distance from the third: measured ellipses are never exact, but two ellipses that are not the
 // images of concentric circles give three eigenvalues well apart.
 constexpr double kMaxPairSpread = 0.1;
+// In the plane found, the inner ellipse must be a circle about the centre too: its centre within
+// this share of its radius of 0 and its axes within this ratio (a disc of a few pixels is measured
+// to a pixel or so).
+constexpr double kMaxInnerOffCentre = 0.25;
+constexpr double kMinInnerRoundness = 0.8;
+// Any two nested ellipses are the images of concentric circles under some homography, so what
+// tells a symbol seen in perspective from a disc off its rim's centre is how near the horizon
+// that homography puts: a page tilted 65 degrees before a camera of a focal length of one picture
+// width, the symbol a third of the picture across, has it 1.4 rim radii from the centre. Nearer
+// than this many rim radii (outer semi-major axes), the pair is taken for no page.
+constexpr double kMinHorizon = 1.25;
 // Points of the outer ellipse at which the vanishing line is checked to stay on the centre's side.
 constexpr int kRimChecks = 16;
 
@@ -78,6 +89,38 @@ bool squareRoot(const cv::Matx22d& m, cv::Matx22d& root) {
     return true;
 }
 
+// An ellipse's conic as its centre and its quadratic part scaled to 1 on the ellipse:
+// (x - middle)^T shape (x - middle) = 1. False when the conic is no real ellipse.
+bool ellipseOfConic(const cv::Matx33d& conic, cv::Vec2d& middle, cv::Matx22d& shape) {
+    const cv::Matx22d quadratic(conic(0, 0), conic(0, 1), conic(1, 0), conic(1, 1));
+    const cv::Vec2d linear(conic(0, 2), conic(1, 2));
+    if (std::abs(cv::determinant(quadratic)) < 1e-300) {
+        return false;
+    }
+    middle = -(quadratic.inv() * linear);
+    const double level = -(conic(2, 2) + linear.dot(middle));
+    if (level == 0.0) {
+        return false;
+    }
+    shape = quadratic * (1.0 / level);
+    return shape(0, 0) > 0.0 && cv::determinant(shape) > 0.0;
+}
+
+// True when `conic` is a circle about 0, within what measuring a small disc allows.
+bool roundAboutZero(const cv::Matx33d& conic) {
+    cv::Vec2d middle;
+    cv::Matx22d shape;
+    if (!ellipseOfConic(conic, middle, shape)) {
+        return false;
+    }
+    cv::Mat values;
+    cv::eigen(cv::Mat(shape), values);
+    const double longer = 1.0 / std::sqrt(values.at<double>(1));
+    const double shorter = 1.0 / std::sqrt(values.at<double>(0));
+    return shorter >= kMinInnerRoundness * longer &&
+           cv::norm(middle) <= kMaxInnerOffCentre * 0.5 * (longer + shorter);
+}
+
 }  // namespace
 
 bool planeOfConcentricCircles(const cv::RotatedRect& inner, const cv::RotatedRect& outer,
@@ -102,6 +145,9 @@ bool planeOfConcentricCircles(const cv::RotatedRect& inner, const cv::RotatedRec
     // The vanishing line is the centre's polar; scaled so that the centre keeps its place.
     cv::Vec3d line = innerConic * centre;
     line *= 1.0 / line.dot(centre);
+    if (std::hypot(line[0], line[1]) * kMinHorizon > 1.0) {
+        return false;
+    }
     const cv::Matx33d toAffine(1.0, 0.0, 0.0, 0.0, 1.0, 0.0, line[0], line[1], line[2]);
     for (int i = 0; i < kRimChecks; ++i) {
         const double a = 2.0 * CV_PI * i / kRimChecks;
@@ -118,17 +164,19 @@ bool planeOfConcentricCircles(const cv::RotatedRect& inner, const cv::RotatedRec
     // With the vanishing line at infinity the rim is an ellipse: round it about its own centre.
     const cv::Matx33d back = toAffine.inv();
     const cv::Matx33d rim = back.t() * outerConic * back;
-    const cv::Matx22d quadratic(rim(0, 0), rim(0, 1), rim(1, 0), rim(1, 1));
-    const cv::Vec2d linear(rim(0, 2), rim(1, 2));
-    const cv::Vec2d middle = -(quadratic.inv() * linear);
-    const double level = -(rim(2, 2) + linear.dot(middle));
+    cv::Vec2d middle;
+    cv::Matx22d shape;
     cv::Matx22d root;
-    if (!(level > 0.0) || !squareRoot(quadratic * (1.0 / level), root)) {
+    if (!ellipseOfConic(rim, middle, shape) || !squareRoot(shape, root)) {
         return false;
     }
     const cv::Vec2d shift = -(root * middle);
     const cv::Matx33d round(root(0, 0), root(0, 1), shift[0], root(1, 0), root(1, 1), shift[1], 0.0,
                             0.0, 1.0);
+    const cv::Matx33d inPlane = (round * toAffine).inv();
+    if (!roundAboutZero(inPlane.t() * innerConic * inPlane)) {
+        return false;
+    }
     view.toPlane = round * toAffine * toUnits;
     view.centre = origin + unit * cv::Point2d(centre[0], centre[1]);
     return true;

@@ -1,5 +1,6 @@
 #include "support/SymbolFixtures.h"
 
+#include <opencv2/calib3d.hpp>
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
 
@@ -75,6 +76,26 @@ cv::Mat rotateAndScale(const cv::Mat& image, double angle, double scale) {
     cv::Mat out;
     cv::warpAffine(image, out, map, image.size(), cv::INTER_LINEAR, cv::BORDER_CONSTANT,
                    cv::Scalar::all(255));
+    return out;
+}
+
+cv::Matx33d pageTilt(cv::Size size, double degrees, double axis, double focal) {
+    cv::Matx33d turn;
+    cv::Rodrigues(cv::Vec3d(std::cos(axis), std::sin(axis), 0.0) * (degrees * CV_PI / 180.0), turn);
+    const double cx = size.width / 2.0;
+    const double cy = size.height / 2.0;
+    // Page point (u, v) relative to the centre lies at turn * (u, v, 0) + (0, 0, focal).
+    const cv::Matx33d camera(focal, 0, cx, 0, focal, cy, 0, 0, 1);
+    const cv::Matx33d page(turn(0, 0), turn(0, 1), 0, turn(1, 0), turn(1, 1), 0, turn(2, 0),
+                           turn(2, 1), focal);
+    const cv::Matx33d fromCentre(1, 0, -cx, 0, 1, -cy, 0, 0, 1);
+    return camera * page * fromCentre;
+}
+
+cv::Mat tiltPage(const cv::Mat& image, double degrees, double axis, double focal) {
+    cv::Mat out;
+    cv::warpPerspective(image, out, cv::Mat(pageTilt(image.size(), degrees, axis, focal)),
+                        image.size(), cv::INTER_LINEAR, cv::BORDER_CONSTANT, cv::Scalar::all(255));
     return out;
 }
 

@@ -49,5 +49,11 @@ cv::Mat jpegRoundTrip(const cv::Mat& image, int quality);
 // Rotates by `angle` (radians, +x towards +y) and scales by `scale` about the image centre into
 // an image of the same size.
 cv::Mat rotateAndScale(const cv::Mat& image, double angle, double scale);
+// The page of `size` turned by `degrees` about the axis in its plane at `axis` radians through
+// its centre, and seen by a pinhole camera of focal length `focal` px looking at that centre:
+// page pixels -> image pixels.
+cv::Matx33d pageTilt(cv::Size size, double degrees, double axis, double focal);
+// The image seen through `pageTilt`, in an image of the same size, white where the page is not.
+cv::Mat tiltPage(const cv::Mat& image, double degrees, double axis, double focal);
 
 }  // namespace qcl::test

@@ -6,11 +6,14 @@
 #include <opencv2/imgproc.hpp>
 
 #include <algorithm>
+#include <cmath>
 #include <string>
+#include <vector>
 
 #include "decoder/Decoder.h"
 #include "decoder/StageChain.h"
 #include "support/RoundTrip.h"
+#include "support/SymbolFixtures.h"
 
 namespace qcl {
 namespace {
@@ -58,6 +61,40 @@ TEST(RimRectifier, SqueezedSymbolGetsARoundViewThatReads) {
         const DesignedDecode read =
             runDesignedDecode(DecodeParameters{}, view.image, true, realStages());
         ASSERT_TRUE(read.decoded);
+        EXPECT_EQ(read.payload, kText);
+    }
+}
+
+// A page tilted 45-60 degrees close before the camera: the rim's ellipse lies well off its disc's,
+// and only the view through the page's plane, not the one that rounds the rim, reads.
+TEST(RimRectifier, SymbolOnAPageTiltedInPerspectiveReadsFaceOn) {
+    RenderOptions render;
+    render.imageSize = cv::Size(640, 640);
+    render.diameter = 560.0;
+    render.startAngle = 0.4;
+    const test::WrittenSymbol written = test::writeSymbol(kText, writer::SymbolOptions{}, render);
+    for (const double degrees : {45.0, 60.0}) {
+        SCOPED_TRACE(degrees);
+        const cv::Matx33d toImage = test::pageTilt(render.imageSize, degrees, 1.2, 960.0);
+        cv::Mat image = test::tiltPage(written.image, degrees, 1.2, 960.0);
+        cv::cvtColor(image, image, cv::COLOR_BGR2GRAY);
+        // The disc's ellipse, as the detector measures it, from its outline in the image.
+        std::vector<cv::Point2f> outline;
+        for (int i = 0; i < 64; ++i) {
+            const double a = 2 * CV_PI * i / 64;
+            const cv::Point2d p =
+                written.geometry.center +
+                written.geometry.discRadius * cv::Point2d(std::cos(a), std::sin(a));
+            const cv::Vec3d q = toImage * cv::Vec3d(p.x, p.y, 1.0);
+            outline.emplace_back(static_cast<float>(q[0] / q[2]), static_cast<float>(q[1] / q[2]));
+        }
+        const cv::RotatedRect disc = cv::fitEllipse(outline);
+        cv::RotatedRect rim;
+        ASSERT_TRUE(findRim(image, disc, rim));
+        const RimView view = makeRimView(image, disc, rim, 560);
+        const DesignedDecode read =
+            runDesignedDecode(DecodeParameters{}, view.image, true, realStages());
+        ASSERT_TRUE(read.decoded) << read.status.errorCode;
         EXPECT_EQ(read.payload, kText);
     }
 }
