@@ -92,7 +92,9 @@ bool makeHypothesis(const Measured& m, const DetectorOptions& options, Hypothesi
     h.quietZone = m.evidence.quietZone;
     h.outerRadius =
         h.rimMeasured ? m.evidence.rimRadius * toCaller : h.discRadius + kMaxRimPitches * h.pitch;
-    if (h.outerRadius < options.minRimRadius || h.discRadius < options.minDiscRadius) {
+    // A tilt narrows the disc but leaves its longer axis: that is the symbol's size.
+    const double discMajor = 0.5 * std::max(h.disc.size.width, h.disc.size.height);
+    if (h.outerRadius < options.minRimRadius || discMajor < options.minDiscRadius) {
         return false;
     }
     h.evidence = m.evidence.reached;

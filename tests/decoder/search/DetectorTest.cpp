@@ -174,6 +174,16 @@ TEST(Detector, SmallSymbolSeenAtASlant) {
         small.copyTo(page(cv::Rect(320 - width / 2, 320 - c.height / 2, width, c.height)));
         EXPECT_TRUE(near(detect(page), cv::Point2d(319.5, 319.5), 3.0).has_value()) << c.height;
     }
+    // A 120 px symbol on a page tilted 45 degrees: its disc's mean radius is below the least disc
+    // radius, its longer axis is not.
+    cv::Mat small;
+    cv::resize(written.image, small, cv::Size(120, 120), 0, 0, cv::INTER_AREA);
+    cv::Mat page(640, 640, CV_8UC3, cv::Scalar::all(255));
+    small.copyTo(page(cv::Rect(260, 260, 120, 120)));
+    for (const double axis : {0.3, 1.0, 1.6, 2.4}) {
+        const cv::Mat tilted = test::tiltPage(page, 45.0, axis, 960.0);
+        EXPECT_TRUE(near(detect(tilted), cv::Point2d(319.5, 319.5), 3.0).has_value()) << axis;
+    }
 }
 
 // A blot of damage across the disc leaves no ellipse for the row scan; a symbol that fills the
