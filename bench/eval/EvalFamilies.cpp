@@ -153,24 +153,7 @@ cv::Mat tilt(const cv::Mat& image, double degrees, std::uint32_t seed) {
 // long in a random direction.
 cv::Mat motion(const cv::Mat& image, double length, std::uint32_t seed) {
     test::SeededRandom random(seed);
-    const double angle = random.uniformReal(0.0, CV_PI);
-    const int side = static_cast<int>(std::ceil(length)) | 1;
-    cv::Mat kernel(side, side, CV_32F, cv::Scalar(0));
-    const cv::Point2d centre((side - 1) / 2.0, (side - 1) / 2.0);
-    const cv::Point2d half(0.5 * (length - 1.0) * std::cos(angle),
-                           0.5 * (length - 1.0) * std::sin(angle));
-    // Drawn in sixteenths of a pixel, so that the line's ends may fall between pixels.
-    constexpr int kShift = 4;
-    const auto fixed = [](const cv::Point2d& p) {
-        return cv::Point(static_cast<int>(std::lround(p.x * (1 << kShift))),
-                         static_cast<int>(std::lround(p.y * (1 << kShift))));
-    };
-    cv::line(kernel, fixed(centre - half), fixed(centre + half), cv::Scalar(1.0), 1, cv::LINE_AA,
-             kShift);
-    kernel /= cv::sum(kernel)[0];
-    cv::Mat out;
-    cv::filter2D(image, out, -1, kernel, cv::Point(-1, -1), 0.0, cv::BORDER_REPLICATE);
-    return out;
+    return test::motionBlur(image, length, random.uniformReal(0.0, CV_PI));
 }
 
 // A hard shadow: on one side of a straight edge near the centre the light falls by `depth`.

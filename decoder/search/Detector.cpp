@@ -52,6 +52,9 @@ constexpr double kMaxEnlargement = 3.0;
 // Tiny discs of a picture looked at closer where no disc showed an outer zebra: a symbol's
 // disc is among the most contrasted of them, and each look costs an enlarged window.
 constexpr int kMaxTinyLooks = 8;
+// Discs that showed only their floor, largest first, whose dark area is looked at for a rim where
+// the picture showed nothing else.
+constexpr std::size_t kMaxFloorLooks = 4;
 
 double pitchOf(const DiscEvidence& evidence, double discRadius) {
     return evidence.spokeLength > 0.0 ? evidence.spokeLength / kSpokePitches
@@ -278,6 +281,7 @@ std::vector<Hypothesis> detectSymbols(SearchImage& image, const DetectorOptions&
     const EvidenceImages images{grey, binary, image.detectionContrast()};
     std::vector<Hypothesis> found;
     std::vector<DiscBlob> tinyDiscs;  // for a closer look where no disc shows an outer zebra
+    std::vector<Measured> floorOnly;  // discs that showed their black floor and nothing more
     const auto keep = [&](const Measured& m) {
         Hypothesis h;
         if (symbolLike(m.evidence, options) && makeHypothesis(m, options, h) &&
@@ -309,6 +313,8 @@ std::vector<Hypothesis> detectSymbols(SearchImage& image, const DetectorOptions&
         }
         if (!keep(m) && tiny && !lookedCloser && m.evidence.floorSeen) {
             tinyDiscs.push_back(blob);
+        } else if (!tiny && m.evidence.floorSeen && m.evidence.reached == Evidence::None) {
+            floorOnly.push_back(m);
         }
     };
     for (const DiscBlob& blob : scanForDiscs(binary, scan)) {
@@ -323,6 +329,23 @@ std::vector<Hypothesis> detectSymbols(SearchImage& image, const DetectorOptions&
         consider(middle);
         if (found.empty() && enclosing.radius <= scan.maxRadius) {
             consider(enclosing);
+        }
+    }
+    // A smear along one direction merges the notches on two sides of the disc and leaves them on
+    // the others: neither a count of even notches nor a blur's uniform ring. Where nothing was
+    // found, the discs that showed their floor, most contrasted first, are a symbol's when the
+    // dark area round them has a symbol's rim and modules.
+    if (found.empty()) {
+        std::stable_sort(
+            floorOnly.begin(), floorOnly.end(),
+            [](const Measured& a, const Measured& b) { return a.blob.radius > b.blob.radius; });
+        for (std::size_t i = 0; i < std::min(floorOnly.size(), kMaxFloorLooks); ++i) {
+            Measured& m = floorOnly[i];
+            rimOfDarkArea(images, m);
+            if (m.evidence.quietZone) {
+                m.evidence.reached = Evidence::Disc;
+                keep(m);
+            }
         }
     }
     // The tiny discs are looked at where no disc showed the outer zebra, the mark a symbol leaves

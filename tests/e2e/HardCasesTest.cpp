@@ -1,6 +1,7 @@
 // Symbols under conditions the two global thresholds lose, one fixed case per family: each must
 // read with its exact payload.
 #include <gtest/gtest.h>
+#include <opencv2/imgproc.hpp>
 
 #include <cstdint>
 #include <functional>
@@ -8,6 +9,7 @@
 
 #include "imaging/Distortion.h"
 #include "support/RoundTrip.h"
+#include "support/SeededRandom.h"
 #include "support/SymbolFixtures.h"
 
 namespace qcl {
@@ -79,6 +81,30 @@ TEST(HardCases, ReadWithExactPayload) {
         const std::string text = test::fillingPayload(PayloadType::Letters, symbol, 0.7, random);
         const cv::Mat photo = hard.photograph(test::writeSymbol(text, symbol, render).image);
         const test::ReadResult read = test::readSymbol(photo, CodeType::BlackAndWhite);
+        ASSERT_TRUE(read.decoded) << "error " << read.errorCode;
+        EXPECT_EQ(read.payload, text);
+    }
+}
+
+// A 15 px smear across a symbol of 576 px merges the notches on two sides of its disc and leaves
+// them on the others: the disc is found through the rim and modules of the dark area round it.
+TEST(HardCases, LongSmearAcrossALargeSymbol) {
+    test::SeededRandom random(3);
+    std::string text;
+    for (int i = 0; i < 48; ++i) {
+        text += static_cast<char>(random.uniformInt('!', '~'));
+    }
+    RenderOptions render;
+    render.imageSize = cv::Size(640, 640);
+    cv::Mat small;
+    cv::resize(test::writeSymbol(text, writer::SymbolOptions{}, render).image, small,
+               cv::Size(576, 576), 0, 0, cv::INTER_AREA);
+    cv::Mat symbol(640, 640, CV_8UC3, cv::Scalar::all(255));
+    small.copyTo(symbol(cv::Rect(32, 32, 576, 576)));
+    for (const double angle : {0.3, 1.8, 2.3}) {
+        SCOPED_TRACE(angle);
+        const test::ReadResult read =
+            test::readSymbol(test::motionBlur(symbol, 15.0, angle), CodeType::BlackAndWhite);
         ASSERT_TRUE(read.decoded) << "error " << read.errorCode;
         EXPECT_EQ(read.payload, text);
     }

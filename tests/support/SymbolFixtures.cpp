@@ -79,6 +79,26 @@ cv::Mat rotateAndScale(const cv::Mat& image, double angle, double scale) {
     return out;
 }
 
+cv::Mat motionBlur(const cv::Mat& image, double length, double angle) {
+    const int side = static_cast<int>(std::ceil(length)) | 1;
+    cv::Mat kernel(side, side, CV_32F, cv::Scalar(0));
+    const cv::Point2d centre((side - 1) / 2.0, (side - 1) / 2.0);
+    const cv::Point2d half(0.5 * (length - 1.0) * std::cos(angle),
+                           0.5 * (length - 1.0) * std::sin(angle));
+    // Drawn in sixteenths of a pixel, so that the line's ends may fall between pixels.
+    constexpr int kShift = 4;
+    const auto fixed = [](const cv::Point2d& p) {
+        return cv::Point(static_cast<int>(std::lround(p.x * (1 << kShift))),
+                         static_cast<int>(std::lround(p.y * (1 << kShift))));
+    };
+    cv::line(kernel, fixed(centre - half), fixed(centre + half), cv::Scalar(1.0), 1, cv::LINE_AA,
+             kShift);
+    kernel /= cv::sum(kernel)[0];
+    cv::Mat out;
+    cv::filter2D(image, out, -1, kernel, cv::Point(-1, -1), 0.0, cv::BORDER_REPLICATE);
+    return out;
+}
+
 cv::Matx33d pageTilt(cv::Size size, double degrees, double axis, double focal) {
     cv::Matx33d turn;
     cv::Rodrigues(cv::Vec3d(std::cos(axis), std::sin(axis), 0.0) * (degrees * CV_PI / 180.0), turn);

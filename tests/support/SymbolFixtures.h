@@ -49,6 +49,9 @@ cv::Mat jpegRoundTrip(const cv::Mat& image, int quality);
 // Rotates by `angle` (radians, +x towards +y) and scales by `scale` about the image centre into
 // an image of the same size.
 cv::Mat rotateAndScale(const cv::Mat& image, double angle, double scale);
+// A straight smear of `length` px at `angle` radians (+x towards +y), as a camera moved while
+// the shutter was open.
+cv::Mat motionBlur(const cv::Mat& image, double length, double angle);
 // The page of `size` turned by `degrees` about the axis in its plane at `axis` radians through
 // its centre, and seen by a pinhole camera of focal length `focal` px looking at that centre:
 // page pixels -> image pixels.
