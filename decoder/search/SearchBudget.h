@@ -15,6 +15,8 @@ class SearchBudget {
 
     void viewFailed() { ++failedViews_; }
     int failedViews() const { return failedViews_; }
+    // Allows `views` more failed views than the picture's area gives.
+    void allowMore(int views) { maxFailedViews_ += views; }
     // True once the failed views or the time are used up.
     bool spent() const;
 

@@ -55,6 +55,10 @@ constexpr std::int32_t kSharpenPastStage = StageFindInnerZebra;
 // takes about 26 ms on this machine, of a 1920 x 1080 one 290 ms and of a 12-megapixel photo
 // 1.8 s, more than the whole search before it.
 constexpr double kMaxSharpenedPixels = 1280.0 * 1024.0;
+// Failed views the sharpened pass may spend beyond the picture's budget: a blurred symbol spends
+// that budget on its alternatives in the picture as it is, and then the pass that can read it
+// would never run.
+constexpr int kSharpenedPassViews = 4;
 // Shares of a measured rim tried when the crop to it did not read (see readSmallerRims).
 constexpr double kSmallerRims[] = {0.9, 0.85};
 
@@ -91,8 +95,7 @@ class Search {
         // once more on the picture with its light evened and sharpened as a whole, where a blur
         // that merged the modules of a small symbol is partly undone and the detector measures
         // its disc and rim again.
-        if (result_.symbols.empty() && sawSymbol_ && !finished() &&
-            original_.image().total() <= kMaxSharpenedPixels) {
+        if (sharpenedPassDue()) {
             sharpenedImage_ = sharpenedPicture(original_.image());
             sharpened_.emplace(sharpenedImage_);
             picture_ = &*sharpened_;
@@ -111,6 +114,16 @@ class Search {
     }
 
   private:
+    // True when the sharpened pass is to run, which then has views of its own beyond the budget.
+    bool sharpenedPassDue() {
+        if (!result_.symbols.empty() || !sawSymbol_ ||
+            original_.image().total() > kMaxSharpenedPixels) {
+            return false;
+        }
+        budget_.allowMore(kSharpenedPassViews);
+        return !finished();
+    }
+
     // Detection on the picture looked at, a first view of every hypothesis, then the alternatives.
     void searchPicture() {
         std::vector<Attempt> attempts;

@@ -10,6 +10,7 @@
 #include "decoder/Decoder.h"
 #include "decoder/search/Detector.h"
 #include "support/RoundTrip.h"
+#include "support/SeededRandom.h"
 #include "support/SymbolFixtures.h"
 
 namespace qcl {
@@ -88,6 +89,27 @@ TEST(DecodeAll, StronglyBlurredSymbolReadFromTheSharpenedPicture) {
         ASSERT_EQ(result.symbols.size(), 1u) << sigma;
         EXPECT_EQ(result.symbols.front().payload, text) << sigma;
     }
+}
+
+// A 120 px symbol under a mild blur spends the picture's budget on its alternatives: the
+// sharpened pass, which reads it, has views of its own.
+TEST(DecodeAll, SharpenedPassRunsAfterTheBudgetIsSpent) {
+    test::SeededRandom random(3);
+    std::string text;
+    for (int i = 0; i < 32; ++i) {
+        text += static_cast<char>(random.uniformInt('!', '~'));
+    }
+    RenderOptions render;
+    render.imageSize = cv::Size(640, 640);
+    cv::Mat small;
+    cv::resize(test::writeSymbol(text, writer::SymbolOptions{}, render).image, small,
+               cv::Size(120, 120), 0, 0, cv::INTER_AREA);
+    cv::Mat picture(640, 640, CV_8UC3, cv::Scalar::all(255));
+    small.copyTo(picture(cv::Rect(260, 260, 120, 120)));
+    const DecodeAllResult result =
+        decodeAll(DecodeParameters{}, test::gaussianBlur(picture, 1.0), DecodeOptions{});
+    ASSERT_EQ(result.symbols.size(), 1u);
+    EXPECT_EQ(result.symbols.front().payload, text);
 }
 
 void drawDiscInRing(cv::Mat& image, cv::Point centre, int ring, int disc, int bar) {
