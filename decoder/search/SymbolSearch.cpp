@@ -46,6 +46,8 @@ constexpr std::int32_t kReadStage = StageDecompress + 1;
 // A disc this much flatter than round (minor over major axis) is seen at a slant: its symbol gets
 // a view that makes the rim round again.
 constexpr double kSlantedDisc = 0.9;
+// ... and one this much flatter (a tilt of 40 degrees or more) is read face on before anything.
+constexpr double kStrongSlant = 0.75;
 // A rim found on the symbol's dark area within this share of the detector's gives the same crop.
 constexpr double kSameRim = 0.03;
 // The sharpened last pass is for searches whose views got past this stage: sharpening brings out
@@ -78,7 +80,8 @@ struct Attempt {
     bool rimSought = false;
     bool rimFound = false;
     cv::RotatedRect rim;
-    bool rimViewRead = false;  // its rim-rectified view was read
+    bool rimViewRead = false;       // its rim-rectified view was read
+    bool rimViewFirstRead = false;  // ... with its first threshold
 };
 
 class Search {
@@ -213,6 +216,11 @@ class Search {
         attempt.codeType = codeTypeFor(h);
         attempt.crop = cropFor(attempt.codeType, h);
         attempt.first = pitchView(attempt.crop);
+        // A symbol seen at a strong slant is read face on first: its view as cut seldom reads.
+        if (semiMinorOver(h.disc) <= kStrongSlant &&
+            readRimView(attempt, Binarisations::FirstOnly)) {
+            return attempt;
+        }
         read(attempt, attempt.first, attempt.codeType, Binarisations::FirstOnly);
         return attempt;
     }
@@ -341,13 +349,22 @@ class Search {
         return false;
     }
 
-    // A view in which the rim, found around a slanted disc, is round again; once per hypothesis.
-    bool readRimView(Attempt& attempt) {
+    // A view in which the rim, found around a slanted disc, is round again; once per hypothesis
+    // (its first threshold and its later ones may be read apart).
+    bool readRimView(Attempt& attempt, Binarisations binarisations = Binarisations::All) {
         const Hypothesis& h = attempt.hypothesis;
         if (semiMinorOver(h.disc) > kSlantedDisc || attempt.rimViewRead) {
             return false;
         }
-        attempt.rimViewRead = true;
+        // A view read with the first threshold already is read with the later ones only.
+        if (binarisations == Binarisations::FirstOnly) {
+            attempt.rimViewFirstRead = true;
+        } else {
+            attempt.rimViewRead = true;
+            if (attempt.rimViewFirstRead) {
+                binarisations = Binarisations::LaterOnly;
+            }
+        }
         const cv::RotatedRect* rim = foundRim(attempt);
         if (rim == nullptr) {
             return false;
@@ -355,7 +372,7 @@ class Search {
         const int side = std::clamp(static_cast<int>(attempt.first.image.cols), 64, kMaxViewSide);
         const RimView rimView = makeRimView(picture_->image(), h.disc, *rim, side);
         CandidateView view{rimView.image, rimView.toCaller};
-        return read(attempt, view, attempt.codeType);
+        return read(attempt, view, attempt.codeType, binarisations);
     }
 
     // The designed search on one view, with the binarisations asked for; what it finds goes into
