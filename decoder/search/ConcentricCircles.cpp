@@ -52,7 +52,11 @@ bool centreOfPencil(const cv::Matx33d& inner, const cv::Matx33d& outer, cv::Vec3
     const cv::Matx33d pencil = inner.inv() * outer;
     cv::Mat values;
     cv::Mat vectors;
-    cv::eigenNonSymmetric(cv::Mat(pencil), values, vectors);
+    try {
+        cv::eigenNonSymmetric(cv::Mat(pencil), values, vectors);
+    } catch (const cv::Exception&) {
+        return false;  // no real eigenvalues found: no pair of concentric circles either
+    }
     const std::array<double, 3> l = {values.at<double>(0), values.at<double>(1),
                                      values.at<double>(2)};
     int alone = 0;
@@ -125,10 +129,16 @@ bool roundAboutZero(const cv::Matx33d& conic) {
 
 bool planeOfConcentricCircles(const cv::RotatedRect& inner, const cv::RotatedRect& outer,
                               PlaneView& view) {
-    const double unit = semiMajor(outer);
-    if (!(unit > 0.0) || !(semiMajor(inner) > 0.0)) {
+    // Both ellipses need two finite axes: a flat one has no conic to invert.
+    const auto proper = [](const cv::RotatedRect& e) {
+        return std::min(e.size.width, e.size.height) > 0.0f &&
+               std::isfinite(e.size.width * e.size.height) && std::isfinite(e.center.x) &&
+               std::isfinite(e.center.y) && std::isfinite(e.angle);
+    };
+    if (!proper(inner) || !proper(outer)) {
         return false;
     }
+    const double unit = semiMajor(outer);
     const cv::Point2d origin(inner.center);
     const cv::Matx33d toUnits(1.0 / unit, 0.0, -origin.x / unit, 0.0, 1.0 / unit, -origin.y / unit,
                               0.0, 0.0, 1.0);

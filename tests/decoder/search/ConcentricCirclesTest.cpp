@@ -9,6 +9,7 @@
 #include <cmath>
 #include <vector>
 
+#include "support/SeededRandom.h"
 #include "support/SymbolFixtures.h"
 
 namespace qcl {
@@ -69,6 +70,31 @@ TEST(ConcentricCircles, NoPlaneFromEllipsesOfDifferentCentres) {
     const cv::RotatedRect disc = imageOfCircle(h, {320, 320}, 25.0);
     const cv::RotatedRect across(disc.center, disc.size, disc.angle + 90.0f);
     EXPECT_FALSE(planeOfConcentricCircles(across, rim, view));
+    // A flat or empty ellipse, as a fit to points on a line gives, is no circle of any page.
+    const cv::RotatedRect flat(disc.center, cv::Size2f(disc.size.width, 0.0f), disc.angle);
+    EXPECT_FALSE(planeOfConcentricCircles(flat, rim, view));
+    EXPECT_FALSE(planeOfConcentricCircles(disc, cv::RotatedRect(), view));
+}
+
+// Whatever two ellipses the detector measures, flat, huge, far apart or turned, the answer is a
+// plane or none, never an exception out of the eigen solver.
+TEST(ConcentricCircles, AnyPairOfEllipsesGivesAnAnswer) {
+    test::SeededRandom random(17);
+    // A tenth of the axes are 0, as a fit to points on a line gives.
+    const auto axis = [&]() {
+        return static_cast<float>(
+            random.uniformReal(0.0, 1.0) < 0.1 ? 0.0 : std::pow(10.0, random.uniformReal(-3, 4)));
+    };
+    const auto ellipse = [&]() {
+        return cv::RotatedRect(cv::Point2f(static_cast<float>(random.uniformReal(-1e3, 2e3)),
+                                           static_cast<float>(random.uniformReal(-1e3, 2e3))),
+                               cv::Size2f(axis(), axis()),
+                               static_cast<float>(random.uniformReal(-360, 360)));
+    };
+    for (int i = 0; i < 3000; ++i) {
+        PlaneView view;
+        EXPECT_NO_THROW(planeOfConcentricCircles(ellipse(), ellipse(), view));
+    }
 }
 
 }  // namespace
