@@ -1,7 +1,6 @@
 // Symbols under conditions the two global thresholds lose, one fixed case per family: each must
 // read with its exact payload.
 #include <gtest/gtest.h>
-#include <opencv2/imgproc.hpp>
 
 #include <cstdint>
 #include <functional>
@@ -90,17 +89,8 @@ TEST(HardCases, ReadWithExactPayload) {
 // them on the others: the disc is found through the rim and modules of the dark area round it.
 TEST(HardCases, LongSmearAcrossALargeSymbol) {
     test::SeededRandom random(3);
-    std::string text;
-    for (int i = 0; i < 48; ++i) {
-        text += static_cast<char>(random.uniformInt('!', '~'));
-    }
-    RenderOptions render;
-    render.imageSize = cv::Size(640, 640);
-    cv::Mat small;
-    cv::resize(test::writeSymbol(text, writer::SymbolOptions{}, render).image, small,
-               cv::Size(576, 576), 0, 0, cv::INTER_AREA);
-    cv::Mat symbol(640, 640, CV_8UC3, cv::Scalar::all(255));
-    small.copyTo(symbol(cv::Rect(32, 32, 576, 576)));
+    const std::string text = test::printableText(random, 48);
+    const cv::Mat symbol = test::centredSymbol(text, 576);
     for (const double angle : {0.3, 1.8, 2.3}) {
         SCOPED_TRACE(angle);
         const test::ReadResult read =

@@ -1,5 +1,7 @@
 #include "support/RoundTrip.h"
 
+#include <opencv2/imgproc.hpp>
+
 #include <algorithm>
 
 #include "common/ErrorCodes.h"
@@ -74,6 +76,26 @@ WrittenSymbol writeSymbol(const std::string& text, const writer::SymbolOptions& 
     written.image = renderer.render(written.content.modules);
     written.geometry = renderer.geometry();
     return written;
+}
+
+std::string printableText(SeededRandom& random, int length) {
+    std::string text;
+    for (int i = 0; i < length; ++i) {
+        text += static_cast<char>(random.uniformInt('!', '~'));
+    }
+    return text;
+}
+
+cv::Mat centredSymbol(const std::string& text, int width) {
+    constexpr int kSide = 640;
+    RenderOptions render;
+    render.imageSize = cv::Size(kSide, kSide);
+    cv::Mat small;
+    cv::resize(writeSymbol(text, writer::SymbolOptions{}, render).image, small,
+               cv::Size(width, width), 0, 0, cv::INTER_AREA);
+    cv::Mat picture(kSide, kSide, CV_8UC3, cv::Scalar::all(255));
+    small.copyTo(picture(cv::Rect((kSide - width) / 2, (kSide - width) / 2, width, width)));
+    return picture;
 }
 
 std::string fillingPayload(PayloadType type, const writer::SymbolOptions& options, double share,

@@ -28,6 +28,13 @@ WrittenSymbol writeSymbol(const std::string& text, const writer::SymbolOptions& 
 std::string fillingPayload(PayloadType type, const writer::SymbolOptions& options, double share,
                            SeededRandom& random);
 
+// `length` random printable characters ('!' to '~'), as the evaluation's payloads are.
+std::string printableText(SeededRandom& random, int length);
+
+// The writer's symbol of `text` (default options) as the evaluation places it: written in
+// 640 x 640, reduced by area to `width` px and centred in a white 640 x 640 picture.
+cv::Mat centredSymbol(const std::string& text, int width);
+
 struct ReadResult {
     bool decoded = false;
     std::string payload;

@@ -76,13 +76,7 @@ TEST(DecodeAll, SymbolAndHypothesisLimits) {
 // whole, where the detector measures the symbol again, reads it, and byte for byte.
 TEST(DecodeAll, StronglyBlurredSymbolReadFromTheSharpenedPicture) {
     const std::string text = "K7#q!vR2@xY9&mB4$tW6*pL1^zN8";
-    RenderOptions render;
-    render.imageSize = cv::Size(640, 640);
-    const cv::Mat written = test::writeSymbol(text, writer::SymbolOptions{}, render).image;
-    cv::Mat small;
-    cv::resize(written, small, cv::Size(320, 320), 0, 0, cv::INTER_AREA);
-    cv::Mat picture(640, 640, CV_8UC3, cv::Scalar::all(255));
-    small.copyTo(picture(cv::Rect(160, 160, 320, 320)));
+    const cv::Mat picture = test::centredSymbol(text, 320);
     for (const double sigma : {3.5, 4.0}) {
         const DecodeAllResult result =
             decodeAll(DecodeParameters{}, test::gaussianBlur(picture, sigma), DecodeOptions{});
@@ -95,17 +89,8 @@ TEST(DecodeAll, StronglyBlurredSymbolReadFromTheSharpenedPicture) {
 // sharpened pass, which reads it, has views of its own.
 TEST(DecodeAll, SharpenedPassRunsAfterTheBudgetIsSpent) {
     test::SeededRandom random(3);
-    std::string text;
-    for (int i = 0; i < 32; ++i) {
-        text += static_cast<char>(random.uniformInt('!', '~'));
-    }
-    RenderOptions render;
-    render.imageSize = cv::Size(640, 640);
-    cv::Mat small;
-    cv::resize(test::writeSymbol(text, writer::SymbolOptions{}, render).image, small,
-               cv::Size(120, 120), 0, 0, cv::INTER_AREA);
-    cv::Mat picture(640, 640, CV_8UC3, cv::Scalar::all(255));
-    small.copyTo(picture(cv::Rect(260, 260, 120, 120)));
+    const std::string text = test::printableText(random, 32);
+    const cv::Mat picture = test::centredSymbol(text, 120);
     const DecodeAllResult result =
         decodeAll(DecodeParameters{}, test::gaussianBlur(picture, 1.0), DecodeOptions{});
     ASSERT_EQ(result.symbols.size(), 1u);
